@@ -1,0 +1,59 @@
+# Lumatex: the README's commands. Every target installs what it needs first (scripts/install-deps.sh).
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+WERROR     := $(if $(CI),ON,OFF)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps build test test-unit test-asan test-tsan test-fuzz bench run media clean format
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMATEX_WERROR=$(WERROR)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	@bash scripts/make-media.sh $(BUILD)/bin/media
+
+test: build
+	$(MAKE) --no-print-directory test-unit test-asan test-tsan test-fuzz
+
+test-unit:
+	bash scripts/run-ctest.sh $(BUILD)
+
+# The non-Qt libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLUMATEX_WERROR=$(WERROR) \
+	  -DLUMATEX_SANITIZE=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+	bash scripts/run-ctest.sh build-asan
+
+# The frame hand-off between the streaming thread and the GUI thread under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLUMATEX_WERROR=$(WERROR) \
+	  -DLUMATEX_TSAN=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS) --target test_video
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+	  build-tsan/tests/test_video --gtest_filter='*HandOff*:*Handoff*'
+
+test-fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLUMATEX_FUZZ=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_TESTS=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	bash scripts/fuzz-smoke.sh build-fuzz/bin $(FUZZ_SECONDS)
+
+bench: build
+	bash scripts/run-bench.sh $(BUILD)
+
+run: build
+	bash scripts/run.sh $(BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

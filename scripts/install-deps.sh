@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The one list of Debian packages Lumatex needs to build, run and test. Idempotent; quick when all is present.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  cmake ninja-build g++ pkg-config clang-14 libclang-rt-14-dev
+  # OpenGL: libepoxy for the entry points, EGL on Mesa (llvmpipe) for headless contexts, GLU for mip-maps
+  libepoxy-dev libegl-dev libegl-mesa0 libgl-dev libgl1-mesa-dri libglu1-mesa-dev
+  # codecs and fonts
+  libjpeg62-turbo-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libfreetype-dev libfontconfig-dev fonts-liberation2
+  # the Qt application
+  qt6-base-dev
+  # tests and benchmarks: reference decoders/encoders and a display for UI tests
+  libgtest-dev libgmock-dev libbenchmark-dev imagemagick ffmpeg xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  SUDO="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

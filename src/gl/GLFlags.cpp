@@ -1,0 +1,41 @@
+#include "gl/GLFlags.h"
+
+#include "gl/GL.h"
+
+#include <cstdio>
+#include <sstream>
+#include <unordered_set>
+
+TGLFlags& GLFlags() {
+    static TGLFlags flags;
+    return flags;
+}
+
+TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions) {
+    TGLFlags f;
+    if (std::sscanf(version.c_str(), "%d.%d", &f.Major, &f.Minor) != 2) f.Major = f.Minor = 0;
+    std::unordered_set<std::string> names;
+    std::istringstream words(extensions);
+    for (std::string name; words >> name;) names.insert(name);
+    auto has = [&](const char* name) { return names.count(name) != 0; };
+    f.GL_VERSION_1_2 = f.AtLeast(1, 2);
+    f.GL_VERSION_1_3 = f.AtLeast(1, 3);
+    f.GL_VERSION_1_4 = f.AtLeast(1, 4);
+    f.GL_VERSION_2_0 = f.AtLeast(2, 0);
+    f.GL_EXT_bgra = has("GL_EXT_bgra");
+    f.GL_SGIS_generate_mipmap = has("GL_SGIS_generate_mipmap");
+    f.GL_ARB_texture_compression = has("GL_ARB_texture_compression");
+    f.GL_EXT_texture_compression_s3tc = has("GL_EXT_texture_compression_s3tc");
+    f.GL_ARB_texture_non_power_of_two = has("GL_ARB_texture_non_power_of_two");
+    f.GL_EXT_framebuffer_object = has("GL_EXT_framebuffer_object");
+    f.GL_ARB_pixel_buffer_object = has("GL_ARB_pixel_buffer_object");
+    return f;
+}
+
+void ReadGLFlags() {
+    auto text = [](GLenum name) {
+        const GLubyte* s = glGetString(name);
+        return s ? std::string(reinterpret_cast<const char*>(s)) : std::string();
+    };
+    GLFlags() = ParseGLFlags(text(GL_VERSION), text(GL_EXTENSIONS));
+}

@@ -1,0 +1,33 @@
+// GLFlags.h: the version and extension flags read from the current context once it is made current, which
+// the texture upload consults. GUI thread; the context must be current for ReadGLFlags.
+#pragma once
+
+#include <string>
+
+struct TGLFlags {
+    int Major = 0;
+    int Minor = 0;
+    bool GL_VERSION_1_2 = false;
+    bool GL_VERSION_1_3 = false;
+    bool GL_VERSION_1_4 = false;
+    bool GL_VERSION_2_0 = false;
+    bool GL_EXT_bgra = false;
+    bool GL_SGIS_generate_mipmap = false;
+    bool GL_ARB_texture_compression = false;
+    bool GL_EXT_texture_compression_s3tc = false;
+    bool GL_ARB_texture_non_power_of_two = false;
+    bool GL_EXT_framebuffer_object = false;
+    bool GL_ARB_pixel_buffer_object = false;
+
+    bool AtLeast(int major, int minor) const { return Major > major || (Major == major && Minor >= minor); }
+};
+
+// Flags of the context read last (all false before the first read).
+TGLFlags& GLFlags();
+
+// Reads the flags from the current context's version and extension strings.
+void ReadGLFlags();
+
+// Derives the flags from a version string ("4.5 (Compatibility Profile) Mesa 22.3.6", "2.1") and an
+// extension string; a flag is true when the version reaches it or the extension is offered (whole names).
+TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions);

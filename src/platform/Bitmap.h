@@ -1,0 +1,63 @@
+// Bitmap.h: the device-independent bitmap passed between video, imaging and export: 24 bits (blue, green,
+// red) or 32 bits (blue, green, red, alpha) per pixel, stored bottom-up with rows padded to 4 bytes like a
+// Windows DIB, so that video frames can be copied in as they arrive. Row access is top-down: ScanLine(0) is
+// the top row of the picture. Not thread-safe; the frame hand-off guards it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TBitmap {
+public:
+    // Largest pixel store accepted; larger sizes are refused before allocating.
+    static constexpr size_t kMaxImageBytes = size_t(1) << 30;
+
+    TBitmap() = default;
+    TBitmap(int width, int height, int bitsPerPixel); // zero-filled (black)
+
+    // Resizes to width x height at 24 or 32 bits, zero-filled; raises ELumatex for a bad depth, a negative
+    // size or a pixel store over kMaxImageBytes. 0 x 0 is allowed and holds nothing.
+    void SetSize(int width, int height, int bitsPerPixel);
+    // Converts the pixels to bitsPerPixel (24 drops alpha, 32 adds an opaque alpha).
+    void ConvertTo(int bitsPerPixel);
+
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    int BitsPerPixel() const { return FBitsPerPixel; }
+    int BytesPerPixel() const { return FBitsPerPixel / 8; }
+    bool Empty() const { return FWidth == 0 || FHeight == 0; }
+
+    // Bytes per stored row: width x bytes per pixel rounded up to a multiple of 4.
+    size_t Stride() const { return Stride(FWidth, FBitsPerPixel); }
+    static size_t Stride(int width, int bitsPerPixel) {
+        return (static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel / 8) + 3) & ~size_t(3);
+    }
+    // Stride x height, or 0 when the size does not fit kMaxImageBytes.
+    static size_t ImageSize(int width, int height, int bitsPerPixel);
+
+    // Row `row` counted from the top; storage is bottom-up.
+    uint8_t* ScanLine(int row) { return Bits.data() + static_cast<size_t>(FHeight - 1 - row) * Stride(); }
+    const uint8_t* ScanLine(int row) const {
+        return Bits.data() + static_cast<size_t>(FHeight - 1 - row) * Stride();
+    }
+
+    // The whole bottom-up store, Stride() x Height() bytes (first stored row = bottom row).
+    uint8_t* Data() { return Bits.data(); }
+    const uint8_t* Data() const { return Bits.data(); }
+    size_t DataSize() const { return Bits.size(); }
+
+    // Fills every pixel (alpha, if any, is set to 255).
+    void Fill(uint8_t blue, uint8_t green, uint8_t red);
+
+    // Same size, depth and pixels (padding bytes ignored).
+    bool SamePixels(const TBitmap& other) const;
+
+    void Swap(TBitmap& other) noexcept;
+
+private:
+    int FWidth = 0;
+    int FHeight = 0;
+    int FBitsPerPixel = 24;
+    std::vector<uint8_t> Bits;
+};

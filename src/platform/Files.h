@@ -1,0 +1,40 @@
+// Files.h: the program folder, folder listing and file names looked up without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The folder of the running executable, ending with "/".
+std::string ProgramFolder();
+
+struct TFolderEntry {
+    std::string Name; // bare name, no folder
+    bool IsDirectory = false;
+};
+
+// Lists one folder (no subfolders, hidden files included) and hands every entry that is not a directory to
+// onEntry(folder with trailing "/", entry); the listing stops when onEntry answers false. A missing or
+// unreadable folder lists nothing.
+void ListFolder(const std::string& folder,
+                const std::function<bool(const std::string& folder, const TFolderEntry& entry)>& onEntry);
+
+// The path of an existing regular file: the exact name when it exists, else the first name in the same
+// folder that equals it under ASCII case folding. nullopt when there is none.
+std::optional<std::string> FindFileNoCase(const std::string& path);
+
+// ASCII-only case folding, as the profile functions and file names compare.
+std::string AsciiUpper(std::string text);
+std::string AsciiLower(std::string text);
+bool SameTextAscii(const std::string& a, const std::string& b);
+
+// Ensures a trailing "/" (empty stays empty).
+std::string IncludeTrailingSlash(const std::string& folder);
+
+bool FileExists(const std::string& path);     // a regular file (or a link to one)
+bool DirectoryExists(const std::string& path);
+
+// Whole file into memory; nullopt when it cannot be opened or read, or is not a regular file.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);

@@ -1,0 +1,45 @@
+// TestSupport.h: shared test helpers: a headless GL fixture, temporary folders, file helpers.
+#pragma once
+
+#include "gl/HeadlessContext.h"
+#include "platform/MessageSink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One headless EGL context per test, 256 x 256 unless the test resizes it. Tests skip when the machine
+// cannot make one (they never fail for lack of a GPU driver).
+class HeadlessGLTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    THeadlessContext Context;
+    TRecordingMessageSink Messages;
+    std::unique_ptr<TMessageSinkGuard> SinkGuard;
+};
+
+// A fresh folder under the system temp folder, removed with everything in it at destruction.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::string& Path() const { return FPath; } // ends with "/"
+    std::string File(const std::string& name) const { return FPath + name; }
+
+private:
+    std::string FPath;
+};
+
+void WriteTextFile(const std::string& path, const std::string& text);
+void WriteBinaryFile(const std::string& path, const std::vector<uint8_t>& data);
+std::string ReadTextFile(const std::string& path);
+
+// Folders of the source tree and of the built program folder.
+std::string TestDataFolder();  // tests/data/
+std::string ProgramDataFolder(); // build/bin/ (plugins/, shader/, presets/)
