@@ -18,17 +18,17 @@ TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions)
     std::istringstream words(extensions);
     for (std::string name; words >> name;) names.insert(name);
     auto has = [&](const char* name) { return names.count(name) != 0; };
-    f.GL_VERSION_1_2 = f.AtLeast(1, 2);
-    f.GL_VERSION_1_3 = f.AtLeast(1, 3);
-    f.GL_VERSION_1_4 = f.AtLeast(1, 4);
-    f.GL_VERSION_2_0 = f.AtLeast(2, 0);
-    f.GL_EXT_bgra = has("GL_EXT_bgra");
-    f.GL_SGIS_generate_mipmap = has("GL_SGIS_generate_mipmap");
-    f.GL_ARB_texture_compression = has("GL_ARB_texture_compression");
-    f.GL_EXT_texture_compression_s3tc = has("GL_EXT_texture_compression_s3tc");
-    f.GL_ARB_texture_non_power_of_two = has("GL_ARB_texture_non_power_of_two");
-    f.GL_EXT_framebuffer_object = has("GL_EXT_framebuffer_object");
-    f.GL_ARB_pixel_buffer_object = has("GL_ARB_pixel_buffer_object");
+    f.Version12 = f.AtLeast(1, 2);
+    f.Version13 = f.AtLeast(1, 3);
+    f.Version14 = f.AtLeast(1, 4);
+    f.Version20 = f.AtLeast(2, 0);
+    f.ExtBgra = has("GL_EXT_bgra");
+    f.SgisGenerateMipmap = has("GL_SGIS_generate_mipmap");
+    f.ArbTextureCompression = has("GL_ARB_texture_compression");
+    f.ExtTextureCompressionS3tc = has("GL_EXT_texture_compression_s3tc");
+    f.ArbTextureNonPowerOfTwo = has("GL_ARB_texture_non_power_of_two");
+    f.ExtFramebufferObject = has("GL_EXT_framebuffer_object");
+    f.ArbPixelBufferObject = has("GL_ARB_pixel_buffer_object");
     return f;
 }
 

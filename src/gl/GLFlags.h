@@ -7,17 +7,17 @@
 struct TGLFlags {
     int Major = 0;
     int Minor = 0;
-    bool GL_VERSION_1_2 = false;
-    bool GL_VERSION_1_3 = false;
-    bool GL_VERSION_1_4 = false;
-    bool GL_VERSION_2_0 = false;
-    bool GL_EXT_bgra = false;
-    bool GL_SGIS_generate_mipmap = false;
-    bool GL_ARB_texture_compression = false;
-    bool GL_EXT_texture_compression_s3tc = false;
-    bool GL_ARB_texture_non_power_of_two = false;
-    bool GL_EXT_framebuffer_object = false;
-    bool GL_ARB_pixel_buffer_object = false;
+    bool Version12 = false;
+    bool Version13 = false;
+    bool Version14 = false;
+    bool Version20 = false;
+    bool ExtBgra = false;
+    bool SgisGenerateMipmap = false;
+    bool ArbTextureCompression = false;
+    bool ExtTextureCompressionS3tc = false;
+    bool ArbTextureNonPowerOfTwo = false;
+    bool ExtFramebufferObject = false;
+    bool ArbPixelBufferObject = false;
 
     bool AtLeast(int major, int minor) const { return Major > major || (Major == major && Minor >= minor); }
 };
