@@ -1,0 +1,73 @@
+// IniFile.h: INI profile strings, the reader and writer behind plugin descriptions and presets.
+// Files stay interchangeable with those the Windows profile functions read and write:
+// - sections and keys match under ASCII case folding; blanks (space, tab) around names and values are
+//   dropped; a value is cut after 2047 characters;
+// - a line "[name]" starts a section; "key=value" is a pair (the first "=" separates); lines starting with
+//   ";" are comments; other lines and lines before the first section are kept but never read; when a name
+//   occurs twice, the first section and the first key win for lookups and writes;
+// - lines end in LF or CR LF on read; written lines end in CR LF; lines a write does not touch stay byte
+//   for byte; a file is replaced through a temporary file renamed over it, so a crash never leaves half a file.
+// Any bytes are accepted (NUL, binary garbage, huge lines). No locking: GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+inline constexpr size_t kIniMaxValueLength = 2047;
+
+using TIniPairs = std::vector<std::pair<std::string, std::string>>;
+
+// One INI file held in memory: parse once, ask many times, edit, save.
+class TIniFile {
+public:
+    TIniFile() = default;
+    static TIniFile FromText(std::string_view text);
+    // A missing or unreadable file, or a folder in its place, reads as an empty file.
+    static TIniFile FromFile(const std::string& path);
+
+    // The value of key in section, nullopt when either is missing.
+    std::optional<std::string> FindValue(std::string_view section, std::string_view key) const;
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    // The section's pairs in file order, each with its own line's value; empty when the section is missing.
+    TIniPairs ReadSection(std::string_view section) const;
+    bool SectionExists(std::string_view section) const;
+
+    // Replaces the key's value in place, or appends the key to its section, or appends the section at the
+    // end. CR and LF would split the line: key and value are cut before the first of them.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // The file's bytes as they would be saved.
+    std::string Text() const;
+    // Atomic replace of path with Text(); raises ELumatex "In <path> kann nicht geschrieben werden" when the
+    // platform refuses (missing folder, folder in the way, read-only file, full disk).
+    void SaveToFile(const std::string& path) const;
+
+private:
+    enum class TLineKind { Other, Section, Pair };
+    struct TLine {
+        std::string Content; // everything before the "\n", a CR included
+        bool Terminated = false; // followed by "\n"
+        TLineKind Kind = TLineKind::Other;
+        std::string Name;  // section name or key, trimmed
+        std::string Value; // pairs only: trimmed and cut
+    };
+    static TLine ParseLine(std::string content, bool terminated);
+    // [first, last) line indexes of the section's body; nullopt when missing.
+    std::optional<std::pair<size_t, size_t>> FindSection(std::string_view section) const;
+    void Terminate(size_t index);
+
+    std::vector<TLine> Lines;
+};
+
+// The profile-string functions over a path. Reading never fails: a missing file, a folder or unreadable
+// bytes give the default or an empty section. Writing raises ELumatex as SaveToFile does; a missing file is
+// created (its folder must exist).
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view defaultValue);
+TIniPairs ReadProfileSection(const std::string& path, std::string_view section);
+void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value);
