@@ -1,0 +1,15 @@
+#include "gl/GLCheck.h"
+#include "support/TestSupport.h"
+
+class GLCheckGLTest : public HeadlessGLTest {};
+
+TEST_F(GLCheckGLTest, TheHeadlessDriverPassesWithoutAMessage) {
+    const std::string extensions = CurrentGLExtensions();
+    EXPECT_GT(SplitExtensionNames(extensions).size(), 8u);
+    EXPECT_TRUE(IsExtensionSupported("GL_ARB_vertex_shader"));
+    EXPECT_FALSE(IsExtensionSupported("GL_ARB_vertex"));
+    NpotSupported = false;
+    EXPECT_TRUE(CheckGLAndExtensions());
+    EXPECT_TRUE(NpotSupported);
+    for (const auto& entry : Messages.Entries) ADD_FAILURE() << entry.Text;
+}
