@@ -1,0 +1,96 @@
+#include "presets/PresetLines.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+std::array<float, 4> Ones() { return {1.0f, 1.0f, 1.0f, 1.0f}; }
+} // namespace
+
+TEST(PresetParamValue, GeneralFormatOfTheWidenedSingle) {
+    const float one[] = {0.5f};
+    EXPECT_EQ(PresetParamValue("gain", one, 1), "gain:0.5");
+    const float three[] = {1.0f, 0.3f, -2.0e-6f};
+    EXPECT_EQ(PresetParamValue("tint", three, 3), "tint:1;0.300000011920929;-1.99999999495049E-6");
+    const float four[] = {0.0f, 100.0f, 0.25f, 1.0e20f};
+    EXPECT_EQ(PresetParamValue("v", four, 4), "v:0;100;0.25;1.00000002004088E20");
+}
+
+TEST(ReadPresetComponents, EachKindSplitsAtSemicolons) {
+    EXPECT_EQ(ReadPresetComponents("0.25", 1)[0], 0.25f);
+    EXPECT_EQ(ReadPresetComponents(" -1.5e1 ", 1)[0], -15.0f);
+    auto two = ReadPresetComponents("0.25;0.75", 2);
+    EXPECT_EQ(two[0], 0.25f);
+    EXPECT_EQ(two[1], 0.75f);
+    auto four = ReadPresetComponents("1; 2 ;3;4", 4);
+    EXPECT_EQ(four, (std::array<float, 4>{1, 2, 3, 4}));
+    // The single-precision value nearest 0.3 comes back as itself from its own text.
+    EXPECT_EQ(ReadPresetComponents("0.300000011920929", 1)[0], 0.3f);
+}
+
+TEST(ReadPresetComponents, AnyUnreadableComponentMakesAllOfThemOne) {
+    EXPECT_EQ(ReadPresetComponents("", 1), Ones());
+    EXPECT_EQ(ReadPresetComponents("x", 1), Ones());
+    EXPECT_EQ(ReadPresetComponents("0.25", 2), Ones()) << "no ';' leaves the first piece empty";
+    EXPECT_EQ(ReadPresetComponents("0.25;x", 2), Ones());
+    EXPECT_EQ(ReadPresetComponents("0.25;0.5;0.75", 2), Ones()) << "the last piece is all that remains";
+    EXPECT_EQ(ReadPresetComponents(";0.5", 2), Ones());
+    EXPECT_EQ(ReadPresetComponents("1,5", 1), Ones()) << "only '.' is a decimal point";
+    EXPECT_EQ(ReadPresetComponents("1e39", 1), Ones()) << "beyond single precision";
+    EXPECT_EQ(ReadPresetComponents("1e400", 1), Ones());
+    EXPECT_EQ(ReadPresetComponents("nan", 1), Ones());
+    EXPECT_EQ(ReadPresetComponents("inf", 1), Ones());
+    EXPECT_EQ(ReadPresetComponents(std::string_view("0.5\0", 4), 1), Ones()) << "a NUL byte is not a blank";
+    EXPECT_EQ(ReadPresetComponents("1e-50", 1)[0], 0.0f) << "tiny magnitudes are read as zero";
+}
+
+TEST(ParsePresetLine, NameNumbersAndKinds) {
+    auto two = ParsePresetLine("parameter_u2f=scale:0.25;0.75");
+    ASSERT_EQ(two.size(), 1u);
+    EXPECT_EQ(two[0].Components, 2);
+    EXPECT_EQ(two[0].Name, "scale");
+    EXPECT_EQ(two[0].Value[0], 0.25f);
+    EXPECT_EQ(two[0].Value[1], 0.75f);
+
+    auto empty = ParsePresetLine("parameter_u1f=gain:");
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(empty[0].Name, "gain");
+    EXPECT_EQ(empty[0].Value[0], 1.0f);
+
+    auto noColon = ParsePresetLine("parameter_u1f=0.5");
+    ASSERT_EQ(noColon.size(), 1u);
+    EXPECT_EQ(noColon[0].Name, "") << "without ':' the name is empty";
+    EXPECT_EQ(noColon[0].Value[0], 0.5f);
+
+    // Only the first ':' separates; the name keeps its blanks, the numbers lose theirs.
+    auto spaced = ParsePresetLine("parameter_u1f=  gain : 0.5 :x");
+    ASSERT_EQ(spaced.size(), 1u);
+    EXPECT_EQ(spaced[0].Name, "gain ");
+    EXPECT_EQ(spaced[0].Value[0], 1.0f) << "'0.5 :x' is not a number";
+
+    auto semicolonName = ParsePresetLine("parameter_u2f=a;b:1;2");
+    ASSERT_EQ(semicolonName.size(), 1u);
+    EXPECT_EQ(semicolonName[0].Name, "a;b");
+    EXPECT_EQ(semicolonName[0].Value[1], 2.0f);
+}
+
+TEST(ParsePresetLine, KindsAreFoundAnywhereInTheLineWithCase) {
+    EXPECT_TRUE(ParsePresetLine("PlugInName=x.ini").empty());
+    EXPECT_TRUE(ParsePresetLine("active=1").empty());
+    EXPECT_TRUE(ParsePresetLine("PARAMETER_U1F=gain:0.5").empty()) << "the key text is searched with case";
+
+    // A value that mentions another kind's key sets a parameter of that kind as well, kinds in order.
+    auto both = ParsePresetLine("parameter_u3f=parameter_u1f:1;2;3");
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].Components, 1);
+    EXPECT_EQ(both[0].Value[0], 1.0f) << "'1;2;3' is no single number";
+    EXPECT_EQ(both[1].Components, 3);
+    EXPECT_EQ(both[1].Name, "parameter_u1f");
+    EXPECT_EQ(both[1].Value, (std::array<float, 4>{1, 2, 3, 0}));
+
+    auto prefixed = ParsePresetLine("old_parameter_u4f_backup=w:1;2;3;4");
+    ASSERT_EQ(prefixed.size(), 1u);
+    EXPECT_EQ(prefixed[0].Components, 4);
+}
