@@ -27,6 +27,8 @@ TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions)
     f.ArbTextureCompression = has("GL_ARB_texture_compression");
     f.ExtTextureCompressionS3tc = has("GL_EXT_texture_compression_s3tc");
     f.ArbTextureNonPowerOfTwo = has("GL_ARB_texture_non_power_of_two");
+    f.ArbTextureRectangle = has("GL_ARB_texture_rectangle");
+    f.NvTextureRectangle = has("GL_NV_texture_rectangle");
     f.ExtFramebufferObject = has("GL_EXT_framebuffer_object");
     f.ArbPixelBufferObject = has("GL_ARB_pixel_buffer_object");
     return f;

@@ -16,6 +16,8 @@ struct TGLFlags {
     bool ArbTextureCompression = false;
     bool ExtTextureCompressionS3tc = false;
     bool ArbTextureNonPowerOfTwo = false;
+    bool ArbTextureRectangle = false;
+    bool NvTextureRectangle = false;
     bool ExtFramebufferObject = false;
     bool ArbPixelBufferObject = false;
 

@@ -1,0 +1,165 @@
+#include "imaging/GLBmp2.h"
+
+#include "imaging/JpegCodec.h"
+#include "platform/Bitmap.h"
+#include "platform/ELumatex.h"
+#include "platform/Files.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+void Put16(uint8_t* at, uint32_t v) {
+    at[0] = uint8_t(v);
+    at[1] = uint8_t(v >> 8);
+}
+
+void Put32(uint8_t* at, uint32_t v) {
+    Put16(at, v & 0xFFFF);
+    Put16(at + 2, v >> 16);
+}
+
+std::string LowerExtension(const std::string& fileName) {
+    const size_t slash = fileName.find_last_of('/');
+    const size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    return AsciiLower(fileName.substr(dot));
+}
+
+} // namespace
+
+TGLBMP::~TGLBMP() {
+    ReleasePixels();
+    if (TextureId != 0) glDeleteTextures(1, &TextureId);
+}
+
+void TGLBMP::ReleasePixels() { Pixels.reset(); }
+
+void TGLBMP::SwapRedBlue() {
+    if (!Pixels) return;
+    uint8_t* p = Pixels.get();
+    const size_t count = size_t(Width) * size_t(Height);
+    for (size_t i = 0; i < count; ++i, p += 4) {
+        const uint8_t red = p[0];
+        p[0] = p[2];
+        p[2] = red;
+    }
+}
+
+bool TGLBMP::CaptureToFile(const std::string& fileName) {
+    bool answer = true;
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    Width = viewport[2];
+    Height = viewport[3];
+    BitsPerPixel = 32;
+    ReleasePixels();
+    if (Width <= 0 || Height <= 0) {
+        Width = Height = 0;
+        return false;
+    }
+    Pixels.reset(new (std::nothrow) uint8_t[PixelBytes()]);
+    if (!Pixels) {
+        ReleasePixels();
+        return false;
+    }
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    // From the drawing area's corner, not the viewport's: the viewport only gives the size.
+    glReadPixels(0, 0, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
+    if (!fileName.empty()) answer = SaveToFile(fileName);
+    return answer;
+}
+
+bool TGLBMP::SaveToFile(const std::string& fileName) {
+    const std::string extension = LowerExtension(fileName);
+    if (extension == ".bmp") return WriteBmp(fileName);
+    if (extension == ".jpg") return WriteJpeg(fileName);
+    if (extension == ".tga") return WriteTga(fileName);
+    return false;
+}
+
+bool TGLBMP::WritePixelsSwapped(TStream& stream) {
+    const size_t bytes = PixelBytes();
+    SwapRedBlue();
+    size_t written = 0;
+    try {
+        written = stream.Write(Pixels.get(), bytes);
+    } catch (...) {
+        SwapRedBlue(); // the capture keeps red, green, blue, alpha whatever happens
+        throw;
+    }
+    SwapRedBlue();
+    return written == bytes;
+}
+
+bool TGLBMP::WriteBmp(TStream& stream) {
+    if (!Pixels) return false;
+    const uint32_t imageBytes = static_cast<uint32_t>(PixelBytes());
+    uint8_t fileHeader[14] = {};
+    fileHeader[0] = 'B';
+    fileHeader[1] = 'M';
+    Put32(fileHeader + 2, imageBytes + 54);
+    Put32(fileHeader + 10, 54);
+    if (stream.Write(fileHeader, sizeof fileHeader) < sizeof fileHeader) return false;
+    uint8_t infoHeader[40] = {};
+    Put32(infoHeader + 0, 40);
+    Put32(infoHeader + 4, uint32_t(Width));
+    Put32(infoHeader + 8, uint32_t(Height)); // positive: bottom row first, as read from GL
+    Put16(infoHeader + 12, 1);
+    Put16(infoHeader + 14, 32);
+    Put32(infoHeader + 16, 0);
+    Put32(infoHeader + 20, imageBytes);
+    if (stream.Write(infoHeader, sizeof infoHeader) < sizeof infoHeader) return false;
+    return WritePixelsSwapped(stream);
+}
+
+bool TGLBMP::WriteTga(TStream& stream) {
+    if (!Pixels) return false;
+    uint8_t header[18] = {};
+    header[2] = 2;
+    Put16(header + 12, uint32_t(Width));
+    Put16(header + 14, uint32_t(Height));
+    header[16] = 32;
+    header[17] = 0; // bottom-left origin
+    if (stream.Write(header, sizeof header) < sizeof header) return false;
+    return WritePixelsSwapped(stream);
+}
+
+bool TGLBMP::WriteBmp(const std::string& fileName) {
+    if (!Pixels) return false;
+    TFileStream file(fileName, TFileStream::TMode::Create);
+    return WriteBmp(file);
+}
+
+bool TGLBMP::WriteTga(const std::string& fileName) {
+    if (!Pixels) return false;
+    TFileStream file(fileName, TFileStream::TMode::Create);
+    return WriteTga(file);
+}
+
+bool TGLBMP::WriteJpeg(const std::string& fileName) {
+    if (!Pixels) return false;
+    try {
+        TBitmap bitmap(Width, Height, 32);
+        // The capture's bottom-up rows are exactly the bitmap's storage order; only red and blue move.
+        const uint8_t* src = Pixels.get();
+        for (int row = Height - 1; row >= 0; --row) {
+            uint8_t* dst = bitmap.ScanLine(row);
+            for (int x = 0; x < Width; ++x, src += 4, dst += 4) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+                dst[3] = src[3];
+            }
+        }
+        SaveJpegFile(bitmap, fileName, EncoderQuality);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}

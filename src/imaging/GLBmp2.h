@@ -1,0 +1,56 @@
+// GLBmp2.h: capture of the current GL drawing area into a 32-bit BMP, a JPEG or a 32-bit TGA file.
+// Made for one export and destroyed right after it. GUI thread, with the GL context of the drawing area to
+// capture current (for CaptureToFile and for destruction when TextureId is set).
+#pragma once
+
+#include "gl/GL.h"
+#include "platform/Stream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TGLBMP {
+public:
+    TGLBMP() = default;
+    TGLBMP(const TGLBMP&) = delete;
+    TGLBMP& operator=(const TGLBMP&) = delete;
+    ~TGLBMP(); // ReleasePixels, then deletes TextureId when it is set
+
+    // Reads the drawing area back from its lower-left corner (0, 0) with the current viewport's width and
+    // height and, when fileName is not empty, answers SaveToFile(fileName). False when the capture buffer
+    // cannot be allocated. File errors of the BMP and TGA writers propagate as ELumatex.
+    bool CaptureToFile(const std::string& fileName);
+    // By extension, compared without regard to case: ".bmp", ".jpg", ".tga"; anything else answers false.
+    bool SaveToFile(const std::string& fileName);
+    // False without a capture or after a short write; ELumatex when the file cannot be created or written.
+    bool WriteBmp(const std::string& fileName);
+    bool WriteTga(const std::string& fileName);
+    // False without a capture and for every encoder or file error.
+    bool WriteJpeg(const std::string& fileName);
+    // The same writers into any stream (the file writers open the file and call these).
+    bool WriteBmp(TStream& stream);
+    bool WriteTga(TStream& stream);
+
+    void SwapRedBlue(); // bytes 0 and 2 of every pixel, in place
+    void ReleasePixels();
+
+    GLuint TextureId = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BitsPerPixel = 0;
+    // Width x Height pixels of red, green, blue, alpha as read from GL, bottom row first, rows back to back.
+    std::unique_ptr<uint8_t[]> Pixels;
+    int32_t EncoderQuality = 75;
+
+    // Texture settings carried for the class's shape; nothing reads them.
+    GLenum MinFilter = GL_LINEAR_MIPMAP_LINEAR;
+    GLenum MagFilter = GL_LINEAR;
+    GLenum WrapS = GL_REPEAT;
+    GLenum WrapT = GL_REPEAT;
+
+private:
+    size_t PixelBytes() const { return size_t(Width) * size_t(Height) * 4; }
+    bool WritePixelsSwapped(TStream& stream);
+};

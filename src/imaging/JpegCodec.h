@@ -1,0 +1,25 @@
+// JpegCodec.h: JPEG decoding into and encoding from TBitmap through libjpeg-turbo. libjpeg's fatal errors
+// come back as ELumatex (never exit()); no state is shared between calls, so any thread may use it.
+#pragma once
+
+#include "platform/Bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A JPEG stream starts with the start-of-image marker FF D8.
+bool LooksLikeJpeg(const uint8_t* data, size_t size);
+
+// Decodes a whole JPEG file held in memory into a 24-bit bitmap (grey-scale and CMYK pictures too).
+// Raises ELumatex with libjpeg's reason for damaged data, and for data that ends before the image does.
+// Images whose pixel store would exceed maxImageBytes are refused before their pixels are allocated.
+void DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap,
+                size_t maxImageBytes = TBitmap::kMaxImageBytes);
+
+// Encodes a 24- or 32-bit bitmap (a 32-bit bitmap's fourth byte is ignored) as a baseline JPEG file image;
+// quality is clamped to 1..100. Raises ELumatex on failure.
+std::vector<uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality);
+// EncodeJpeg written to the file, replacing it; raises ELumatex when the file cannot be written.
+void SaveJpegFile(const TBitmap& bitmap, const std::string& fileName, int quality);

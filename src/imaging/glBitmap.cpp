@@ -1,0 +1,511 @@
+#include "imaging/glBitmap.h"
+
+#include "imaging/JpegCodec.h"
+#include "imaging/Resample.h"
+#include "imaging/TgaFile.h"
+#include "platform/BmpFile.h"
+#include "platform/ELumatex.h"
+
+#include <GL/glu.h>
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Room for headers, palettes and trailing data beside the largest accepted pixel store.
+constexpr size_t kStreamSlack = size_t(1) << 20;
+
+void SwapRedBlueFunc(const TglBitmapPixelPosition&, const TglBitmapPixel&, TglBitmapPixel& dest, void*) {
+    const uint8_t red = *dest.Red;
+    *dest.Red = *dest.Blue;
+    *dest.Blue = red;
+}
+
+std::unique_ptr<uint8_t[]> NewBuffer(size_t size) {
+    // value-initialised: zero-filled
+    return std::unique_ptr<uint8_t[]>(new uint8_t[size == 0 ? 1 : size]());
+}
+
+// Puts the stream back to where a loader found it, unless the loader accepted the data.
+struct TStreamRewind {
+    TStream& Stream;
+    uint64_t Start;
+    bool Keep = false;
+    ~TStreamRewind() {
+        if (!Keep) Stream.Seek(Start);
+    }
+};
+
+} // namespace
+
+TglBitmapDefaults& glBitmapDefaults() {
+    static TglBitmapDefaults defaults;
+    return defaults;
+}
+
+bool IsValidMinFilter(GLenum filter) {
+    switch (filter) {
+    case GL_NEAREST:
+    case GL_LINEAR:
+    case GL_NEAREST_MIPMAP_NEAREST:
+    case GL_LINEAR_MIPMAP_NEAREST:
+    case GL_NEAREST_MIPMAP_LINEAR:
+    case GL_LINEAR_MIPMAP_LINEAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsValidMagFilter(GLenum filter) { return filter == GL_NEAREST || filter == GL_LINEAR; }
+
+bool IsValidWrap(GLenum wrap) {
+    return wrap == GL_CLAMP || wrap == GL_REPEAT || wrap == GL_CLAMP_TO_BORDER || wrap == GL_CLAMP_TO_EDGE;
+}
+
+GLenum MinFilterWithoutMipMaps(GLenum filter) {
+    switch (filter) {
+    case GL_NEAREST_MIPMAP_NEAREST:
+    case GL_NEAREST_MIPMAP_LINEAR:
+        return GL_NEAREST;
+    case GL_LINEAR_MIPMAP_NEAREST:
+    case GL_LINEAR_MIPMAP_LINEAR:
+        return GL_LINEAR;
+    default:
+        return filter;
+    }
+}
+
+void glBitmapSetDefaultFilter(GLenum min, GLenum mag) {
+    if (!IsValidMinFilter(min)) throw ELumatex(kDefaultFilterMinMessage);
+    glBitmapDefaults().MinFilter = min;
+    if (!IsValidMagFilter(mag)) throw ELumatex(kDefaultFilterMagMessage);
+    glBitmapDefaults().MagFilter = mag;
+}
+
+void glBitmapSetDefaultWrap(GLenum s, GLenum t, GLenum r) {
+    if (!IsValidWrap(s)) throw ELumatex(kDefaultWrapSMessage);
+    glBitmapDefaults().WrapS = s;
+    if (!IsValidWrap(t)) throw ELumatex(kDefaultWrapTMessage);
+    glBitmapDefaults().WrapT = t;
+    if (!IsValidWrap(r)) throw ELumatex(kDefaultWrapRMessage);
+    glBitmapDefaults().WrapR = r;
+}
+
+TglBitmapFormats glBitmapChooseFormats(const TGLFlags& flags, bool hasAlpha, uint8_t formatKind) {
+    TglBitmapFormats f;
+    if (flags.Version12 || flags.ExtBgra) {
+        f.Format = hasAlpha ? GL_BGRA : GL_BGR;
+    } else {
+        f.SwapRedBlue = true;
+        f.Format = hasAlpha ? GL_RGBA : GL_RGB;
+    }
+    switch (formatKind) {
+    case kFormatFourBit:
+        f.InternalFormat = hasAlpha ? GL_RGBA4 : GL_RGB4;
+        break;
+    case kFormatEightBit:
+        f.InternalFormat = hasAlpha ? GL_RGBA8 : GL_RGB8;
+        break;
+    case kFormatCompressed:
+        if (flags.Version13 || flags.ArbTextureCompression)
+            f.InternalFormat = hasAlpha ? GL_COMPRESSED_RGBA_ARB : GL_COMPRESSED_RGB_ARB;
+        else if (flags.ExtTextureCompressionS3tc)
+            f.InternalFormat = hasAlpha ? GL_COMPRESSED_RGBA_S3TC_DXT1_EXT : GL_COMPRESSED_RGB_S3TC_DXT1_EXT;
+        else
+            f.InternalFormat = hasAlpha ? GL_RGBA : GL_RGB;
+        break;
+    default:
+        f.InternalFormat = hasAlpha ? GL_RGBA : GL_RGB;
+        break;
+    }
+    return f;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TglBitmap
+
+TglBitmap::TglBitmap() {
+    const TglBitmapDefaults& d = glBitmapDefaults();
+    FormatKind = d.FormatKind;
+    OwnsTexture = d.OwnsTexture;
+    ReleasePixelsAfterUpload = d.ReleasePixelsAfterUpload;
+    MinFilter = d.MinFilter;
+    MagFilter = d.MagFilter;
+    WrapS = d.WrapS;
+    WrapT = d.WrapT;
+    WrapR = d.WrapR;
+}
+
+TglBitmap::~TglBitmap() {
+    Pixels.reset();
+    PixelBytes = 0;
+    if (TextureId != 0 && OwnsTexture) glDeleteTextures(1, &TextureId);
+}
+
+void TglBitmap::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
+    Pixels = std::move(buffer);
+    PixelBytes = Pixels ? size : 0;
+}
+
+void TglBitmap::SwapRedBlue() { MapPixels(SwapRedBlueFunc, false, nullptr); }
+
+void TglBitmap::AllocatePixels(size_t size) { SetPixels(NewBuffer(size), size); }
+
+std::vector<uint8_t> TglBitmap::ReadImageData(TStream& stream) {
+    return stream.ReadRest(MaxImageBytes + kStreamSlack);
+}
+
+bool TglBitmap::LoadTgaStream(TStream& stream) {
+    TStreamRewind rewind{stream, stream.Position()};
+    uint8_t header[kTgaHeaderSize];
+    if (stream.Read(header, sizeof header) != sizeof header || !IsSupportedTga(header, sizeof header))
+        return false;
+    stream.Seek(rewind.Start);
+    const std::vector<uint8_t> data = ReadImageData(stream);
+    TBitmap bitmap;
+    DecodeTga(data.data(), data.size(), bitmap, MaxImageBytes);
+    rewind.Keep = true;
+    return AssignFromBitmap(&bitmap);
+}
+
+bool TglBitmap::LoadJpegStream(TStream& stream) {
+    TStreamRewind rewind{stream, stream.Position()};
+    uint8_t magic[2];
+    if (stream.Read(magic, 2) != 2 || !LooksLikeJpeg(magic, 2)) return false;
+    stream.Seek(rewind.Start);
+    const std::vector<uint8_t> data = ReadImageData(stream);
+    TBitmap bitmap;
+    DecodeJpeg(data.data(), data.size(), bitmap, MaxImageBytes);
+    rewind.Keep = true;
+    return AssignFromBitmap(&bitmap);
+}
+
+bool TglBitmap::LoadBmpStream(TStream& stream) {
+    TStreamRewind rewind{stream, stream.Position()};
+    uint8_t magic[2];
+    if (stream.Read(magic, 2) != 2 || magic[0] != 'B' || magic[1] != 'M') return false;
+    stream.Seek(rewind.Start);
+    const std::vector<uint8_t> data = ReadImageData(stream);
+    TBitmap bitmap;
+    ReadBmp(data.data(), data.size(), bitmap, MaxImageBytes);
+    if (bitmap.BitsPerPixel() != 24 && bitmap.BitsPerPixel() != 32) bitmap.ConvertTo(24);
+    rewind.Keep = true;
+    return AssignFromBitmap(&bitmap);
+}
+
+void TglBitmap::LoadFromStream(TStream& stream) {
+    if (LoadTgaStream(stream)) return;
+    if (LoadJpegStream(stream)) return;
+    if (LoadBmpStream(stream)) return;
+    throw ELumatex(kLoadFromStreamMessage);
+}
+
+void TglBitmap::LoadImageFile(const std::string& fileName) {
+    TFileStream file(fileName, TFileStream::TMode::Read);
+    file.Seek(0);
+    LoadFromStream(file);
+}
+
+void TglBitmap::ReadPixel(const TglBitmapPixelPosition& position, TglBitmapPixel& channels) {
+    if (PixelReader) PixelReader(position, channels);
+}
+
+void TglBitmap::Unbind(bool disableTarget) {
+    if (disableTarget) glDisable(Target);
+    glBindTexture(Target, 0);
+}
+
+void TglBitmap::Bind() {
+    if (TextureId != 0) glBindTexture(Target, TextureId);
+}
+
+GLenum TglBitmap::EffectiveMinFilter() const {
+    if (MipMapMode == kMipMapNone || Target == GL_TEXTURE_RECTANGLE) return MinFilterWithoutMipMaps(MinFilter);
+    return MinFilter;
+}
+
+void TglBitmap::SetFilter(GLenum min, GLenum mag) {
+    if (!IsValidMinFilter(min)) throw ELumatex(kSetFilterMinMessage);
+    MinFilter = min;
+    if (!IsValidMagFilter(mag)) throw ELumatex(kSetFilterMagMessage);
+    MagFilter = mag;
+    if (TextureId == 0) return;
+    Bind();
+    glTexParameteri(Target, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
+    // The stored MinFilter keeps the request, so switching mip-maps on later restores it at the next upload.
+    glTexParameteri(Target, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(EffectiveMinFilter()));
+}
+
+void TglBitmap::SetWrap(GLenum s, GLenum t, GLenum r) {
+    if (!IsValidWrap(s)) throw ELumatex(kSetWrapSMessage);
+    WrapS = s;
+    if (!IsValidWrap(t)) throw ELumatex(kSetWrapTMessage);
+    WrapT = t;
+    if (!IsValidWrap(r)) throw ELumatex(kSetWrapRMessage);
+    WrapR = r;
+    if (TextureId == 0) return;
+    Bind();
+    glTexParameteri(Target, GL_TEXTURE_WRAP_S, static_cast<GLint>(WrapS));
+    glTexParameteri(Target, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
+    glTexParameteri(Target, GL_TEXTURE_WRAP_R, static_cast<GLint>(WrapR));
+}
+
+void TglBitmap::CreateTexture() {
+    if (TextureId != 0) glDeleteTextures(1, &TextureId);
+    TextureId = 0;
+    glGenTextures(1, &TextureId);
+    Bind();
+}
+
+bool TglBitmap::ApplyParameters() {
+    SetWrap(WrapS, WrapT, WrapR);
+    SetFilter(MinFilter, MagFilter);
+    bool buildWithGlu = false;
+    switch (MipMapMode) {
+    case kMipMapAutomatic: {
+        const TGLFlags& flags = ContextFlags();
+        if (flags.Version14 || flags.SgisGenerateMipmap)
+            glTexParameteri(Target, GL_GENERATE_MIPMAP, 1);
+        else
+            buildWithGlu = true;
+        break;
+    }
+    case kMipMapGlu:
+        buildWithGlu = true;
+        break;
+    default:
+        break;
+    }
+    return buildWithGlu;
+}
+
+TglBitmapFormats TglBitmap::ChooseFormats() {
+    const TglBitmapFormats formats = glBitmapChooseFormats(ContextFlags(), HasAlpha, FormatKind);
+    if (formats.SwapRedBlue) SwapRedBlue();
+    return formats;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TglBitmap2D
+
+TglBitmap2D::TglBitmap2D() {
+    Target = GL_TEXTURE_2D;
+    PixelReader = [this](const TglBitmapPixelPosition& position, TglBitmapPixel& channels) {
+        if (!Pixels || position.X < 0 || position.Y < 0 || position.X >= Width || position.Y >= Height) return;
+        channels = PixelIn(Pixels.get(), position.X, position.Y);
+    };
+}
+
+TglBitmapPixel TglBitmap2D::PixelIn(uint8_t* buffer, int x, int y) const {
+    const size_t bpp = size_t(BytesPerPixel());
+    uint8_t* p = buffer + (size_t(y) * size_t(Width) + size_t(x)) * bpp;
+    TglBitmapPixel pixel;
+    pixel.Blue = p;
+    pixel.Green = p + 1;
+    pixel.Red = p + 2;
+    pixel.Channels = kChannelRed | kChannelGreen | kChannelBlue;
+    if (HasAlpha) {
+        pixel.Alpha = p + 3;
+        pixel.Channels |= kChannelAlpha;
+    }
+    return pixel;
+}
+
+void TglBitmap2D::ResetRowStarts() {
+    RowStarts.clear();
+    if (!Pixels) return;
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    // Never describe more rows than the buffer holds.
+    if (Width <= 0 || Height <= 0 || rowBytes * size_t(Height) > PixelBytes) return;
+    RowStarts.resize(size_t(Height));
+    for (int i = 0; i < Height; ++i) RowStarts[size_t(i)] = Pixels.get() + size_t(i) * rowBytes;
+}
+
+void TglBitmap2D::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
+    TglBitmap::SetPixels(std::move(buffer), size);
+    ResetRowStarts();
+}
+
+void TglBitmap2D::GenTexture(bool testSize) {
+    if (!Pixels) return;
+    const TGLFlags& flags = ContextFlags();
+    if (testSize) {
+        GLint maxSize = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+        if (Height > maxSize || Width > maxSize) throw ELumatex(kGenTextureTooLargeMessage);
+        const bool rectangle =
+            (flags.ArbTextureRectangle || flags.NvTextureRectangle) && Target == GL_TEXTURE_RECTANGLE;
+        if (!(IsPowerOfTwo(Width) && IsPowerOfTwo(Height)) && !flags.ArbTextureNonPowerOfTwo && !rectangle)
+            throw ELumatex(kGenTextureNpotMessage);
+    }
+    CreateTexture();
+    const bool buildWithGlu = ApplyParameters();
+    const TglBitmapFormats formats = ChooseFormats();
+    if (buildWithGlu)
+        gluBuild2DMipmaps(Target, static_cast<GLint>(formats.InternalFormat), Width, Height, formats.Format,
+                          GL_UNSIGNED_BYTE, Pixels.get());
+    else
+        glTexImage2D(Target, 0, static_cast<GLint>(formats.InternalFormat), Width, Height, 0, formats.Format,
+                     GL_UNSIGNED_BYTE, Pixels.get());
+    if (ReleasePixelsAfterUpload) SetPixels(nullptr, 0);
+
+    if (flags.ArbTextureCompression) {
+        GLint value = 0;
+        glGetTexLevelParameteriv(Target, 0, GL_TEXTURE_COMPRESSED_ARB, &value);
+        Compressed = value != 0;
+        value = 0;
+        glGetTexLevelParameteriv(Target, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &value);
+        CompressedSize = value;
+    } else {
+        Compressed = FormatKind == kFormatCompressed && flags.ExtTextureCompressionS3tc;
+        CompressedSize = 0;
+    }
+    GLboolean resident = GL_FALSE;
+    Resident = glAreTexturesResident(1, &TextureId, &resident) == GL_TRUE || resident == GL_TRUE;
+}
+
+bool TglBitmap2D::AssignFromBitmap(const TBitmap* bitmap) {
+    if (!bitmap) return false;
+    if (bitmap->BitsPerPixel() != 24 && bitmap->BitsPerPixel() != 32) throw ELumatex(kAssignFromBitmapDepthMessage);
+    HasAlpha = bitmap->BitsPerPixel() == 32;
+    Width = bitmap->Width();
+    Height = bitmap->Height();
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    try {
+        AllocatePixels(rowBytes * size_t(Height));
+    } catch (const std::bad_alloc&) {
+        // Leave nothing that describes bytes the object does not hold.
+        SetPixels(nullptr, 0);
+        Width = Height = 0;
+        return false;
+    }
+    if (RowStarts.empty()) return true; // 0 pixels wide or high: nothing to copy
+    for (int i = 0; i < Height; ++i) std::memcpy(RowStarts[size_t(i)], bitmap->ScanLine(i), rowBytes);
+    return true;
+}
+
+bool TglBitmap2D::CopyToBitmap(TBitmap* bitmap) {
+    if (!Pixels || !bitmap) return false;
+    bitmap->SetSize(Width, Height, 24);
+    if (HasAlpha) bitmap->SetSize(Width, Height, 32);
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    if (RowStarts.empty()) return true;
+    for (int i = 0; i < Height; ++i) std::memcpy(bitmap->ScanLine(i), RowStarts[size_t(i)], rowBytes);
+    return true;
+}
+
+bool TglBitmap2D::CopyAlphaToBitmap(TBitmap* bitmap) {
+    if (!Pixels || !HasAlpha || !bitmap) return false;
+    bitmap->SetSize(Width, Height, 24);
+    if (RowStarts.empty()) return true;
+    for (int y = 0; y < Height; ++y) {
+        const uint8_t* src = RowStarts[size_t(y)];
+        uint8_t* dst = bitmap->ScanLine(y);
+        for (int x = 0; x < Width; ++x, src += 4, dst += 3) dst[0] = dst[1] = dst[2] = src[3];
+    }
+    return true;
+}
+
+void TglBitmap2D::MapPixels(TglBitmapMapFunc function, bool workOnCopy, void* userValue) {
+    if (!Pixels || !function || RowStarts.empty()) return;
+    std::unique_ptr<uint8_t[]> copy;
+    if (workOnCopy) {
+        copy = NewBuffer(PixelBytes);
+        std::memcpy(copy.get(), Pixels.get(), PixelBytes);
+    }
+    uint8_t* destBuffer = workOnCopy ? copy.get() : Pixels.get();
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            const TglBitmapPixel source = PixelIn(Pixels.get(), x, y);
+            TglBitmapPixel dest = PixelIn(destBuffer, x, y);
+            function(TglBitmapPixelPosition{x, y}, source, dest, userValue);
+        }
+    if (workOnCopy) SetPixels(std::move(copy), PixelBytes);
+}
+
+bool TglBitmap2D::MirrorLeftRight() {
+    if (!Pixels || RowStarts.empty()) return false;
+    const size_t bpp = size_t(BytesPerPixel());
+    auto mirrored = NewBuffer(PixelBytes);
+    for (int y = 0; y < Height; ++y) {
+        const uint8_t* src = RowStarts[size_t(y)];
+        uint8_t* dst = mirrored.get() + size_t(y) * size_t(Width) * bpp;
+        for (int x = 0; x < Width; ++x) std::memcpy(dst + size_t(Width - 1 - x) * bpp, src + size_t(x) * bpp, bpp);
+    }
+    SetPixels(std::move(mirrored), PixelBytes);
+    return true;
+}
+
+bool TglBitmap2D::MirrorTopBottom() {
+    if (!Pixels || RowStarts.empty()) return false;
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    auto mirrored = NewBuffer(PixelBytes);
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(mirrored.get() + size_t(Height - 1 - y) * rowBytes, RowStarts[size_t(y)], rowBytes);
+    SetPixels(std::move(mirrored), PixelBytes);
+    return true;
+}
+
+void TglBitmap2D::ExpandToAlpha() {
+    if (HasAlpha || !Pixels) return;
+    const size_t count = size_t(Width) * size_t(Height);
+    auto expanded = NewBuffer(count * 4);
+    const uint8_t* src = Pixels.get();
+    uint8_t* dst = expanded.get();
+    for (size_t i = 0; i < count; ++i, src += 3, dst += 4) {
+        std::memcpy(dst, src, 3);
+        dst[3] = 255;
+    }
+    HasAlpha = true;
+    SetPixels(std::move(expanded), count * 4);
+}
+
+bool TglBitmap2D::BuildAlphaFromFunction(TglBitmapMapFunc function, void* userValue) {
+    if (!Pixels || !function) return false;
+    ExpandToAlpha();
+    MapPixels(function, false, userValue);
+    return true;
+}
+
+bool TglBitmap2D::BuildAlphaFromBitmap(const TBitmap* bitmap, TglBitmapMapFunc function, void* userValue) {
+    if (!Pixels || !bitmap || bitmap->Width() != Width || bitmap->Height() != Height) return false;
+    ExpandToAlpha();
+    const int srcBpp = bitmap->BytesPerPixel();
+    for (int y = 0; y < Height; ++y) {
+        const uint8_t* row = bitmap->ScanLine(y);
+        for (int x = 0; x < Width; ++x) {
+            // A private copy of the other bitmap's pixel: the function sees writable addresses but cannot
+            // change that bitmap.
+            uint8_t other[4] = {row[size_t(x) * srcBpp], row[size_t(x) * srcBpp + 1], row[size_t(x) * srcBpp + 2],
+                                srcBpp == 4 ? row[size_t(x) * srcBpp + 3] : uint8_t(255)};
+            TglBitmapPixel source;
+            source.Blue = &other[0];
+            source.Green = &other[1];
+            source.Red = &other[2];
+            source.Channels = kChannelRed | kChannelGreen | kChannelBlue;
+            if (srcBpp == 4) {
+                source.Alpha = &other[3];
+                source.Channels |= kChannelAlpha;
+            }
+            TglBitmapPixel dest = PixelIn(Pixels.get(), x, y);
+            if (function)
+                function(TglBitmapPixelPosition{x, y}, source, dest, userValue);
+            else
+                *dest.Alpha = static_cast<uint8_t>((unsigned(other[2]) + other[1] + other[0]) / 3);
+        }
+    }
+    return true;
+}
+
+void TglBitmap2D::DropAlpha() {
+    if (!HasAlpha || !Pixels) return;
+    const size_t count = size_t(Width) * size_t(Height);
+    auto reduced = NewBuffer(count * 3);
+    const uint8_t* src = Pixels.get();
+    uint8_t* dst = reduced.get();
+    for (size_t i = 0; i < count; ++i, src += 4, dst += 3) std::memcpy(dst, src, 3);
+    HasAlpha = false;
+    SetPixels(std::move(reduced), count * 3);
+}

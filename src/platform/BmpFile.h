@@ -1,0 +1,27 @@
+// BmpFile.h: the Windows BMP file format for TBitmap. Reads 1, 4, 8, 16, 24 and 32 bits per pixel,
+// uncompressed, RLE8, RLE4 and bit fields, bottom-up or top-down, with core, info, v2-v5 headers; writes
+// 24- and 32-bit files. Every size in a file is checked against the bytes it holds before anything is
+// allocated. Pure functions; safe on any thread.
+#pragma once
+
+#include "platform/Bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Decodes a whole BMP file held in memory into bitmap: 32-bit files give 32-bit bitmaps (the fourth byte as
+// stored, or the alpha bit field), every other depth 24 bits. Raises ELumatex naming the fault for anything
+// it cannot read; bitmap is left untouched then. Pixel indices past the palette read as black, pixels that
+// an RLE image skips stay black, runs past the end of a row or of the image are cut off. Images whose
+// pixel store would exceed maxImageBytes are refused before allocating.
+void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap,
+             size_t maxImageBytes = TBitmap::kMaxImageBytes);
+void LoadBmpFile(const std::string& fileName, TBitmap& bitmap); // ReadBmp of the whole file
+
+// The file image of a 24- or 32-bit bitmap: 14-byte file header, 40-byte information header, no palette,
+// rows bottom-up padded to 4 bytes (32-bit rows keep their fourth byte).
+std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap);
+// Writes EncodeBmp to the file, replacing it; raises ELumatex when the file cannot be written.
+void SaveBmpFile(const TBitmap& bitmap, const std::string& fileName);
