@@ -1,0 +1,350 @@
+// Every bundled plugin's shader pair, compiled, linked and run on the real llvmpipe context with plain GL
+// calls, drawn exactly as a chain pass draws it (one quad, texture unit 0, the fixed-function transform),
+// but into a floating-point target so that NaN and values outside 0..1 stay visible.
+#include "gl/GL.h"
+#include "library/LibraryFiles.h"
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace {
+
+constexpr int kEdge = 128;
+
+std::string InfoLog(GLuint object, bool isProgram) {
+    GLint length = 0;
+    if (isProgram)
+        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    else
+        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    if (length <= 1) return {};
+    std::string log(static_cast<size_t>(length), '\0');
+    if (isProgram)
+        glGetProgramInfoLog(object, length, nullptr, log.data());
+    else
+        glGetShaderInfoLog(object, length, nullptr, log.data());
+    return log.c_str();
+}
+
+struct TBuiltProgram {
+    GLuint Handle = 0;
+    bool Linked = false;
+    std::string VertexLog, FragmentLog, LinkLog;
+    TBuiltProgram() = default;
+    TBuiltProgram(const TBuiltProgram&) = delete;
+    TBuiltProgram& operator=(const TBuiltProgram&) = delete;
+    ~TBuiltProgram() {
+        if (Handle) glDeleteProgram(Handle);
+    }
+};
+
+GLuint CompileShader(GLenum kind, const std::string& path, std::string& log) {
+    const std::string text = ShaderSourceText(path);
+    const GLchar* source = text.c_str();
+    const GLint length = static_cast<GLint>(text.size());
+    const GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, &length);
+    glCompileShader(shader);
+    log = InfoLog(shader, false);
+    return shader;
+}
+
+void BuildProgram(const std::string& baseName, TBuiltProgram& out) {
+    const std::string base = LibraryFolder() + "shader/" + baseName;
+    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, base + ".frag", out.FragmentLog);
+    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, base + ".vert", out.VertexLog);
+    out.Handle = glCreateProgram();
+    glAttachShader(out.Handle, fragment);
+    glAttachShader(out.Handle, vertex);
+    glDeleteShader(fragment);
+    glDeleteShader(vertex);
+    glLinkProgram(out.Handle);
+    GLint linked = 0;
+    glGetProgramiv(out.Handle, GL_LINK_STATUS, &linked);
+    out.Linked = linked == GL_TRUE;
+    out.LinkLog = InfoLog(out.Handle, true);
+}
+
+GLenum UniformTypeOf(int components) {
+    static const GLenum types[] = {GL_FLOAT, GL_FLOAT_VEC2, GL_FLOAT_VEC3, GL_FLOAT_VEC4};
+    return types[components - 1];
+}
+
+// RGBA floats, rows as glReadPixels returns them (bottom row first).
+using TPixels = std::vector<float>;
+
+// Colour ramps, a checker board and a disc: edges for the filters, gradients for the colour effects.
+std::vector<uint8_t> TestPicture(bool grey) {
+    std::vector<uint8_t> rgba(kEdge * kEdge * 4);
+    for (int y = 0; y < kEdge; ++y)
+        for (int x = 0; x < kEdge; ++x) {
+            uint8_t* p = &rgba[(y * kEdge + x) * 4];
+            const bool check = ((x / 16) + (y / 16)) % 2 == 0;
+            const int dx = x - kEdge / 2, dy = y - kEdge / 3;
+            const bool disc = dx * dx + dy * dy < 20 * 20;
+            const int r = 20 + x * 215 / kEdge, g = 30 + y * 200 / kEdge, b = disc ? 240 : (check ? 200 : 40);
+            if (grey)
+                p[0] = p[1] = p[2] = static_cast<uint8_t>((r + g + b) / 3);
+            else {
+                p[0] = static_cast<uint8_t>(r);
+                p[1] = static_cast<uint8_t>(g);
+                p[2] = static_cast<uint8_t>(b);
+            }
+            p[3] = 255;
+        }
+    return rgba;
+}
+
+class PluginShaderTest : public HeadlessGLTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        HeadlessGLTest::SetUp();
+        if (IsSkipped()) return;
+        glGenTextures(1, &Target);
+        glBindTexture(GL_TEXTURE_2D, Target);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, kEdge, kEdge, 0, GL_RGBA, GL_FLOAT, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glGenFramebuffers(1, &Framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, Framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, Target, 0);
+        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+        glGenTextures(1, &Source);
+        LoadPicture(false);
+    }
+
+    void TearDown() override {
+        if (Source) glDeleteTextures(1, &Source);
+        if (Target) glDeleteTextures(1, &Target);
+        if (Framebuffer) glDeleteFramebuffers(1, &Framebuffer);
+        HeadlessGLTest::TearDown();
+    }
+
+    void LoadPicture(bool grey) {
+        const std::vector<uint8_t> rgba = TestPicture(grey);
+        glBindTexture(GL_TEXTURE_2D, Source);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kEdge, kEdge, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+
+    // One pass: the description's uniforms at its own values (program 0: a plain copy).
+    TPixels Draw(GLuint program, const TLibraryDescription& d) {
+        glBindFramebuffer(GL_FRAMEBUFFER, Framebuffer);
+        glViewport(0, 0, kEdge, kEdge);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, kEdge, kEdge, 0, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glColor4f(1, 1, 1, 1);
+        glUseProgram(program);
+        if (program) {
+            if (d.UsesTexture0) glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
+            if (d.UsesTexWidth) glUniform1f(glGetUniformLocation(program, "texWidth"), 512.0f);
+            if (d.UsesTexHeight) glUniform1f(glGetUniformLocation(program, "texHeight"), 512.0f);
+            for (const TLibraryParam& p : d.Params) {
+                const GLint at = glGetUniformLocation(program, p.UniformName.c_str());
+                const float* v = p.Value.data();
+                switch (p.Components) {
+                case 1: glUniform1f(at, v[0]); break;
+                case 2: glUniform2f(at, v[0], v[1]); break;
+                case 3: glUniform3f(at, v[0], v[1], v[2]); break;
+                default: glUniform4f(at, v[0], v[1], v[2], v[3]); break;
+                }
+            }
+        }
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, Source);
+        glEnable(GL_TEXTURE_2D);
+        glBegin(GL_QUADS);
+        glTexCoord2i(0, 0);
+        glVertex2i(0, 0);
+        glTexCoord2i(1, 0);
+        glVertex2i(kEdge, 0);
+        glTexCoord2i(1, 1);
+        glVertex2i(kEdge, kEdge);
+        glTexCoord2i(0, 1);
+        glVertex2i(0, kEdge);
+        glEnd();
+        glDisable(GL_TEXTURE_2D);
+        glUseProgram(0);
+        TPixels out(kEdge * kEdge * 4);
+        glReadPixels(0, 0, kEdge, kEdge, GL_RGBA, GL_FLOAT, out.data());
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return out;
+    }
+
+    TPixels Render(const std::string& ini, bool greyPicture = false) {
+        LoadPicture(greyPicture);
+        const TLibraryDescription d = ReadLibraryDescription(ini);
+        TBuiltProgram program;
+        BuildProgram(d.ShaderFileName, program);
+        EXPECT_TRUE(program.Linked) << ini;
+        return Draw(program.Handle, d);
+    }
+
+    TPixels Copy(bool greyPicture = false) {
+        LoadPicture(greyPicture);
+        return Draw(0, {});
+    }
+
+    GLuint Source = 0, Target = 0, Framebuffer = 0;
+};
+
+// Largest difference of the colour channels; alpha is not part of the picture.
+float MaxDifference(const TPixels& a, const TPixels& b) {
+    float worst = 0.0f;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (i % 4 != 3) worst = std::max(worst, std::fabs(a[i] - b[i]));
+    return worst;
+}
+
+// One 8-bit step is 0.0039: anything below a quarter of it is the same picture after quantisation.
+constexpr float kExact = 0.001f;
+
+TEST_P(PluginShaderTest, CompilesAndLinksWithoutAnyInfoLog) {
+    const TLibraryDescription d = ReadLibraryDescription(GetParam());
+    ASSERT_TRUE(d.Readable) << GetParam();
+    TBuiltProgram program;
+    BuildProgram(d.ShaderFileName, program);
+    EXPECT_EQ(program.VertexLog, "");
+    EXPECT_EQ(program.FragmentLog, "");
+    EXPECT_EQ(program.LinkLog, "");
+    EXPECT_TRUE(program.Linked);
+}
+
+// The compiler drops a uniform that the shader never reads; its bar would then do nothing. And a
+// uniform the description does not know would sit at 0 for ever.
+TEST_P(PluginShaderTest, DeclaredUniformsAreExactlyTheActiveOnes) {
+    const TLibraryDescription d = ReadLibraryDescription(GetParam());
+    TBuiltProgram program;
+    BuildProgram(d.ShaderFileName, program);
+    ASSERT_TRUE(program.Linked);
+
+    std::map<std::string, GLenum> active;
+    GLint count = 0;
+    glGetProgramiv(program.Handle, GL_ACTIVE_UNIFORMS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        char name[256] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program.Handle, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
+        if (std::string(name).rfind("gl_", 0) != 0) active[name] = type;
+    }
+
+    std::map<std::string, GLenum> declared;
+    if (d.UsesTexture0) declared["Texture0"] = GL_SAMPLER_2D;
+    if (d.UsesTexWidth) declared["texWidth"] = GL_FLOAT;
+    if (d.UsesTexHeight) declared["texHeight"] = GL_FLOAT;
+    for (const TLibraryParam& p : d.Params) declared[p.UniformName] = UniformTypeOf(p.Components);
+
+    for (const auto& [name, type] : declared) {
+        EXPECT_GE(glGetUniformLocation(program.Handle, name.c_str()), 0) << name << " is not used by the shader";
+        if (active.count(name)) {
+            EXPECT_EQ(active[name], type) << name << " has another GLSL type";
+        }
+    }
+    for (const auto& [name, type] : active)
+        EXPECT_TRUE(declared.count(name)) << name << " is read by the shader but never sent";
+}
+
+TEST_P(PluginShaderTest, DefaultValuesGiveAFiniteChangedPictureWithinRange) {
+    const TPixels in = Copy();
+    const TPixels out = Render(GetParam());
+    size_t notFinite = 0, outOfRange = 0, black = 0, white = 0;
+    double sum = 0.0, sumSq = 0.0, change = 0.0;
+    for (size_t i = 0; i < out.size(); i += 4) {
+        float luma = 0.0f;
+        for (int c = 0; c < 3; ++c) {
+            const float v = out[i + c];
+            if (!std::isfinite(v)) ++notFinite;
+            if (v < -kExact || v > 1.0f + kExact) ++outOfRange;
+            change += std::fabs(v - in[i + c]);
+            luma += v / 3.0f;
+        }
+        black += luma < 0.005f;
+        white += luma > 0.995f;
+        sum += luma;
+        sumSq += double(luma) * luma;
+    }
+    const double pixels = kEdge * kEdge;
+    const double spread = std::sqrt(std::max(0.0, sumSq / pixels - (sum / pixels) * (sum / pixels)));
+    EXPECT_EQ(notFinite, 0u);
+    EXPECT_EQ(outOfRange, 0u);
+    EXPECT_LT(black, pixels * 0.99) << "the picture went black";
+    EXPECT_LT(white, pixels * 0.99) << "the picture went white";
+    EXPECT_GT(spread, 0.02) << "the picture went flat";
+    if (GetParam() == "pass_through.ini") {
+        EXPECT_LT(MaxDifference(out, in), kExact);
+    } else {
+        // Visible somewhere, and more than a rounding ripple on average.
+        EXPECT_GT(MaxDifference(out, in), 0.05f) << "the default values leave the picture as it was";
+        EXPECT_GT(change / (pixels * 3), 0.5 / 255) << "the default values leave the picture as it was";
+    }
+}
+
+std::string PluginTestName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param.substr(0, info.param.rfind('.'));
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundled, PluginShaderTest, ::testing::ValuesIn(BundledPluginFiles()), PluginTestName);
+
+using PluginExactTest = PluginShaderTest;
+
+TEST_F(PluginExactTest, InvertGivesTheComplement) {
+    const TPixels in = Copy();
+    TPixels expected = in;
+    for (size_t i = 0; i < expected.size(); ++i)
+        if (i % 4 != 3) expected[i] = 1.0f - in[i];
+    EXPECT_LT(MaxDifference(Render("invert.ini"), expected), kExact);
+}
+
+TEST_F(PluginExactTest, ChannelSwapExchangesRedAndBlue) {
+    const TPixels in = Copy();
+    TPixels expected = in;
+    for (size_t i = 0; i < expected.size(); i += 4) std::swap(expected[i], expected[i + 2]);
+    EXPECT_LT(MaxDifference(Render("channel_swap.ini"), expected), kExact);
+}
+
+TEST_F(PluginExactTest, FlipTurnsThePictureUpsideDownTexelForTexel) {
+    const TPixels in = Copy();
+    TPixels expected(in.size());
+    for (int y = 0; y < kEdge; ++y)
+        std::copy_n(&in[(kEdge - 1 - y) * kEdge * 4], kEdge * 4, &expected[y * kEdge * 4]);
+    EXPECT_LT(MaxDifference(Render("flip.ini"), expected), kExact);
+}
+
+TEST_F(PluginExactTest, GreyscaleLeavesAGreyPictureAsItIs) {
+    const TPixels in = Copy(true);
+    EXPECT_LT(MaxDifference(Render("greyscale.ini", true), in), kExact);
+}
+
+TEST_F(PluginExactTest, RotateByOneQuarterTurnMovesRowsIntoColumns) {
+    const TPixels in = Copy();
+    const TPixels out = Render("rotate90.ini");
+    // Whatever the direction, a quarter turn of a square maps every row of the input onto a column.
+    TPixels clockwise(in.size()), counter(in.size());
+    for (int y = 0; y < kEdge; ++y)
+        for (int x = 0; x < kEdge; ++x)
+            for (int c = 0; c < 4; ++c) {
+                clockwise[(y * kEdge + x) * 4 + c] = in[(x * kEdge + (kEdge - 1 - y)) * 4 + c];
+                counter[(y * kEdge + x) * 4 + c] = in[((kEdge - 1 - x) * kEdge + y) * 4 + c];
+            }
+    EXPECT_LT(std::min(MaxDifference(out, clockwise), MaxDifference(out, counter)), kExact);
+}
+
+} // namespace
