@@ -1,0 +1,5 @@
+uniform vec4 colour;
+void main()
+{
+    gl_FragColor = colour
+}
