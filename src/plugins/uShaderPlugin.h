@@ -1,0 +1,89 @@
+// uShaderPlugin.h: TShaderPlugin, one image effect: a description file (INI) in the plugins folder, the
+// GLSL pair it names in the shader folder, and the current values of its parameters.
+// Catalogue entries and slot instances are both made from a description file; each owns its TShader and
+// its parameter arrays, so two slot instances of one plugin hold independent values.
+// GUI thread. Create and ReadDescription touch no GL; Load (when the description is valid), Bind, Unbind and
+// destruction need the rendering context current.
+#pragma once
+
+#include "render/uShader.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TIniFile;
+
+// One parameter of N float components, sent as uniform float/vec2/vec3/vec4 named UniformName.
+// A new record is all zero and empty.
+template <int N>
+struct TShaderParam {
+    static constexpr int ComponentCount = N;
+    std::string UniformName;
+    std::array<float, N> Value{}; // sent to the shader; the chain window keeps it in 0..1
+    float Scale = 0.0f;           // display factor only: the window shows Value x Scale
+    std::string Caption;
+};
+using ShaderParam1f = TShaderParam<1>;
+using ShaderParam2f = TShaderParam<2>;
+using ShaderParam3f = TShaderParam<3>;
+using ShaderParam4f = TShaderParam<4>;
+
+// Description file sections and keys.
+inline constexpr const char* kPluginReaderVersion = "0.2";
+inline constexpr const char* kParamSection1f = "parameter_u1f";
+inline constexpr const char* kParamSection2f = "parameter_u2f";
+inline constexpr const char* kParamSection3f = "parameter_u3f";
+inline constexpr const char* kParamSection4f = "parameter_u4f";
+
+// The uniform value of "texWidth" and "texHeight", whatever the framebuffer or source size.
+inline constexpr float kPluginTextureEdge = 512.0f;
+
+class TShaderPlugin {
+public:
+    // Stores the three names; reads nothing. Folders end with "/"; iniFileName is a bare file name.
+    TShaderPlugin(const std::string& pluginFolder, const std::string& iniFileName, const std::string& shaderFolder);
+    TShaderPlugin(const TShaderPlugin&) = delete;
+    TShaderPlugin& operator=(const TShaderPlugin&) = delete;
+    ~TShaderPlugin();
+
+    // ReadDescription, then only when it succeeds builds Shader from ShaderFolder + ShaderFileName. The
+    // result is ReadDescription's; the shader's own compile and link problems are shown by TShader and do
+    // not change it. No message of its own: on false the caller reports and destroys the plugin.
+    [[nodiscard]] bool Load();
+
+    // Reads and checks PluginFolder + IniFileName (a missing or unreadable file reads as all keys missing).
+    // Every failed rule makes the result false but reading goes on, except after a wrong "PluginReader"
+    // version, which stops before the flags and parameters. No GL.
+    bool ReadDescription();
+    bool ReadDescription(const TIniFile& description);
+
+    // Enables the program and sends "Texture0" = 0, "texWidth"/"texHeight" = 512.0 as flagged, then every
+    // parameter in the order 1f, 2f, 3f, 4f. Without a Shader (Load failed or not called) both do nothing.
+    void Bind();
+    void Unbind();
+
+    std::unique_ptr<TShader> Shader; // null until Load succeeded
+    std::string FullName;
+    std::string GroupName;
+    std::string PluginFolder;
+    std::string ShaderFolder;
+    std::string IniFileName; // presets name plugins by it, compared without regard to ASCII case
+    std::string ShaderFileName;
+    bool UsesTexture0 = false;
+    bool UsesTexWidth = false;
+    bool UsesTexHeight = false;
+    int32_t CatalogueIndex = -1; // position in the engine's Catalogue; -1 for slot instances
+    std::vector<ShaderParam4f> Params4f;
+    std::vector<ShaderParam3f> Params3f;
+    std::vector<ShaderParam2f> Params2f;
+    std::vector<ShaderParam1f> Params1f;
+};
+
+// Fills a zero-filled record from one parameter line (key = uniform name, value = "a;b;c;d : scale :
+// caption" with N components). False when any number is missing or malformed; such a field stays 0 and the
+// other pieces are still read.
+template <int N>
+bool ParseShaderParam(const std::string& key, const std::string& value, TShaderParam<N>& param);
