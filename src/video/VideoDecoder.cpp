@@ -1,0 +1,233 @@
+#include "video/VideoDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cstring>
+
+namespace {
+
+// Larger pictures are refused before anything is allocated for them.
+constexpr int kMaxFrameEdge = 8192;
+// A seek that lands after its target is retried this many times, each time starting twice as early.
+constexpr int kMaxSeekRetries = 8;
+constexpr int64_t kFirstSeekBackoffNs = 1000000000;
+// Corrupt data makes the decoder report errors packet after packet; past this many in a row we give up.
+constexpr int kMaxDecodeErrorsInARow = 200;
+constexpr AVRational kNanoseconds{1, 1000000000};
+
+} // namespace
+
+void TVideoDecoder::TFormatCloser::operator()(AVFormatContext* p) const { avformat_close_input(&p); }
+void TVideoDecoder::TCodecFreer::operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
+void TVideoDecoder::TFrameFreer::operator()(AVFrame* p) const { av_frame_free(&p); }
+void TVideoDecoder::TPacketFreer::operator()(AVPacket* p) const { av_packet_free(&p); }
+void TVideoDecoder::TSwsFreer::operator()(SwsContext* p) const { sws_freeContext(p); }
+
+TVideoDecoder::TVideoDecoder() = default;
+TVideoDecoder::~TVideoDecoder() = default;
+
+int TVideoDecoder::Open(const std::string& path) {
+    // The "file:" prefix and the whitelist keep a name such as "pipe:0" or a playlist inside the file from
+    // reaching anything but the local file system.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVFormatContext* format = nullptr;
+    const std::string url = "file:" + path;
+    int rc = avformat_open_input(&format, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc < 0) return rc;
+    FFormatContext.reset(format);
+
+    rc = avformat_find_stream_info(format, nullptr);
+    if (rc < 0) return rc;
+    const AVCodec* codec = nullptr;
+    rc = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (rc < 0) return rc;
+    FStreamIndex = rc;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        format->streams[i]->discard = static_cast<int>(i) == FStreamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    AVStream* stream = format->streams[FStreamIndex];
+
+    FCodec.reset(avcodec_alloc_context3(codec));
+    if (!FCodec) return AVERROR(ENOMEM);
+    rc = avcodec_parameters_to_context(FCodec.get(), stream->codecpar);
+    if (rc < 0) return rc;
+    FCodec->pkt_timebase = stream->time_base;
+    FCodec->thread_count = 0; // as many as the machine has, like the ffmpeg tool
+    rc = avcodec_open2(FCodec.get(), codec, nullptr);
+    if (rc < 0) return rc;
+
+    if (FCodec->width > kMaxFrameEdge || FCodec->height > kMaxFrameEdge) return AVERROR_INVALIDDATA;
+    FFormat = TVideoFormat{FCodec->width, FCodec->height};
+    if (!FFormat.Valid()) return AVERROR_INVALIDDATA;
+
+    FTimeBaseNum = stream->time_base.num;
+    FTimeBaseDen = stream->time_base.den;
+    if (FTimeBaseNum <= 0 || FTimeBaseDen <= 0) return AVERROR_INVALIDDATA;
+    const AVRational timeBase{FTimeBaseNum, FTimeBaseDen};
+    // MPEG program streams start well after 0; every time we hand out is counted from the first frame.
+    if (stream->start_time != AV_NOPTS_VALUE)
+        FStartTs = stream->start_time;
+    else if (format->start_time != AV_NOPTS_VALUE)
+        FStartTs = av_rescale_q(format->start_time, AV_TIME_BASE_Q, timeBase);
+    FNextTs = FStartTs;
+
+    const AVRational rate = av_guess_frame_rate(format, stream, nullptr);
+    FFrameDurationTs = rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), timeBase)
+                                                    : av_rescale_q(40, AVRational{1, 1000}, timeBase);
+    if (FFrameDurationTs < 1) FFrameDurationTs = 1;
+
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        FDurationNs = av_rescale_q(stream->duration, timeBase, kNanoseconds);
+    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        FDurationNs = av_rescale_q(format->duration, AV_TIME_BASE_Q, kNanoseconds);
+
+    FPacket.reset(av_packet_alloc());
+    FCurrent.reset(av_frame_alloc());
+    FLookahead.reset(av_frame_alloc());
+    FScratch.reset(av_frame_alloc());
+    if (!FPacket || !FCurrent || !FLookahead || !FScratch) return AVERROR(ENOMEM);
+    FScratch->format = AV_PIX_FMT_BGR24;
+    FScratch->width = FFormat.Width;
+    FScratch->height = FFormat.Height;
+    // Rows aligned (and so padded) for swscale's vector code, which may write past the last pixel.
+    return av_frame_get_buffer(FScratch.get(), 64);
+}
+
+int64_t TVideoDecoder::TsToMediaNs(int64_t ts) const {
+    return av_rescale_q(ts - FStartTs, AVRational{FTimeBaseNum, FTimeBaseDen}, kNanoseconds);
+}
+
+int64_t TVideoDecoder::MediaNsToTs(int64_t ns) const {
+    return av_rescale_q(ns, kNanoseconds, AVRational{FTimeBaseNum, FTimeBaseDen});
+}
+
+int TVideoDecoder::ReceiveFrame(AVFrame* frame) {
+    int errorsInARow = 0;
+    for (;;) {
+        int rc = avcodec_receive_frame(FCodec.get(), frame);
+        if (rc == 0) {
+            int64_t ts = frame->best_effort_timestamp;
+            if (ts == AV_NOPTS_VALUE) ts = FNextTs;
+            FNextTs = ts + FFrameDurationTs;
+            frame->pts = ts;
+            return 0;
+        }
+        if (rc == AVERROR_EOF) return FReadError != 0 ? FReadError : AVERROR_EOF;
+        if (rc != AVERROR(EAGAIN)) {
+            // A broken frame: skip it and go on with the stream, up to a point.
+            if (++errorsInARow > kMaxDecodeErrorsInARow) return rc;
+        }
+        if (FDraining) {
+            if (rc == AVERROR(EAGAIN)) return FReadError != 0 ? FReadError : AVERROR_EOF;
+            continue;
+        }
+        rc = av_read_frame(FFormatContext.get(), FPacket.get());
+        if (rc < 0) {
+            // The end of the file, or a read error that ends the stream early (a truncated or vanished
+            // file): drain what the decoder still holds, then report.
+            if (rc != AVERROR_EOF) FReadError = rc;
+            FDraining = true;
+            avcodec_send_packet(FCodec.get(), nullptr);
+            continue;
+        }
+        if (FPacket->stream_index == FStreamIndex) {
+            if (avcodec_send_packet(FCodec.get(), FPacket.get()) < 0 && ++errorsInARow > kMaxDecodeErrorsInARow) {
+                av_packet_unref(FPacket.get());
+                return AVERROR_INVALIDDATA;
+            }
+        }
+        av_packet_unref(FPacket.get());
+    }
+}
+
+int TVideoDecoder::Decode(int64_t& mediaNs) {
+    av_frame_unref(FCurrent.get());
+    if (FHasLookahead) {
+        av_frame_move_ref(FCurrent.get(), FLookahead.get());
+        FHasLookahead = false;
+    } else {
+        const int rc = ReceiveFrame(FCurrent.get());
+        if (rc < 0) return rc;
+    }
+    mediaNs = TsToMediaNs(FCurrent->pts);
+    return 0;
+}
+
+int TVideoDecoder::Seek(int64_t targetNs, int64_t& landedNs) {
+    if (targetNs < 0) targetNs = 0;
+    const int64_t targetTs = FStartTs + MediaNsToTs(targetNs);
+    AVFrame* first = FLookahead.get();
+    int64_t backoffNs = 0;
+    for (int attempt = 0;; ++attempt) {
+        int64_t seekTs = targetTs - MediaNsToTs(backoffNs);
+        if (seekTs < FStartTs) seekTs = FStartTs;
+        int rc = av_seek_frame(FFormatContext.get(), FStreamIndex, seekTs, AVSEEK_FLAG_BACKWARD);
+        if (rc < 0) rc = avformat_seek_file(FFormatContext.get(), FStreamIndex, INT64_MIN, seekTs, seekTs, 0);
+        if (rc < 0) return rc;
+        avcodec_flush_buffers(FCodec.get());
+        av_frame_unref(FCurrent.get());
+        av_frame_unref(first);
+        FHasLookahead = false;
+        FDraining = false;
+        FReadError = 0;
+        FNextTs = seekTs;
+
+        // Frames before the first key frame after a seek into the middle of a stream refer to pictures
+        // the decoder never saw; from the very start every frame is good.
+        const bool fromStart = seekTs <= FStartTs;
+        for (;;) {
+            rc = ReceiveFrame(first);
+            if (rc < 0 || fromStart || first->key_frame) break;
+            av_frame_unref(first);
+        }
+        const bool canRetry = !fromStart && attempt < kMaxSeekRetries;
+        // Timestamp-searched containers (MPEG) can land a group of pictures after the target.
+        if (canRetry && (rc < 0 || first->pts > targetTs)) {
+            backoffNs = backoffNs == 0 ? kFirstSeekBackoffNs : backoffNs * 2;
+            continue;
+        }
+        if (rc < 0) return rc;
+        break;
+    }
+
+    av_frame_move_ref(FCurrent.get(), first);
+    while (FCurrent->pts < targetTs) {
+        // An error here ends the stream at the frame reached; Decode reports it next.
+        if (ReceiveFrame(first) < 0) break;
+        if (first->pts > targetTs) {
+            FHasLookahead = true;
+            break;
+        }
+        av_frame_unref(FCurrent.get());
+        av_frame_move_ref(FCurrent.get(), first);
+    }
+    landedNs = TsToMediaNs(FCurrent->pts);
+    return 0;
+}
+
+int TVideoDecoder::Convert(uint8_t* bits) {
+    AVFrame* frame = FCurrent.get();
+    if (frame->width <= 0 || frame->height <= 0 || frame->format < 0) return AVERROR_INVALIDDATA;
+    // A stream that changes its frame size on the way is scaled to the size it was opened with, so the
+    // delivered layout never changes under the receivers.
+    FSws.reset(sws_getCachedContext(FSws.release(), frame->width, frame->height,
+                                    static_cast<AVPixelFormat>(frame->format), FFormat.Width, FFormat.Height,
+                                    AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!FSws) return AVERROR(EINVAL);
+    const int rows = sws_scale(FSws.get(), frame->data, frame->linesize, 0, frame->height, FScratch->data,
+                               FScratch->linesize);
+    if (rows != FFormat.Height) return AVERROR(EINVAL);
+    const size_t stride = FFormat.Stride();
+    const size_t rowBytes = static_cast<size_t>(FFormat.Width) * 3;
+    for (int y = 0; y < FFormat.Height; ++y)
+        std::memcpy(bits + static_cast<size_t>(FFormat.Height - 1 - y) * stride,
+                    FScratch->data[0] + static_cast<size_t>(y) * static_cast<size_t>(FScratch->linesize[0]),
+                    rowBytes);
+    return 0;
+}

@@ -1,0 +1,72 @@
+// VideoDecoder.h: one video stream of one file through FFmpeg: demux, decode, seek to a frame and convert
+// it to the delivered layout (VideoFormat.h). Used by one thread at a time (the graph's streaming thread
+// once playback has started). Other streams of the file (audio) are skipped unread.
+#pragma once
+
+#include "video/VideoFormat.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+class TVideoDecoder {
+public:
+    TVideoDecoder();
+    ~TVideoDecoder();
+    TVideoDecoder(const TVideoDecoder&) = delete;
+    TVideoDecoder& operator=(const TVideoDecoder&) = delete;
+
+    // Opens the file and prepares its best video stream. Returns 0 or an FFmpeg error code; a file with
+    // no video stream gives AVERROR_STREAM_NOT_FOUND, an absurd frame size AVERROR_INVALIDDATA.
+    int Open(const std::string& path);
+
+    const TVideoFormat& Format() const { return FFormat; }
+    int64_t DurationNs() const { return FDurationNs; }
+
+    // Decodes the next frame in presentation order into the current frame; mediaNs is its time from the
+    // start of the stream. Returns 0, AVERROR_EOF after the last frame, or the read error that ended the
+    // stream early (the frames decoded before it are still given out first).
+    int Decode(int64_t& mediaNs);
+    // Makes the current frame the last one at or before targetNs (the first frame when the target lies
+    // before it); Decode then continues after it. AVERROR_EOF when the stream holds no frame at all.
+    int Seek(int64_t targetNs, int64_t& landedNs);
+    // Writes the current frame into bits (Format().ImageSize() bytes, bottom-up, padding left untouched).
+    int Convert(uint8_t* bits);
+
+private:
+    int ReceiveFrame(AVFrame* frame);
+    int64_t FrameTs(AVFrame* frame);
+    int64_t TsToMediaNs(int64_t ts) const;
+    int64_t MediaNsToTs(int64_t ns) const;
+
+    struct TFormatCloser { void operator()(AVFormatContext* p) const; };
+    struct TCodecFreer { void operator()(AVCodecContext* p) const; };
+    struct TFrameFreer { void operator()(AVFrame* p) const; };
+    struct TPacketFreer { void operator()(AVPacket* p) const; };
+    struct TSwsFreer { void operator()(SwsContext* p) const; };
+
+    std::unique_ptr<AVFormatContext, TFormatCloser> FFormatContext;
+    std::unique_ptr<AVCodecContext, TCodecFreer> FCodec;
+    std::unique_ptr<AVPacket, TPacketFreer> FPacket;
+    std::unique_ptr<AVFrame, TFrameFreer> FCurrent;   // the frame Decode or Seek gave out
+    std::unique_ptr<AVFrame, TFrameFreer> FLookahead; // decoded past a seek target, given out next
+    std::unique_ptr<AVFrame, TFrameFreer> FScratch;   // BGR24 with padded rows; swscale writes only here
+    std::unique_ptr<SwsContext, TSwsFreer> FSws;
+    bool FHasLookahead = false;
+    bool FDraining = false;
+    int FReadError = 0;
+    int FStreamIndex = -1;
+    int FTimeBaseNum = 1;
+    int FTimeBaseDen = 1;
+    int64_t FStartTs = 0;
+    int64_t FFrameDurationTs = 0;
+    int64_t FNextTs = 0; // stands in for frames that carry no timestamp
+    int64_t FDurationNs = 0;
+    TVideoFormat FFormat;
+};
