@@ -1,0 +1,433 @@
+#include "render/uRenderEngine.h"
+
+#include "gl/GL.h"
+#include "imaging/GLBmp2.h"
+#include "imaging/glBitmap.h"
+#include "platform/Bitmap.h"
+#include "platform/Files.h"
+#include "platform/MessageSink.h"
+#include "plugins/uShaderPlugin.h"
+#include "render/glPBuffer.h"
+#include "render/uBitmapFontExt.h"
+#include "render/uFBO.h"
+#include "render/uTimer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <locale>
+
+namespace {
+
+// A drawing step: depth test and culling off while it draws, and the resting state (both on, colour white)
+// back on every way out, an exception included.
+class TDrawStepScope {
+public:
+    TDrawStepScope() {
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_DEPTH_TEST);
+    }
+    ~TDrawStepScope() {
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    TDrawStepScope(const TDrawStepScope&) = delete;
+    TDrawStepScope& operator=(const TDrawStepScope&) = delete;
+};
+
+// Projection and modelview saved on their stacks and restored on every way out; the projection becomes the
+// view's orthographic one, y growing downwards, and the modelview identity.
+class TMatrixScope {
+public:
+    TMatrixScope(int width, int height) {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, width, height, 0, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~TMatrixScope() {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+    TMatrixScope(const TMatrixScope&) = delete;
+    TMatrixScope& operator=(const TMatrixScope&) = delete;
+};
+
+// A framebuffer bound as the render target and unbound on every way out. A failed completeness check
+// leaves the target bound inside TFBO; it is unbound here too, so an abandoned frame leaves no framebuffer
+// bound and the next ClearView or frame reaches the window.
+class TFramebufferScope {
+public:
+    explicit TFramebufferScope(TFBO& target) : Target(target) {
+        try {
+            Target.Bind();
+        } catch (...) {
+            Target.Unbind();
+            throw;
+        }
+    }
+    ~TFramebufferScope() { Target.Unbind(); }
+    TFramebufferScope(const TFramebufferScope&) = delete;
+    TFramebufferScope& operator=(const TFramebufferScope&) = delete;
+
+private:
+    TFBO& Target;
+};
+
+void LoadViewProjection(int width, int height) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+// The user's locale, taken once; an environment naming a locale the system lacks falls back to "C".
+const std::locale& UserLocale() {
+    static const std::locale locale = [] {
+        try {
+            return std::locale("");
+        } catch (const std::runtime_error&) {
+            return std::locale::classic();
+        }
+    }();
+    return locale;
+}
+
+// The name as wide characters of the locale's encoding, upper-cased. Bytes the encoding cannot decode are
+// taken one by one, so every name still compares consistently.
+std::wstring UpperWide(const std::string& text, const std::locale& locale) {
+    const auto& codec = std::use_facet<std::codecvt<wchar_t, char, std::mbstate_t>>(locale);
+    std::wstring wide(text.size(), L'\0');
+    std::mbstate_t state{};
+    const char* fromNext = nullptr;
+    wchar_t* toNext = nullptr;
+    const auto result = codec.in(state, text.data(), text.data() + text.size(), fromNext, wide.data(),
+                                 wide.data() + wide.size(), toNext);
+    if (result == std::codecvt_base::ok || result == std::codecvt_base::noconv) {
+        wide.resize(result == std::codecvt_base::noconv ? 0 : size_t(toNext - wide.data()));
+        if (result == std::codecvt_base::noconv)
+            for (char c : text) wide.push_back(wchar_t(static_cast<unsigned char>(c)));
+    } else {
+        wide.clear();
+        for (char c : text) wide.push_back(wchar_t(static_cast<unsigned char>(c)));
+    }
+    std::use_facet<std::ctype<wchar_t>>(locale).toupper(wide.data(), wide.data() + wide.size());
+    return wide;
+}
+
+} // namespace
+
+int CompareTextLocale(const std::string& a, const std::string& b) {
+    const std::locale& locale = UserLocale();
+    const std::wstring upperA = UpperWide(a, locale);
+    const std::wstring upperB = UpperWide(b, locale);
+    return std::use_facet<std::collate<wchar_t>>(locale).compare(
+        upperA.data(), upperA.data() + upperA.size(), upperB.data(), upperB.data() + upperB.size());
+}
+
+TRenderEngine::TRenderEngine(IGLSurface& surface, const std::string& programFolder)
+    : Surface(surface), ProgramFolder(programFolder) {
+    ActiveOrder.fill(kNoSlot);
+    SlotActive.fill(false);
+}
+
+TRenderEngine::~TRenderEngine() { FreeResources(); }
+
+bool TRenderEngine::Init(int viewWidth, int viewHeight) {
+    ViewWidth = viewWidth;
+    ViewHeight = viewHeight;
+    ViewX = 0;
+    ViewY = 0;
+    FBOA.reset();
+    FBOB.reset();
+    CreateResources();
+    InitGLState();
+    return true;
+}
+
+void TRenderEngine::CreateResources() {
+    Timer = std::make_unique<TGameTimer>();
+    Font = std::make_unique<TBitmapFontExt>();
+    Font->Build(kHUDFontFace, kHUDFontHeight, false);
+    ScanCatalogue();
+    for (auto& slot : Slots) slot.reset();
+    RebuildActiveOrder();
+    RecreateFBOs(kFBOSizeSmall);
+    SetUpSourceTexture();
+}
+
+void TRenderEngine::FreeResources() {
+    Catalogue.clear();
+    for (auto& slot : Slots) slot.reset();
+    Timer.reset();
+    Font.reset();
+    SourceTexture.reset();
+    FBOA.reset();
+    FBOB.reset();
+}
+
+void TRenderEngine::InitGLState() {
+    ClearColor = {0.0f, 0.0f, 0.0f, 1.0f};
+    glColorMaterial(GL_FRONT, GL_DIFFUSE);
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glDepthFunc(GL_LEQUAL);
+    glDisable(GL_NORMALIZE);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+void TRenderEngine::SetUpSourceTexture() {
+    SourceTexture = std::make_unique<TglBitmap2D>();
+    SourceTexture->OwnsTexture = true;
+    SourceTexture->ReleasePixelsAfterUpload = true;
+    {
+        const TBitmap black(kSourceTextureEdge, kSourceTextureEdge, 24);
+        SourceTexture->AssignFromBitmap(&black);
+        SourceTexture->GenTexture(true);
+    }
+    SourceTexture->Bind();
+    SourceTexture->MipMapMode = kMipMapNone;
+    SourceTexture->SetWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    SourceTexture->SetFilter(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry& entry,
+                               std::vector<std::string>& iniFileList) {
+    if (entry.IsDirectory) return true;
+    const size_t dot = entry.Name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : AsciiLower(entry.Name.substr(dot));
+    if (extension != ".ini") return true;
+    // A sorted list without duplicates: a name that compares equal to one already present adds nothing.
+    const auto position = std::lower_bound(
+        iniFileList.begin(), iniFileList.end(), entry.Name,
+        [](const std::string& listed, const std::string& name) { return CompareTextLocale(listed, name) < 0; });
+    if (position == iniFileList.end() || CompareTextLocale(*position, entry.Name) != 0)
+        iniFileList.insert(position, entry.Name);
+    return true;
+}
+
+void TRenderEngine::ScanCatalogue() {
+    Catalogue.clear();
+    const std::string pluginFolder = ProgramFolder + "plugins/";
+    const std::string shaderFolder = ProgramFolder + "shader/";
+    std::vector<std::string> iniFileList;
+    ListFolder(ProgramFolder + "plugins", [&iniFileList](const std::string& folder, const TFolderEntry& entry) {
+        return AddIniFile(folder, entry, iniFileList);
+    });
+    for (const std::string& name : iniFileList) {
+        auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, name, shaderFolder);
+        if (!plugin->Load()) {
+            ShowMessage(kPluginErrorsText + name, kMessageCaption, TMessageIcon::Error);
+            continue;
+        }
+        plugin->CatalogueIndex = int32_t(Catalogue.size());
+        Catalogue.push_back(std::move(plugin));
+    }
+}
+
+void TRenderEngine::RebuildActiveOrder() {
+    ActiveOrder.fill(kNoSlot);
+    ActiveCount = 0;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        if (Slots[size_t(slot)] && SlotActive[size_t(slot)]) ActiveOrder[size_t(ActiveCount++)] = slot;
+}
+
+void TRenderEngine::RecreateFBOs(int size) {
+    FBOA.reset();
+    FBOB.reset();
+    FBOSize = size;
+    FBOA = std::make_unique<TFBO>();
+    FBOA->Create(size, size, GL_RGB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    FBOB = std::make_unique<TFBO>();
+    FBOB->Create(size, size, GL_RGB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+}
+
+void TRenderEngine::SetViewport(int width, int height, int x, int y) {
+    ViewWidth = width;
+    ViewHeight = height;
+    ViewX = x;
+    ViewY = y;
+    glViewport(x, y, width, height);
+}
+
+void TRenderEngine::ClearView() {
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
+    {
+        TDrawStepScope step;
+        LoadViewProjection(ViewWidth, ViewHeight);
+    }
+    Surface.SwapBuffers();
+}
+
+void TRenderEngine::RenderFrame(bool showHUD) {
+    assert(Timer && FBOA && FBOB && SourceTexture && "Init comes first");
+    Timer->Update();
+    TFBO& last = RunFramebufferPasses();
+    PassToWindow(last, FinalSlot());
+    if (showHUD) DrawHUD();
+    Surface.SwapBuffers();
+}
+
+TFBO& TRenderEngine::RunFramebufferPasses() {
+    const int n = ActiveCount;
+    PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
+    TFBO* last = FBOA.get();
+    for (int k = 1; k <= n - 2; ++k) {
+        TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
+        PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
+        last = target;
+    }
+    PassCount = std::max(n, 2);
+    return *last;
+}
+
+void TRenderEngine::PassFromSource(int slot) {
+    TFramebufferScope target(*FBOA);
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, FBOSize, FBOSize);
+    TDrawStepScope step;
+    TMatrixScope matrices(ViewWidth, ViewHeight);
+    DrawPass(nullptr, TQuadCoords::Plain, slot, TQuadSize::View);
+}
+
+void TRenderEngine::PassBetweenFBOs(TFBO& source, TFBO& target, int slot) {
+    TFramebufferScope bound(target);
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, FBOSize, FBOSize);
+    TDrawStepScope step;
+    TMatrixScope matrices(ViewWidth, ViewHeight);
+    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
+}
+
+void TRenderEngine::PassToWindow(TFBO& source, int slot) {
+    // The whole surface, not only the view: the borders around a letterboxed view stay clean.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
+    TDrawStepScope step;
+    LoadViewProjection(ViewWidth, ViewHeight);
+    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
+}
+
+void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size) {
+    // A slot emptied without RebuildActiveOrder has no plugin left: its pass copies.
+    TShaderPlugin* plugin = slot >= 0 && slot < kSlotCount ? Slots[size_t(slot)].get() : nullptr;
+    if (plugin) plugin->Bind();
+    glActiveTexture(GL_TEXTURE0);
+    if (source)
+        source->BindTexture();
+    else
+        SourceTexture->Bind();
+    glEnable(GL_TEXTURE_2D);
+    DrawQuad(coords, size);
+    glDisable(GL_TEXTURE_2D);
+    if (plugin) plugin->Unbind();
+}
+
+void TRenderEngine::DrawQuad(TQuadCoords coords, TQuadSize size) {
+    const int x = size == TQuadSize::View ? ViewWidth : FBOSize;
+    const int y = size == TQuadSize::View ? ViewHeight : FBOSize;
+    // The source's row 0 is its top row; a framebuffer's is its bottom row.
+    const int top = coords == TQuadCoords::Plain ? 0 : 1;
+    const int bottom = 1 - top;
+    glBegin(GL_QUADS);
+    glTexCoord2i(0, top);
+    glVertex2i(0, 0);
+    glTexCoord2i(1, top);
+    glVertex2i(x, 0);
+    glTexCoord2i(1, bottom);
+    glVertex2i(x, y);
+    glTexCoord2i(0, bottom);
+    glVertex2i(0, y);
+    glEnd();
+}
+
+void TRenderEngine::DrawHUD() {
+    TDrawStepScope step;
+    TMatrixScope matrices(ViewWidth, ViewHeight);
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4fv(kHUDBarColor.data());
+    glBegin(GL_QUADS);
+    glVertex2i(0, kHUDBarTop);
+    glVertex2i(ViewWidth, kHUDBarTop);
+    glVertex2i(ViewWidth, kHUDBarBottom);
+    glVertex2i(0, kHUDBarBottom);
+    glEnd();
+    glColor4fv(kHUDFrameColor.data());
+    glBegin(GL_LINE_STRIP);
+    glVertex2i(0, kHUDBarTop);
+    glVertex2i(ViewWidth - 1, kHUDBarTop);
+    glVertex2i(ViewWidth - 1, kHUDBarBottom);
+    glVertex2i(0, kHUDBarBottom);
+    glVertex2i(0, kHUDBarTop);
+    glEnd();
+    glDisable(GL_BLEND);
+
+    Font->Print(kHUDPassesX, kHUDTextY, "Passes: " + std::to_string(PassCount));
+    Font->Print(kHUDFPSX, kHUDTextY, "FPS: " + std::to_string(Timer->FPS));
+}
+
+bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height) {
+    // The buffer's context shares the main one's textures and programs from its creation on.
+    if (!buffer.Create(width, height, Surface.NativeHandles())) return false;
+    InitGLState();
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glViewport(0, 0, width, height);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, FBOSize, FBOSize, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    return true;
+}
+
+void TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {
+    assert(FBOA && FBOB && SourceTexture && "Init comes first");
+    TFBO& last = RunFramebufferPasses();
+    // Another context samples what this one drew: it must be finished first.
+    glFinish();
+
+    auto buffer = std::make_unique<TPixelBuffer>();
+    // Back to the main context with the buffer freed on every way out, a file error included.
+    struct TRestoreMain {
+        TRenderEngine& Engine;
+        std::unique_ptr<TPixelBuffer>& Buffer;
+        ~TRestoreMain() {
+            Engine.SaveBufferLog.swap(Buffer->Log);
+            Buffer->Disable();
+            Buffer.reset();
+            Engine.Surface.MakeCurrent();
+            glViewport(Engine.ViewX, Engine.ViewY, Engine.ViewWidth, Engine.ViewHeight);
+        }
+    } restore{*this, buffer};
+
+    if (!OpenSaveBuffer(*buffer, width, height)) {
+        // No offscreen target and no context to draw into: nothing is drawn and nothing written.
+        ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
+        return;
+    }
+    DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
+    TGLBMP capture;
+    if (!capture.CaptureToFile(fileName)) ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
+}

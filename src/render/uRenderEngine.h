@@ -1,0 +1,129 @@
+// uRenderEngine.h: TRenderEngine, the one render engine. It owns the source texture the main window fills,
+// two square ping-pong framebuffers, the plugin catalogue scanned at Init, the eight chain slots with their
+// switches, the frame timer and the HUD font, and turns one source frame into the processed picture: the
+// source through every active slot's plugin, pass after pass, the last one into the view, then the HUD and
+// the swap. SaveGLImage renders the chain once more into an offscreen buffer of any size and writes a .bmp.
+//
+// GUI thread only, with the surface's GL context current for every call, construction aside, and for the
+// destruction (all GL objects are deleted then). The engine reaches its window only through IGLSurface:
+// swapping, making the main context current again and the native handles its pixel buffer shares with.
+//
+// Rule for the windows that drive it: whoever changes Slots or SlotActive calls RebuildActiveOrder right
+// after; rendering reads only ActiveOrder, ActiveCount and the slots ActiveOrder names.
+#pragma once
+
+#include "gl/GLSurface.h"
+#include "render/uTypesDef.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TFBO;
+class TShaderPlugin;
+class TBitmapFontExt;
+class TglBitmap2D;
+class TGameTimer;
+class TPixelBuffer;
+struct TFolderEntry;
+
+inline constexpr const char* kPluginErrorsText = "Plugins with errors found: ";
+inline constexpr const char* kSaveFailedText = "Datei konnte nicht erstellt werden.";
+
+// HUD layout, in view pixels with y growing downwards.
+inline constexpr const char* kHUDFontFace = "Arial";
+constexpr int kHUDFontHeight = 16;
+constexpr int kHUDBarTop = 1;
+constexpr int kHUDBarBottom = 30;
+constexpr int kHUDPassesX = 20;
+constexpr int kHUDFPSX = 200;
+constexpr int kHUDTextY = 22;
+constexpr TColor4f kHUDBarColor{0.2f, 0.2f, 0.6f, 0.5f};
+constexpr TColor4f kHUDFrameColor{0.7f, 0.7f, 0.9f, 0.7f};
+
+// Slot index meaning "no plugin: a plain copy".
+constexpr int kNoSlot = -1;
+
+// Case-insensitive comparison in the user's collation order (the catalogue's sort order): negative, zero
+// or positive. Names that compare equal count as one.
+int CompareTextLocale(const std::string& a, const std::string& b);
+
+class TRenderEngine {
+public:
+    // Stores the surface and the program folder (ending in "/"); every switch off, counters 0. Nothing else
+    // is created before Init.
+    TRenderEngine(IGLSurface& surface, const std::string& programFolder);
+    TRenderEngine(const TRenderEngine&) = delete;
+    TRenderEngine& operator=(const TRenderEngine&) = delete;
+    ~TRenderEngine(); // FreeResources, with the context current
+
+    // Timer, font, catalogue (one message per broken description), empty slots, framebuffers of 256, the
+    // black 512 x 512 source texture, then the resting GL state. Always true; texture errors propagate.
+    bool Init(int viewWidth, int viewHeight);
+
+    void RecreateFBOs(int size); // 256, 512 or 1024; the old content is lost
+    void SetViewport(int width, int height, int x, int y);
+    void ClearView(); // the whole surface in ClearColor, then a swap
+    void RebuildActiveOrder();
+
+    // Ticks the timer, runs the pass schedule, draws the HUD when asked and swaps. An incomplete framebuffer
+    // raises ELumatex with its status text before the HUD and the swap; the GL state is back at rest then
+    // and the engine can render again.
+    void RenderFrame(bool showHUD);
+
+    // Renders the chain once more with the last pass into a width x height offscreen buffer and writes it
+    // to fileName (.bmp). A capture answering false, or a buffer that cannot be made, shows "Datei konnte
+    // nicht erstellt werden."; file errors propagate. The main context is current again on every way out;
+    // the view, the timer and the HUD are untouched.
+    void SaveGLImage(int width, int height, const std::string& fileName);
+
+    // Fields, in their documented order. Surface stands for the window handle and its device and rendering
+    // contexts.
+    IGLSurface& Surface;
+    std::string ProgramFolder;
+    int ViewWidth = 0;
+    int ViewHeight = 0;
+    int ViewY = 0;
+    int ViewX = 0;
+    std::unique_ptr<TFBO> FBOA;
+    std::unique_ptr<TFBO> FBOB;
+    int FBOSize = 0;
+    int PassCount = 0; // draws of the last frame: 2 for up to two active slots, else ActiveCount
+    std::array<std::unique_ptr<TShaderPlugin>, kSlotCount> Slots;
+    std::array<int, kSlotCount> ActiveOrder; // active slot indices ascending, then kNoSlot
+    int ActiveCount = 0;
+    std::vector<std::unique_ptr<TShaderPlugin>> Catalogue;
+    std::array<bool, kSlotCount> SlotActive{};
+    TColor4f ClearColor{0.0f, 0.0f, 0.0f, 1.0f};
+    std::unique_ptr<TBitmapFontExt> Font;
+    std::unique_ptr<TglBitmap2D> SourceTexture;
+    std::unique_ptr<TGameTimer> Timer;
+
+    // The pixel buffer's creation log of the last SaveGLImage, kept for diagnostics.
+    std::vector<std::string> SaveBufferLog;
+
+private:
+    void InitGLState();
+    void CreateResources();
+    void FreeResources();
+    void ScanCatalogue();
+    static bool AddIniFile(const std::string& folder, const TFolderEntry& entry,
+                           std::vector<std::string>& iniFileList);
+    void SetUpSourceTexture();
+
+    // Every pass but the last of the schedule; answers the framebuffer the last pass reads. Sets PassCount.
+    TFBO& RunFramebufferPasses();
+    int FinalSlot() const { return ActiveCount >= 2 ? ActiveOrder[size_t(ActiveCount - 1)] : kNoSlot; }
+
+    void PassFromSource(int slot);
+    void PassBetweenFBOs(TFBO& source, TFBO& target, int slot);
+    void PassToWindow(TFBO& source, int slot);
+    // Reads the framebuffer's colour texture, or SourceTexture when source is null.
+    void DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size);
+    void DrawQuad(TQuadCoords coords, TQuadSize size);
+    void DrawHUD();
+    // Creates the buffer with its context current and ready for the last pass; false when it cannot be made
+    // (the main context is still current then).
+    bool OpenSaveBuffer(TPixelBuffer& buffer, int width, int height);
+};
