@@ -1,0 +1,166 @@
+#include "platform/IniFile.h"
+#include "plugins/uShaderPlugin.h"
+#include "support/TestSupport.h"
+
+#include <filesystem>
+
+namespace {
+
+const std::string kHeader = "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=Wave\n[Group]\n"
+                            "GroupName=Distort\n[Version]\nPluginReader=0.2\n";
+
+// A plugin read from description text, with the test data's shader folder.
+struct TDescribed {
+    explicit TDescribed(const std::string& text)
+        : Plugin("", "test.ini", TestDataFolder() + "shader/"), Valid(Plugin.ReadDescription(TIniFile::FromText(text))) {}
+    TShaderPlugin Plugin;
+    bool Valid;
+};
+
+} // namespace
+
+TEST(TShaderPluginDescription, CompleteDescriptionFillsEveryField) {
+    TShaderPlugin plugin(TestDataFolder() + "plugins/", "wave.ini", TestDataFolder() + "shader/");
+    EXPECT_EQ(plugin.CatalogueIndex, -1);
+    ASSERT_TRUE(plugin.ReadDescription());
+    EXPECT_EQ(plugin.FullName, "Wave");
+    EXPECT_EQ(plugin.GroupName, "Distort");
+    EXPECT_EQ(plugin.ShaderFileName, "wave");
+    EXPECT_TRUE(plugin.UsesTexture0);
+    EXPECT_TRUE(plugin.UsesTexWidth);
+    EXPECT_FALSE(plugin.UsesTexHeight);
+    ASSERT_EQ(plugin.Params1f.size(), 1u);
+    EXPECT_EQ(plugin.Params1f[0].UniformName, "amount");
+    EXPECT_EQ(plugin.Params1f[0].Value[0], 0.5f);
+    EXPECT_EQ(plugin.Params1f[0].Scale, 2.0f);
+    EXPECT_EQ(plugin.Params1f[0].Caption, "Amount");
+    ASSERT_EQ(plugin.Params3f.size(), 1u);
+    EXPECT_EQ(plugin.Params3f[0].Value, (std::array<float, 3>{1.0f, 0.5f, 0.0f}));
+    EXPECT_EQ(plugin.Params3f[0].Caption, "Tint colour");
+    EXPECT_TRUE(plugin.Params2f.empty() && plugin.Params4f.empty());
+    EXPECT_EQ(plugin.Shader, nullptr) << "reading builds no shader";
+    EXPECT_TRUE(plugin.ReadDescription());
+    EXPECT_EQ(plugin.Params1f.size(), 1u) << "a second read does not append";
+}
+
+TEST(TShaderPluginDescription, WrongVersionStopsBeforeFlagsAndParameters) {
+    const std::string rest = "[provides]\ntexture0=1\n[parameter_u1f]\namount=0.5 : 2 : Amount\n";
+    const std::string names = "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=Wave\n[Group]\nGroupName=D\n";
+    for (const std::string version : {"", "[Version]\n", "[Version]\nPluginReader=0.20\n",
+                                      "[Version]\nPluginReader=0.02\n", "[Version]\nPluginReader=0.2.1\n",
+                                      "[Version]\nPluginReader=\n"}) {
+        TDescribed d(names + version + rest);
+        EXPECT_FALSE(d.Valid) << version;
+        EXPECT_EQ(d.Plugin.FullName, "Wave") << "the checks before the version still store their values";
+        EXPECT_FALSE(d.Plugin.UsesTexture0);
+        EXPECT_TRUE(d.Plugin.Params1f.empty());
+    }
+    TDescribed blanks(names + "[version]\n  pluginreader =  0.2  \n" + rest);
+    EXPECT_TRUE(blanks.Valid) << "blanks around the value are not part of it";
+    EXPECT_TRUE(blanks.Plugin.UsesTexture0);
+}
+
+TEST(TShaderPluginDescription, ValidWithoutFlagsOrParameters) {
+    TDescribed d(kHeader);
+    EXPECT_TRUE(d.Valid);
+    EXPECT_FALSE(d.Plugin.UsesTexture0 || d.Plugin.UsesTexWidth || d.Plugin.UsesTexHeight);
+    EXPECT_TRUE(d.Plugin.Params1f.empty());
+}
+
+TEST(TShaderPluginDescription, EachMissingPieceFailsButReadingGoesOn) {
+    TDescribed noFrag("[FileName]\nShaderFileName=onlyvert\n[ScreenName]\nFullName=X\n[Group]\nGroupName=G\n"
+                      "[Version]\nPluginReader=0.2\n[provides]\ntexheight=1\n");
+    EXPECT_FALSE(noFrag.Valid);
+    EXPECT_EQ(noFrag.Plugin.ShaderFileName, "");
+    EXPECT_TRUE(noFrag.Plugin.UsesTexHeight);
+    TDescribed noName("[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=  \n[Group]\nGroupName=G\n"
+                      "[Version]\nPluginReader=0.2\n[parameter_u1f]\na=1:1:A\n");
+    EXPECT_FALSE(noName.Valid);
+    EXPECT_EQ(noName.Plugin.Params1f.size(), 1u);
+    TDescribed noGroup("[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=X\n[Version]\nPluginReader=0.2\n");
+    EXPECT_FALSE(noGroup.Valid);
+    EXPECT_EQ(noGroup.Plugin.ShaderFileName, "wave");
+    EXPECT_EQ(noGroup.Plugin.FullName, "X");
+}
+
+TEST(TShaderPluginDescription, MissingOrUnreadableFileIsInvalid) {
+    TTempFolder tmp;
+    std::filesystem::create_directory(tmp.File("folder.ini"));
+    WriteBinaryFile(tmp.File("garbage.ini"), {0x00, 0xFF, '[', 0x00, ']', '\n', 0x80, '=', '=', 0x0D});
+    for (const char* name : {"missing.ini", "folder.ini", "garbage.ini"}) {
+        TShaderPlugin plugin(tmp.Path(), name, TestDataFolder() + "shader/");
+        EXPECT_FALSE(plugin.ReadDescription()) << name;
+        EXPECT_EQ(plugin.FullName, "");
+        EXPECT_FALSE(plugin.Load()) << name;
+        EXPECT_EQ(plugin.Shader, nullptr);
+    }
+}
+
+TEST(TShaderPluginDescription, DescriptionNamesFoundInAnyCase) {
+    TTempFolder tmp;
+    std::filesystem::copy_file(TestDataFolder() + "plugins/wave.ini", tmp.File("WAVE.INI"));
+    TShaderPlugin plugin(tmp.Path(), "wave.ini", TestDataFolder() + "shader/");
+    EXPECT_TRUE(plugin.ReadDescription());
+    EXPECT_EQ(plugin.IniFileName, "wave.ini");
+}
+
+TEST(TShaderPluginDescription, FirstLineNamingAWordDecidesItsFlag) {
+    TDescribed d(kHeader + "[provides]\nTexture0 = 1\ntexwidth=0\ntexwidth=1\n");
+    EXPECT_TRUE(d.Valid);
+    EXPECT_TRUE(d.Plugin.UsesTexture0);
+    EXPECT_FALSE(d.Plugin.UsesTexWidth) << "the first texwidth line holds no 1";
+    EXPECT_FALSE(d.Plugin.UsesTexHeight) << "no line names texheight";
+    TDescribed loose(kHeader + "[PROVIDES]\ntexwidth=10\nuses=texheight1\ntexture0=yes\n");
+    EXPECT_TRUE(loose.Plugin.UsesTexWidth);
+    EXPECT_TRUE(loose.Plugin.UsesTexHeight) << "the word and the 1 may sit anywhere in the line";
+    EXPECT_FALSE(loose.Plugin.UsesTexture0);
+}
+
+TEST(TShaderPluginParams, LineSyntaxWithCaptionsHoldingSeparators) {
+    ShaderParam1f one;
+    EXPECT_TRUE(ParseShaderParam<1>("gain", "0.3 : 1 : a:b;c", one));
+    EXPECT_EQ(one.Value[0], 0.3f);
+    EXPECT_EQ(one.Caption, "a:b;c");
+    ShaderParam4f four;
+    EXPECT_TRUE(ParseShaderParam<4>("colour", " 1 ;-0.5; 2.5e-1 ;+1E1:  0.01 :", four));
+    EXPECT_EQ(four.Value, (std::array<float, 4>{1.0f, -0.5f, 0.25f, 10.0f}));
+    EXPECT_EQ(four.Scale, 0.01f);
+    EXPECT_EQ(four.Caption, "") << "an empty caption is fine";
+    ShaderParam2f two;
+    EXPECT_TRUE(ParseShaderParam<2>("p", "1;2:3:x", two));
+    EXPECT_EQ(two.Value, (std::array<float, 2>{1.0f, 2.0f}));
+    EXPECT_EQ(two.Scale, 3.0f);
+}
+
+TEST(TShaderPluginParams, FailuresLeaveZeroAndStillReadTheOtherPieces) {
+    ShaderParam2f two; // a one-component line in a two-component section: no ";"
+    EXPECT_FALSE(ParseShaderParam<2>("amount", "0.5 : 2 : Amount", two));
+    EXPECT_EQ(two.Value, (std::array<float, 2>{0.0f, 0.5f}));
+    EXPECT_EQ(two.Scale, 2.0f);
+    EXPECT_EQ(two.Caption, "Amount");
+    ShaderParam1f noScale;
+    EXPECT_FALSE(ParseShaderParam<1>("a", "0.5 : 2", noScale)) << "the scale has no closing ':'";
+    EXPECT_EQ(noScale.Value[0], 0.5f);
+    EXPECT_EQ(noScale.Scale, 0.0f);
+    ShaderParam3f bad;
+    EXPECT_FALSE(ParseShaderParam<3>("t", "1;x;0,5 : 1e39 : T", bad));
+    EXPECT_EQ(bad.Value, (std::array<float, 3>{1.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(bad.Scale, 0.0f) << "too large for a float";
+    EXPECT_EQ(bad.Caption, "T");
+    ShaderParam1f empty;
+    EXPECT_FALSE(ParseShaderParam<1>("e", "", empty));
+    EXPECT_EQ(empty.UniformName, "e");
+}
+
+TEST(TShaderPluginParams, SectionsFillTheirOwnListsInFileOrder) {
+    TDescribed d(kHeader + "[parameter_u1f]\nzeta=0.1:1:Z\nalpha=0.2:1:A\n[parameter_u2f]\nbad=0.5 : 2 : Amount\n"
+                           "[parameter_u4f]\nq=1;2;3;4:1:Q\n");
+    EXPECT_FALSE(d.Valid) << "the bad u2f line";
+    ASSERT_EQ(d.Plugin.Params1f.size(), 2u);
+    EXPECT_EQ(d.Plugin.Params1f[0].UniformName, "zeta");
+    EXPECT_EQ(d.Plugin.Params1f[1].UniformName, "alpha");
+    EXPECT_EQ(d.Plugin.Params2f.size(), 1u) << "a failed record is kept";
+    ASSERT_EQ(d.Plugin.Params4f.size(), 1u);
+    EXPECT_EQ(d.Plugin.Params4f[0].Value[3], 4.0f);
+    EXPECT_TRUE(d.Plugin.Params3f.empty());
+}
