@@ -170,6 +170,14 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
         if (bpp != 16 && bpp != 32) Fail("bit fields need 16 or 32 bits per pixel");
         if (!haveMasks) {
             const int count = compression == kBiAlphaBitfields ? 4 : 3;
+            if (dataOffset == pos) {
+                // Some writers announce bit fields but put the pixels where the masks belong: read them with
+                // the standard layout of the depth.
+                masks[0] = bpp == 16 ? 0x7C00 : 0xFF0000;
+                masks[1] = bpp == 16 ? 0x03E0 : 0x00FF00;
+                masks[2] = bpp == 16 ? 0x001F : 0x0000FF;
+                break;
+            }
             for (int i = 0; i < count; ++i) masks[i] = in.U32(pos + 4 * size_t(i));
             pos += 4 * size_t(count);
         }
