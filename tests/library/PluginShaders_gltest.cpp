@@ -1,6 +1,6 @@
-// Every bundled plugin's shader pair, compiled, linked and run on the real llvmpipe context with plain GL
-// calls, drawn exactly as a chain pass draws it (one quad, texture unit 0, the fixed-function transform),
-// but into a floating-point target so that NaN and values outside 0..1 stay visible.
+// Every bundled plugin loaded as a slot instance and run on the real llvmpipe context, drawn as a chain pass
+// draws it (one quad, texture unit 0, the fixed-function transform) but into a floating-point target, so
+// that NaN and values outside 0..1 stay visible.
 #include "gl/GL.h"
 #include "library/LibraryFiles.h"
 #include "support/TestSupport.h"
@@ -15,58 +15,13 @@ namespace {
 
 constexpr int kEdge = 128;
 
-std::string InfoLog(GLuint object, bool isProgram) {
+std::string ProgramLog(GLuint program) {
     GLint length = 0;
-    if (isProgram)
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    else
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
     if (length <= 1) return {};
     std::string log(static_cast<size_t>(length), '\0');
-    if (isProgram)
-        glGetProgramInfoLog(object, length, nullptr, log.data());
-    else
-        glGetShaderInfoLog(object, length, nullptr, log.data());
+    glGetProgramInfoLog(program, length, nullptr, log.data());
     return log.c_str();
-}
-
-struct TBuiltProgram {
-    GLuint Handle = 0;
-    bool Linked = false;
-    std::string VertexLog, FragmentLog, LinkLog;
-    TBuiltProgram() = default;
-    TBuiltProgram(const TBuiltProgram&) = delete;
-    TBuiltProgram& operator=(const TBuiltProgram&) = delete;
-    ~TBuiltProgram() {
-        if (Handle) glDeleteProgram(Handle);
-    }
-};
-
-GLuint CompileShader(GLenum kind, const std::string& path, std::string& log) {
-    const std::string text = ShaderSourceText(path);
-    const GLchar* source = text.c_str();
-    const GLint length = static_cast<GLint>(text.size());
-    const GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, &length);
-    glCompileShader(shader);
-    log = InfoLog(shader, false);
-    return shader;
-}
-
-void BuildProgram(const std::string& baseName, TBuiltProgram& out) {
-    const std::string base = LibraryFolder() + "shader/" + baseName;
-    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, base + ".frag", out.FragmentLog);
-    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, base + ".vert", out.VertexLog);
-    out.Handle = glCreateProgram();
-    glAttachShader(out.Handle, fragment);
-    glAttachShader(out.Handle, vertex);
-    glDeleteShader(fragment);
-    glDeleteShader(vertex);
-    glLinkProgram(out.Handle);
-    GLint linked = 0;
-    glGetProgramiv(out.Handle, GL_LINK_STATUS, &linked);
-    out.Linked = linked == GL_TRUE;
-    out.LinkLog = InfoLog(out.Handle, true);
 }
 
 GLenum UniformTypeOf(int components) {
@@ -76,28 +31,6 @@ GLenum UniformTypeOf(int components) {
 
 // RGBA floats, rows as glReadPixels returns them (bottom row first).
 using TPixels = std::vector<float>;
-
-// Colour ramps, a checker board and a disc: edges for the filters, gradients for the colour effects.
-std::vector<uint8_t> TestPicture(bool grey) {
-    std::vector<uint8_t> rgba(kEdge * kEdge * 4);
-    for (int y = 0; y < kEdge; ++y)
-        for (int x = 0; x < kEdge; ++x) {
-            uint8_t* p = &rgba[(y * kEdge + x) * 4];
-            const bool check = ((x / 16) + (y / 16)) % 2 == 0;
-            const int dx = x - kEdge / 2, dy = y - kEdge / 3;
-            const bool disc = dx * dx + dy * dy < 20 * 20;
-            const int r = 20 + x * 215 / kEdge, g = 30 + y * 200 / kEdge, b = disc ? 240 : (check ? 200 : 40);
-            if (grey)
-                p[0] = p[1] = p[2] = static_cast<uint8_t>((r + g + b) / 3);
-            else {
-                p[0] = static_cast<uint8_t>(r);
-                p[1] = static_cast<uint8_t>(g);
-                p[2] = static_cast<uint8_t>(b);
-            }
-            p[3] = 255;
-        }
-    return rgba;
-}
 
 class PluginShaderTest : public HeadlessGLTest, public ::testing::WithParamInterface<std::string> {
 protected:
@@ -124,17 +57,21 @@ protected:
     }
 
     void LoadPicture(bool grey) {
-        const std::vector<uint8_t> rgba = TestPicture(grey);
+        const TBitmap picture = TestPicture(kEdge, kEdge, grey);
+        // Top row first, as the program's source texture holds a frame.
+        std::vector<uint8_t> rows;
+        for (int y = 0; y < kEdge; ++y) rows.insert(rows.end(), picture.ScanLine(y), picture.ScanLine(y) + kEdge * 3);
         glBindTexture(GL_TEXTURE_2D, Source);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kEdge, kEdge, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, kEdge, kEdge, 0, GL_BGR, GL_UNSIGNED_BYTE, rows.data());
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
 
-    // One pass: the description's uniforms at its own values (program 0: a plain copy).
-    TPixels Draw(GLuint program, const TLibraryDescription& d) {
+    // One pass through the plugin as its slot would draw it (no plugin: a plain copy).
+    TPixels Draw(TShaderPlugin* plugin) {
         glBindFramebuffer(GL_FRAMEBUFFER, Framebuffer);
         glViewport(0, 0, kEdge, kEdge);
         glClearColor(0, 0, 0, 1);
@@ -147,22 +84,7 @@ protected:
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glColor4f(1, 1, 1, 1);
-        glUseProgram(program);
-        if (program) {
-            if (d.UsesTexture0) glUniform1i(glGetUniformLocation(program, "Texture0"), 0);
-            if (d.UsesTexWidth) glUniform1f(glGetUniformLocation(program, "texWidth"), 512.0f);
-            if (d.UsesTexHeight) glUniform1f(glGetUniformLocation(program, "texHeight"), 512.0f);
-            for (const TLibraryParam& p : d.Params) {
-                const GLint at = glGetUniformLocation(program, p.UniformName.c_str());
-                const float* v = p.Value.data();
-                switch (p.Components) {
-                case 1: glUniform1f(at, v[0]); break;
-                case 2: glUniform2f(at, v[0], v[1]); break;
-                case 3: glUniform3f(at, v[0], v[1], v[2]); break;
-                default: glUniform4f(at, v[0], v[1], v[2], v[3]); break;
-                }
-            }
-        }
+        if (plugin) plugin->Bind();
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, Source);
         glEnable(GL_TEXTURE_2D);
@@ -177,7 +99,7 @@ protected:
         glVertex2i(0, kEdge);
         glEnd();
         glDisable(GL_TEXTURE_2D);
-        glUseProgram(0);
+        if (plugin) plugin->Unbind();
         TPixels out(kEdge * kEdge * 4);
         glReadPixels(0, 0, kEdge, kEdge, GL_RGBA, GL_FLOAT, out.data());
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -185,18 +107,21 @@ protected:
         return out;
     }
 
+    std::unique_ptr<TShaderPlugin> Load(const std::string& ini) {
+        auto plugin = MakeBundledPlugin(ini);
+        EXPECT_TRUE(plugin->Load()) << ini;
+        return plugin;
+    }
+
     TPixels Render(const std::string& ini, bool greyPicture = false) {
         LoadPicture(greyPicture);
-        const TLibraryDescription d = ReadLibraryDescription(ini);
-        TBuiltProgram program;
-        BuildProgram(d.ShaderFileName, program);
-        EXPECT_TRUE(program.Linked) << ini;
-        return Draw(program.Handle, d);
+        auto plugin = Load(ini);
+        return Draw(plugin.get());
     }
 
     TPixels Copy(bool greyPicture = false) {
         LoadPicture(greyPicture);
-        return Draw(0, {});
+        return Draw(nullptr);
     }
 
     GLuint Source = 0, Target = 0, Framebuffer = 0;
@@ -213,44 +138,46 @@ float MaxDifference(const TPixels& a, const TPixels& b) {
 // One 8-bit step is 0.0039: anything below a quarter of it is the same picture after quantisation.
 constexpr float kExact = 0.001f;
 
-TEST_P(PluginShaderTest, CompilesAndLinksWithoutAnyInfoLog) {
-    const TLibraryDescription d = ReadLibraryDescription(GetParam());
-    ASSERT_TRUE(d.Readable) << GetParam();
-    TBuiltProgram program;
-    BuildProgram(d.ShaderFileName, program);
-    EXPECT_EQ(program.VertexLog, "");
-    EXPECT_EQ(program.FragmentLog, "");
-    EXPECT_EQ(program.LinkLog, "");
-    EXPECT_TRUE(program.Linked);
+// Any compiler output, warnings included, reaches the user as a message box at start-up.
+TEST_P(PluginShaderTest, LoadsWithoutAnyMessageAndLinksWithoutALog) {
+    auto plugin = Load(GetParam());
+    ASSERT_NE(plugin->Shader, nullptr);
+    for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+    const GLuint program = plugin->Shader->ProgramHandle;
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    EXPECT_EQ(linked, GL_TRUE);
+    EXPECT_EQ(ProgramLog(program), "");
 }
 
 // The compiler drops a uniform that the shader never reads; its bar would then do nothing. And a
 // uniform the description does not know would sit at 0 for ever.
 TEST_P(PluginShaderTest, DeclaredUniformsAreExactlyTheActiveOnes) {
-    const TLibraryDescription d = ReadLibraryDescription(GetParam());
-    TBuiltProgram program;
-    BuildProgram(d.ShaderFileName, program);
-    ASSERT_TRUE(program.Linked);
-
+    auto plugin = Load(GetParam());
+    ASSERT_NE(plugin->Shader, nullptr);
+    const GLuint program = plugin->Shader->ProgramHandle;
     std::map<std::string, GLenum> active;
     GLint count = 0;
-    glGetProgramiv(program.Handle, GL_ACTIVE_UNIFORMS, &count);
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
     for (GLint i = 0; i < count; ++i) {
         char name[256] = {};
         GLint size = 0;
         GLenum type = 0;
-        glGetActiveUniform(program.Handle, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
+        glGetActiveUniform(program, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
         if (std::string(name).rfind("gl_", 0) != 0) active[name] = type;
     }
 
     std::map<std::string, GLenum> declared;
-    if (d.UsesTexture0) declared["Texture0"] = GL_SAMPLER_2D;
-    if (d.UsesTexWidth) declared["texWidth"] = GL_FLOAT;
-    if (d.UsesTexHeight) declared["texHeight"] = GL_FLOAT;
-    for (const TLibraryParam& p : d.Params) declared[p.UniformName] = UniformTypeOf(p.Components);
+    if (plugin->UsesTexture0) declared["Texture0"] = GL_SAMPLER_2D;
+    if (plugin->UsesTexWidth) declared["texWidth"] = GL_FLOAT;
+    if (plugin->UsesTexHeight) declared["texHeight"] = GL_FLOAT;
+    for (const auto& p : plugin->Params1f) declared[p.UniformName] = UniformTypeOf(1);
+    for (const auto& p : plugin->Params2f) declared[p.UniformName] = UniformTypeOf(2);
+    for (const auto& p : plugin->Params3f) declared[p.UniformName] = UniformTypeOf(3);
+    for (const auto& p : plugin->Params4f) declared[p.UniformName] = UniformTypeOf(4);
 
     for (const auto& [name, type] : declared) {
-        EXPECT_GE(glGetUniformLocation(program.Handle, name.c_str()), 0) << name << " is not used by the shader";
+        EXPECT_GE(glGetUniformLocation(program, name.c_str()), 0) << name << " is not used by the shader";
         if (active.count(name)) {
             EXPECT_EQ(active[name], type) << name << " has another GLSL type";
         }
