@@ -1,0 +1,119 @@
+#include "presets/uPresets.h"
+
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/MessageSink.h"
+#include "plugins/uChainState.h"
+#include "plugins/uShaderPlugin.h"
+#include "presets/PresetLines.h"
+#include "render/uRenderEngine.h"
+
+#include <unordered_map>
+
+namespace {
+
+template <int N>
+void WriteParams(TIniFile& ini, const std::string& section, const std::vector<TShaderParam<N>>& params) {
+    // One key per kind: every write replaces the previous one, so the last parameter of a kind is kept.
+    for (const TShaderParam<N>& param : params)
+        ini.WriteString(section, kPresetParamKeys[N - 1], PresetParamValue(param.UniformName, param.Value.data(), N));
+}
+
+template <int N>
+void StoreParam(std::vector<TShaderParam<N>>& params, const TPresetParamLine& line) {
+    for (TShaderParam<N>& param : params) {
+        if (!SameTextAscii(param.UniformName, line.Name)) continue;
+        for (int k = 0; k < N; ++k) param.Value[static_cast<size_t>(k)] = line.Value[static_cast<size_t>(k)];
+        return;
+    }
+}
+
+void StoreParam(TShaderPlugin& plugin, const TPresetParamLine& line) {
+    switch (line.Components) {
+    case 1: StoreParam(plugin.Params1f, line); break;
+    case 2: StoreParam(plugin.Params2f, line); break;
+    case 3: StoreParam(plugin.Params3f, line); break;
+    case 4: StoreParam(plugin.Params4f, line); break;
+    default: break;
+    }
+}
+
+// A plugin is named by a bare file name of the plugins folder; anything that would lead out of it (or that
+// a file name cannot hold) names no file there.
+bool IsBareFileName(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&
+           name != "." && name != "..";
+}
+
+// The value a lookup of key returns in the section: with a key written twice, its first line's value.
+std::unordered_map<std::string, std::string> FirstValues(const TIniPairs& pairs) {
+    std::unordered_map<std::string, std::string> first;
+    for (const auto& [key, value] : pairs) first.emplace(AsciiUpper(key), value);
+    return first;
+}
+
+} // namespace
+
+bool WritePreset(const TChainState& chain, const std::string& path) {
+    if (FileExists(path) && !AskYesNo(kPresetOverwriteQuestion, kMessageCaption, TMessageIcon::Question))
+        return false;
+    const TRenderEngine& engine = chain.Engine;
+    TIniFile ini = TIniFile::FromFile(path);
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const std::string section = std::to_string(slot);
+        const int tag = chain.Label(slot).Tag;
+        if (tag < 0 || static_cast<size_t>(tag) >= engine.Catalogue.size()) {
+            ini.WriteString(section, kPresetPlugInNameKey, kPresetEmptySlot);
+            continue;
+        }
+        ini.WriteString(section, kPresetPlugInNameKey, engine.Catalogue[static_cast<size_t>(tag)]->IniFileName);
+        // A slot whose instance could not be built has no values to write: its name and switch only.
+        if (const TShaderPlugin* plugin = engine.Slots[static_cast<size_t>(slot - 1)].get()) {
+            WriteParams(ini, section, plugin->Params1f);
+            WriteParams(ini, section, plugin->Params2f);
+            WriteParams(ini, section, plugin->Params3f);
+            WriteParams(ini, section, plugin->Params4f);
+        }
+        ini.WriteString(section, kPresetActiveKey, engine.SlotActive[static_cast<size_t>(slot - 1)] ? "1" : "0");
+    }
+    ini.SaveToFile(path);
+    return true;
+}
+
+void ApplyPreset(TChainState& chain, const std::string& path) {
+    const TIniFile ini = TIniFile::FromFile(path);
+    TRenderEngine& engine = chain.Engine;
+    const std::string pluginFolder = IncludeTrailingSlash(engine.ProgramFolder) + "plugins/";
+    chain.SelectedSlot = 1;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const std::string section = std::to_string(slot);
+        const std::string name = ini.ReadString(section, kPresetPlugInNameKey, "");
+        if (name == kPresetEmptySlot) {
+            chain.AssignSlot(slot, -1, true);
+            continue;
+        }
+        if (!IsBareFileName(name) || !FindFileNoCase(pluginFolder + name)) continue;
+
+        int index = -1;
+        for (size_t p = 0; p < engine.Catalogue.size(); ++p) {
+            if (SameTextAscii(engine.Catalogue[p]->IniFileName, name)) {
+                index = static_cast<int>(p);
+                break;
+            }
+        }
+        bool active = false;
+        if (index >= 0) active = SameTextAscii(ini.ReadString(section, kPresetActiveKey, ""), "1");
+        chain.AssignSlot(slot, index, active);
+        if (index < 0) continue;
+
+        TShaderPlugin* plugin = engine.Slots[static_cast<size_t>(slot - 1)].get();
+        if (!plugin) continue; // the fresh instance failed to load; its message has been shown
+        const TIniPairs pairs = ini.ReadSection(section);
+        const auto firstValues = FirstValues(pairs);
+        for (const auto& [key, ownValue] : pairs) {
+            const auto found = firstValues.find(AsciiUpper(key));
+            const std::string line = key + "=" + (found != firstValues.end() ? found->second : ownValue);
+            for (const TPresetParamLine& param : ParsePresetLine(line)) StoreParam(*plugin, param);
+        }
+    }
+}

@@ -1,0 +1,96 @@
+#include "ExportSteps.h"
+
+#include "imaging/JpegCodec.h"
+#include "imaging/Resample.h"
+#include "imaging/glBitmap.h"
+#include "platform/BmpFile.h"
+#include "platform/ELumatex.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace RenderCli {
+
+TBitmap LoadStillImage(const std::string& path, bool npotSupported) {
+    TglBitmap2D image;
+    image.OwnsTexture = true;
+    image.ReleasePixelsAfterUpload = false;
+    image.LoadImageFile(path);
+    TBitmap frame;
+    if (!image.CopyToBitmap(&frame) || frame.Empty()) throw ELumatex("the image holds no pixels");
+    const int w = image.Width;
+    const int h = image.Height;
+    const bool powerOfTwo = IsPowerOfTwo(w) && IsPowerOfTwo(h);
+    // A failed resample (an image narrower than 4 pixels has no width to trim to) keeps the picture as
+    // loaded, as the main window does.
+    if (!npotSupported && !powerOfTwo)
+        ResampleBitmap(frame, 512, 512);
+    else if (w % 4 != 0)
+        ResampleBitmap(frame, (w / 4) * 4, h);
+    return frame;
+}
+
+TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box) {
+    const double aspect = frame.Height < 1 ? 1.0 : static_cast<double>(frame.Width) / frame.Height;
+    double w = box.Width;
+    double h = std::trunc(w / aspect);
+    if (box.Height < h) {
+        h = box.Height;
+        w = std::trunc(box.Height * aspect);
+    }
+    const auto clampEdge = [](double v) { return v < 1.0 ? 1 : (v > kMaxOutputEdge ? kMaxOutputEdge : int(v)); };
+    return TPixelSize{clampEdge(w), clampEdge(h)};
+}
+
+std::string CreateScratchFile(const std::string& target, const std::string& extension) {
+    std::string pattern = target + ".lumatex-XXXXXX" + extension;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemps(name.data(), static_cast<int>(extension.size()));
+    if (fd < 0) {
+        const int error = errno;
+        throw ELumatex(FormatText("cannot create a file beside %s: %s", target.c_str(), std::strerror(error)));
+    }
+    close(fd);
+    return std::string(name.data());
+}
+
+void FinishExport(const std::string& scratchBmp, const std::string& target, TOutputFormat format,
+                  bool forceAspect, TPixelSize frame, int jpegQuality) {
+    std::string scratchJpeg;
+    try {
+        if (forceAspect) {
+            TBitmap picture;
+            LoadBmpFile(scratchBmp, picture);
+            const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
+            if (!ResampleBitmap(picture, size.Width, size.Height))
+                throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
+            SaveBmpFile(picture, scratchBmp);
+        }
+        std::string result = scratchBmp;
+        if (format == TOutputFormat::Jpeg) {
+            TBitmap picture;
+            LoadBmpFile(scratchBmp, picture);
+            scratchJpeg = CreateScratchFile(target, ".jpg");
+            SaveJpegFile(picture, scratchJpeg, jpegQuality);
+            result = scratchJpeg;
+        }
+        if (std::rename(result.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            throw ELumatex(FormatText("cannot write %s: %s", target.c_str(), std::strerror(error)));
+        }
+        if (result == scratchJpeg) scratchJpeg.clear();
+    } catch (...) {
+        std::remove(scratchBmp.c_str());
+        if (!scratchJpeg.empty()) std::remove(scratchJpeg.c_str());
+        throw;
+    }
+    std::remove(scratchBmp.c_str());
+}
+
+} // namespace RenderCli

@@ -1,0 +1,134 @@
+#include "ExportSteps.h"
+
+#include "imaging/JpegCodec.h"
+#include "platform/BmpFile.h"
+#include "platform/ELumatex.h"
+#include "platform/Files.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace RenderCli;
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours, so that a resample or a flip shows.
+TBitmap Pattern(int width, int height, int bits = 24) {
+    TBitmap b(width, height, bits);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = b.ScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            row[x * b.BytesPerPixel() + 0] = static_cast<uint8_t>(x * 7 + y);
+            row[x * b.BytesPerPixel() + 1] = static_cast<uint8_t>(y * 5);
+            row[x * b.BytesPerPixel() + 2] = static_cast<uint8_t>(x ^ y);
+        }
+    }
+    return b;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(ForcedAspectSize, LargestSizeOfTheFramesRatioInTheBox) {
+    EXPECT_EQ(ForcedAspectSize({640, 480}, {512, 512}), (TPixelSize{512, 384}));
+    EXPECT_EQ(ForcedAspectSize({480, 640}, {512, 512}), (TPixelSize{384, 512}));
+    EXPECT_EQ(ForcedAspectSize({640, 480}, {640, 480}), (TPixelSize{640, 480}));
+    EXPECT_EQ(ForcedAspectSize({100, 0}, {64, 32}), (TPixelSize{32, 32})) << "no height: ratio 1";
+    EXPECT_EQ(ForcedAspectSize({4000, 1}, {16, 16}), (TPixelSize{16, 1})) << "never below one pixel";
+    EXPECT_EQ(ForcedAspectSize({1, 4000}, {16, 16}), (TPixelSize{1, 16}));
+}
+
+TEST(LoadStillImage, SizesFollowTheMainWindowsRules) {
+    TTempFolder tmp;
+    SaveBmpFile(Pattern(300, 200), tmp.File("a.bmp"));
+    EXPECT_EQ(LoadStillImage(tmp.File("a.bmp"), false).Width(), 512);
+    EXPECT_EQ(LoadStillImage(tmp.File("a.bmp"), false).Height(), 512);
+
+    SaveBmpFile(Pattern(301, 200), tmp.File("b.bmp"));
+    const TBitmap trimmed = LoadStillImage(tmp.File("b.bmp"), true);
+    EXPECT_EQ(trimmed.Width(), 300);
+    EXPECT_EQ(trimmed.Height(), 200);
+
+    const TBitmap square = Pattern(256, 256);
+    SaveBmpFile(square, tmp.File("c.bmp"));
+    const TBitmap same = LoadStillImage(tmp.File("c.bmp"), false);
+    EXPECT_TRUE(same.SamePixels(square)) << "a power-of-two image is used unchanged";
+
+    SaveBmpFile(Pattern(3, 5), tmp.File("narrow.bmp"));
+    EXPECT_EQ(LoadStillImage(tmp.File("narrow.bmp"), true).Width(), 3) << "nothing to trim to: kept";
+
+    // The decoder goes by content: a JPEG named .bmp loads.
+    WriteBinaryFile(tmp.File("jpeg-inside.bmp"), EncodeJpeg(Pattern(64, 32), 90));
+    EXPECT_EQ(LoadStillImage(tmp.File("jpeg-inside.bmp"), true).Width(), 64);
+}
+
+TEST(LoadStillImage, UnreadableFilesRaise) {
+    TTempFolder tmp;
+    EXPECT_THROW(LoadStillImage(tmp.File("missing.bmp"), true), ELumatex);
+    WriteTextFile(tmp.File("text.jpg"), "this is no picture at all");
+    EXPECT_THROW(LoadStillImage(tmp.File("text.jpg"), true), ELumatex);
+    std::vector<uint8_t> cut = EncodeBmp(Pattern(64, 64));
+    cut.resize(cut.size() / 2);
+    WriteBinaryFile(tmp.File("cut.bmp"), cut);
+    EXPECT_THROW(LoadStillImage(tmp.File("cut.bmp"), true), ELumatex);
+}
+
+TEST(FinishExport, BmpJpegAndAspectEndInTheTargetOnly) {
+    TTempFolder tmp;
+    const TBitmap rendered = Pattern(512, 512, 32);
+
+    std::string scratch = CreateScratchFile(tmp.File("out.bmp"), ".bmp");
+    SaveBmpFile(rendered, scratch);
+    FinishExport(scratch, tmp.File("out.bmp"), TOutputFormat::Bmp, false, {640, 480}, 100);
+    EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{"out.bmp"}));
+    TBitmap back;
+    LoadBmpFile(tmp.File("out.bmp"), back);
+    EXPECT_TRUE(back.SamePixels(rendered)) << "without aspect forcing the engine's BMP is the result";
+
+    scratch = CreateScratchFile(tmp.File("aspect.bmp"), ".bmp");
+    SaveBmpFile(rendered, scratch);
+    FinishExport(scratch, tmp.File("aspect.bmp"), TOutputFormat::Bmp, true, {640, 480}, 100);
+    LoadBmpFile(tmp.File("aspect.bmp"), back);
+    EXPECT_EQ(back.Width(), 512);
+    EXPECT_EQ(back.Height(), 384);
+
+    scratch = CreateScratchFile(tmp.File("shot.jpg"), ".bmp");
+    SaveBmpFile(rendered, scratch);
+    WriteTextFile(tmp.File("shot.bmp"), "a file of the user's that must survive");
+    FinishExport(scratch, tmp.File("shot.jpg"), TOutputFormat::Jpeg, false, {640, 480}, 75);
+    EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{"aspect.bmp", "out.bmp", "shot.bmp", "shot.jpg"}));
+    EXPECT_EQ(ReadTextFile(tmp.File("shot.bmp")), "a file of the user's that must survive");
+    const auto jpeg = ReadWholeFile(tmp.File("shot.jpg"));
+    ASSERT_TRUE(jpeg);
+    TBitmap decoded;
+    DecodeJpeg(jpeg->data(), jpeg->size(), decoded);
+    EXPECT_EQ(decoded.Width(), 512);
+    EXPECT_EQ(decoded.Height(), 512);
+}
+
+TEST(FinishExport, FailureLeavesNoScratchAndNoHalfTarget) {
+    TTempFolder tmp;
+    std::filesystem::create_directory(tmp.File("dir"));
+    std::string scratch = CreateScratchFile(tmp.File("dir/x.jpg"), ".bmp");
+    WriteTextFile(scratch, "not a bitmap");
+    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/x.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90), ELumatex);
+    EXPECT_TRUE(Names(tmp.File("dir")).empty());
+
+    // A folder in the target's place: the rename fails and the scratch file goes.
+    std::filesystem::create_directory(tmp.File("dir/y.bmp"));
+    std::filesystem::create_directory(tmp.File("dir/y.bmp/inside"));
+    scratch = CreateScratchFile(tmp.File("dir/y.bmp"), ".bmp");
+    SaveBmpFile(Pattern(4, 4, 32), scratch);
+    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/y.bmp"), TOutputFormat::Bmp, false, {4, 4}, 90), ELumatex);
+    EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.bmp"}));
+
+    EXPECT_THROW(CreateScratchFile(tmp.File("missing/z.bmp"), ".bmp"), ELumatex);
+}
