@@ -1,0 +1,299 @@
+// Presets written from and applied to a live chain (real plugins and shaders, headless GL).
+#include "presets/uPresets.h"
+
+#include "platform/ELumatex.h"
+#include "platform/IniFile.h"
+#include "plugins/ChainFixture.h"
+
+#include <random>
+
+namespace {
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return text;
+}
+
+} // namespace
+
+class PresetGLTest : public ChainGLTest {
+protected:
+    std::string Preset(const std::string& name) { return Root.File("presets/" + name); }
+
+    // Slot 1 gain (on, both values changed), slot 2 mixer (off, values changed), slot 3 empty, slot 5 Invert.
+    void BuildChain() {
+        Chain->AssignSlot(1, kGain, true);
+        Slot(1)->Params1f[0].Value[0] = 0.25f;  // gain: not stored, bias of the same kind comes later
+        Slot(1)->Params1f[1].Value[0] = 0.125f; // bias
+        Chain->AssignSlot(2, kMixer, false);
+        Slot(2)->Params4f[0].Value = {0.1f, 0.2f, 0.3f, 0.4f};
+        Slot(2)->Params3f[0].Value = {0.3f, 0.0f, 1.0f};
+        Slot(2)->Params2f[0].Value = {0.75f, 0.75f}; // scale: not stored
+        Slot(2)->Params2f[1].Value = {0.5f, 0.25f};  // offset
+        Slot(2)->Params1f[0].Value[0] = 1.0f;
+        Chain->AssignSlot(5, kInvert, true);
+    }
+
+    void EmptyChain() {
+        for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, -1, false);
+    }
+};
+
+TEST_F(PresetGLTest, WrittenFileHoldsOneKeyPerKindInOrder) {
+    BuildChain();
+    ASSERT_TRUE(WritePreset(*Chain, Preset("chain.prs")));
+    EXPECT_TRUE(Messages.Entries.empty()) << "a new file is written without a question";
+    EXPECT_EQ(ReadTextFile(Preset("chain.prs")),
+              Lines({"[1]", "PlugInName=gain.ini", "parameter_u1f=bias:0.125", "active=1",
+                     "[2]", "PlugInName=mixer.ini", "parameter_u1f=amount:1", "parameter_u2f=offset:0.5;0.25",
+                     "parameter_u3f=tint:0.300000011920929;0;1",
+                     "parameter_u4f=weights:0.100000001490116;0.200000002980232;0.300000011920929;"
+                     "0.400000005960464",
+                     "active=0", "[3]", "PlugInName=NONE", "[4]", "PlugInName=NONE", "[5]",
+                     "PlugInName=Invert.INI", "active=1", "[6]", "PlugInName=NONE", "[7]", "PlugInName=NONE",
+                     "[8]", "PlugInName=NONE"}));
+}
+
+TEST_F(PresetGLTest, RoundTripRestoresTheStoredChain) {
+    BuildChain();
+    ASSERT_TRUE(WritePreset(*Chain, Preset("chain.prs")));
+    EmptyChain();
+    Chain->AssignSlot(3, kGain, true); // the preset empties it again
+    Chain->LabelMouseDown(7);
+
+    ApplyPreset(*Chain, Preset("chain.prs"));
+    EXPECT_EQ(Chain->SelectedSlot, 1);
+    ASSERT_NE(Slot(1), nullptr);
+    EXPECT_EQ(Chain->Label(1).Tag, kGain);
+    EXPECT_EQ(Chain->Label(1).Hint, "Gain");
+    EXPECT_TRUE(Active(1));
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f) << "the first of two 1f parameters keeps its file value";
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 0.125f);
+
+    ASSERT_NE(Slot(2), nullptr);
+    EXPECT_FALSE(Active(2));
+    EXPECT_EQ(Slot(2)->Params4f[0].Value, (std::array<float, 4>{0.1f, 0.2f, 0.3f, 0.4f}));
+    EXPECT_EQ(Slot(2)->Params3f[0].Value, (std::array<float, 3>{0.3f, 0.0f, 1.0f}));
+    EXPECT_EQ(Slot(2)->Params2f[0].Value, (std::array<float, 2>{0.5f, 0.5f}));
+    EXPECT_EQ(Slot(2)->Params2f[1].Value, (std::array<float, 2>{0.5f, 0.25f}));
+    EXPECT_FLOAT_EQ(Slot(2)->Params1f[0].Value[0], 1.0f);
+
+    EXPECT_EQ(Slot(3), nullptr);
+    EXPECT_FALSE(Active(3)) << "NONE empties the slot and switches it off";
+    EXPECT_EQ(Chain->Label(3).Tag, -1);
+    ASSERT_NE(Slot(5), nullptr);
+    EXPECT_EQ(Chain->Label(5).Hint, "Invert");
+    EXPECT_EQ(Engine->ActiveCount, 2);
+    EXPECT_EQ(Engine->ActiveOrder[0], 0);
+    EXPECT_EQ(Engine->ActiveOrder[1], 4);
+}
+
+TEST_F(PresetGLTest, NoLeavesTheFileByteForByte) {
+    const std::string before = "; hand made\n[1]\nPlugInName=mixer.ini\nactive=1\n\n[extra]\nx = y \n";
+    WriteTextFile(Preset("mine.prs"), before);
+    BuildChain();
+    Messages.NextAnswer = false;
+    EXPECT_FALSE(WritePreset(*Chain, Preset("mine.prs")));
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_TRUE(Messages.Entries[0].Question);
+    EXPECT_EQ(Messages.Entries[0].Text, "File already exists. Overwrite?");
+    EXPECT_EQ(Messages.Entries[0].Caption, "Lumatex");
+    EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Question);
+    EXPECT_EQ(ReadTextFile(Preset("mine.prs")), before);
+}
+
+TEST_F(PresetGLTest, OverwritingKeepsKeysThisChainDoesNotWrite) {
+    WriteTextFile(Preset("old.prs"), Lines({"[2]", "PlugInName=mixer.ini", "parameter_u3f=tint:0.1;0.2;0.3",
+                                            "note=kept", "active=1", "[9]", "other=kept too"}));
+    Chain->AssignSlot(2, kGain, true);
+    Messages.NextAnswer = true;
+    ASSERT_TRUE(WritePreset(*Chain, Preset("old.prs")));
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    const TIniFile written = TIniFile::FromFile(Preset("old.prs"));
+    EXPECT_EQ(written.ReadString("2", "PlugInName", ""), "gain.ini");
+    EXPECT_EQ(written.ReadString("2", "parameter_u3f", ""), "tint:0.1;0.2;0.3");
+    EXPECT_EQ(written.ReadString("2", "parameter_u1f", ""), "bias:0");
+    EXPECT_EQ(written.ReadString("2", "note", ""), "kept");
+    EXPECT_EQ(written.ReadString("9", "other", ""), "kept too");
+    EXPECT_EQ(written.ReadString("1", "PlugInName", ""), "NONE");
+    // The old 3-component line means nothing to the gain plugin ...
+    ApplyPreset(*Chain, Preset("old.prs"));
+    EXPECT_EQ(Chain->Label(2).Tag, kGain);
+    EXPECT_FLOAT_EQ(Slot(2)->Params1f[0].Value[0], 0.5f);
+    // ... but sets the tint of a plugin that has one.
+    WritePreset(*Chain, Preset("old.prs"));
+    TIniFile edited = TIniFile::FromFile(Preset("old.prs"));
+    edited.WriteString("2", "PlugInName", "mixer.ini");
+    edited.SaveToFile(Preset("old.prs"));
+    ApplyPreset(*Chain, Preset("old.prs"));
+    ASSERT_NE(Slot(2), nullptr);
+    EXPECT_EQ(Slot(2)->Params3f[0].Value, (std::array<float, 3>{0.1f, 0.2f, 0.3f}));
+}
+
+TEST_F(PresetGLTest, NamesAndSwitchesFollowTheCaseRules) {
+    // "none" is a file name like any other; "GAIN.INI" and "invert.ini" find their files and entries.
+    Chain->AssignSlot(1, kMixer, true);
+    Chain->AssignSlot(2, kMixer, true);
+    WriteTextFile(Preset("case.prs"),
+                  Lines({"[1]", "PlugInName=none", "[2]", "PlugInName=NONE", "[3]", "plugInName=GAIN.INI", "ACTIVE=1",
+                         "[4]", "PlugInName=invert.ini", "active=0", "[5]", "PlugInName=invert.ini",
+                         "[6]", "PlugInName=invert.ini", "active=yes", "[7]", "PlugInName=invert.ini",
+                         "active= 1 ", "[8]", "PlugInName=invert.ini", "active=11"}));
+    ApplyPreset(*Chain, Preset("case.prs"));
+    EXPECT_EQ(Chain->Label(1).Tag, kMixer) << "'none' names no file: slot 1 keeps its plugin";
+    EXPECT_TRUE(Active(1));
+    EXPECT_EQ(Chain->Label(2).Tag, -1);
+    EXPECT_FALSE(Active(2));
+    EXPECT_EQ(Chain->Label(3).Tag, kGain);
+    EXPECT_TRUE(Active(3));
+    EXPECT_EQ(Chain->Label(4).Tag, kInvert);
+    EXPECT_FALSE(Active(4));
+    EXPECT_FALSE(Active(5)) << "a missing key means off";
+    EXPECT_FALSE(Active(6));
+    EXPECT_TRUE(Active(7)) << "blanks around a value are dropped";
+    EXPECT_FALSE(Active(8));
+    EXPECT_NE(Slot(8), nullptr);
+}
+
+TEST_F(PresetGLTest, ParameterLinesAreReadLeniently) {
+    WriteTextFile(Preset("params.prs"),
+                  Lines({"[1]", "PlugInName=mixer.ini", "parameter_u1f=AMOUNT:0.75", "parameter_u2f=scale:0.25",
+                         "xparameter_u2fx=offset:0.25;0.75", "parameter_u3f=tint:0.25;x;1",
+                         "parameter_u4f=unknown:1;2;3;4", "[2]", "PlugInName=gain.ini", "parameter_u1f=gain:",
+                         "PARAMETER_U1F=bias:0.5", "[3]", "PlugInName=gain.ini", "parameter_u1f=bias :0.5",
+                         "parameter_u1f_2= gain:0.25", "[4]", "PlugInName=gain.ini", "parameter_u1f=bias:0.25",
+                         "parameter_u1f=gain:0.75"}));
+    ApplyPreset(*Chain, Preset("params.prs"));
+    ASSERT_NE(Slot(1), nullptr);
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.75f) << "names match without regard to case";
+    EXPECT_EQ(Slot(1)->Params2f[0].Value, (std::array<float, 2>{1.0f, 1.0f})) << "scale:0.25 lacks a component";
+    EXPECT_EQ(Slot(1)->Params2f[1].Value, (std::array<float, 2>{0.25f, 0.75f})) << "the key text is found anywhere";
+    EXPECT_EQ(Slot(1)->Params3f[0].Value, (std::array<float, 3>{1.0f, 1.0f, 1.0f}));
+    EXPECT_EQ(Slot(1)->Params4f[0].Value, (std::array<float, 4>{0.25f, 0.5f, 0.75f, 1.0f})) << "no such name";
+
+    ASSERT_NE(Slot(2), nullptr);
+    EXPECT_FLOAT_EQ(Slot(2)->Params1f[0].Value[0], 1.0f) << "nothing after the colon reads as 1.0";
+    EXPECT_FLOAT_EQ(Slot(2)->Params1f[1].Value[0], 0.0f) << "the key text is searched with case";
+
+    // Blanks around the value go, but the name is the text before the ":" as it stands.
+    EXPECT_FLOAT_EQ(Slot(3)->Params1f[0].Value[0], 0.25f);
+    EXPECT_FLOAT_EQ(Slot(3)->Params1f[1].Value[0], 0.0f) << "'bias ' is not 'bias'";
+
+    // A key written twice: every line of it reads what a lookup of the key returns, its first value.
+    EXPECT_FLOAT_EQ(Slot(4)->Params1f[0].Value[0], 0.5f);
+    EXPECT_FLOAT_EQ(Slot(4)->Params1f[1].Value[0], 0.25f);
+}
+
+TEST_F(PresetGLTest, MissingSectionsAndMissingPluginFilesKeepTheirSlots) {
+    Chain->AssignSlot(1, kMixer, true);
+    Chain->AssignSlot(2, kMixer, true);
+    Chain->AssignSlot(3, kInvert, true);
+    Chain->AssignSlot(8, kGain, false);
+    WriteTextFile(Preset("partial.prs"),
+                  Lines({"[1]", "PlugInName=gone.ini", "active=1", "[2]", "PlugInName=", "[3]",
+                         "PlugInName=../shader/gain.frag", "[4]", "PlugInName=NONE"}));
+    ApplyPreset(*Chain, Preset("partial.prs"));
+    EXPECT_EQ(Chain->Label(1).Tag, kMixer);
+    EXPECT_EQ(Chain->Label(2).Tag, kMixer);
+    EXPECT_EQ(Chain->Label(3).Tag, kInvert) << "a name leading out of the plugins folder names nothing";
+    EXPECT_EQ(Chain->Label(8).Tag, kGain);
+    EXPECT_NE(Slot(8), nullptr);
+    EXPECT_FALSE(Active(8));
+    EXPECT_EQ(Engine->ActiveCount, 3);
+}
+
+TEST_F(PresetGLTest, APluginOutsideTheCatalogueEmptiesItsSlot) {
+    WriteTextFile(Root.File("plugins/late.ini"), "[ScreenName]\r\nFullName=Late\r\n");
+    Chain->AssignSlot(4, kGain, true);
+    WriteTextFile(Preset("late.prs"), Lines({"[4]", "PlugInName=LATE.ini", "active=1", "parameter_u1f=gain:0.1"}));
+    ApplyPreset(*Chain, Preset("late.prs"));
+    EXPECT_EQ(Slot(4), nullptr);
+    EXPECT_FALSE(Active(4));
+    EXPECT_EQ(Chain->Label(4).Tag, -1);
+    EXPECT_TRUE(Messages.Entries.empty()) << "silently";
+}
+
+TEST_F(PresetGLTest, AFreshInstanceThatFailsSkipsTheSectionsValues) {
+    std::filesystem::remove(Root.File("shader/gain.vert"));
+    WriteTextFile(Preset("broken.prs"), Lines({"[1]", "PlugInName=gain.ini", "active=1", "parameter_u1f=gain:0.1"}));
+    ApplyPreset(*Chain, Preset("broken.prs"));
+    EXPECT_EQ(Slot(1), nullptr);
+    EXPECT_EQ(Chain->Label(1).Tag, kGain);
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "One ore more Plugins with errors found");
+
+    // Written back, such a slot keeps its name and switch and has no values to write.
+    ASSERT_TRUE(WritePreset(*Chain, Preset("written.prs")));
+    const TIniFile written = TIniFile::FromFile(Preset("written.prs"));
+    EXPECT_EQ(written.ReadSection("1"), (TIniPairs{{"PlugInName", "gain.ini"}, {"active", "1"}}));
+}
+
+TEST_F(PresetGLTest, UnwritablePresetsFolderRaisesThePlatformError) {
+    BuildChain();
+    // Tests run as root, for whom permissions are no obstacle: a file where the folder should be is.
+    std::filesystem::remove_all(Root.File("presets"));
+    const std::string missing = Root.File("presets/x.prs");
+    try {
+        WritePreset(*Chain, missing);
+        ADD_FAILURE() << "no error";
+    } catch (const ELumatex& e) {
+        EXPECT_EQ(std::string(e.what()), "In " + missing + " kann nicht geschrieben werden");
+    }
+    WriteTextFile(Root.File("presets"), "a file, not a folder");
+    EXPECT_THROW(WritePreset(*Chain, missing), ELumatex);
+    EXPECT_EQ(ReadTextFile(Root.File("presets")), "a file, not a folder");
+    EXPECT_FALSE(DirectoryExists(Root.File("presets"))) << "the folder is never created";
+}
+
+TEST_F(PresetGLTest, OddFileNamesAndValuesRoundTrip) {
+    BuildChain();
+    const std::string odd = Preset("a:b;c=[d].prs");
+    ASSERT_TRUE(WritePreset(*Chain, odd));
+    EmptyChain();
+    ApplyPreset(*Chain, odd);
+    EXPECT_EQ(Chain->Label(1).Tag, kGain);
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 0.125f);
+
+    WriteTextFile(Preset("colons.prs"),
+                  Lines({"[1]", "PlugInName=gain.ini", "parameter_u1f=:::", "parameter_u1f;=;;:", "parameter_u1f",
+                         "parameter_u1f_a=bias:;", "parameter_u1f_b=bias:0.5:",
+                         "=parameter_u1f=gain:0.25"}));
+    ApplyPreset(*Chain, Preset("colons.prs"));
+    ASSERT_NE(Slot(1), nullptr);
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 1.0f) << "bias: both of its lines are unreadable";
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f) << "'parameter_u1f=gain' names no parameter";
+}
+
+TEST_F(PresetGLTest, ThousandsOfKeysAndHugeFilesAreRead) {
+    std::string text = "[1]\r\nPlugInName=gain.ini\r\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "parameter_u1f_" + std::to_string(i) + "=bias:" + std::to_string(i % 10) + ".5\r\n";
+    // Eight megabytes of one line of junk in a section nobody reads.
+    text += "[junk]\r\n" + std::string(8u << 20, 'x') + "\r\n";
+    WriteTextFile(Preset("big.prs"), text);
+    ApplyPreset(*Chain, Preset("big.prs"));
+    ASSERT_NE(Slot(1), nullptr);
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 9.5f) << "every line is applied, the last one wins";
+}
+
+TEST_F(PresetGLTest, RandomBytesNeverBreakTheChain) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(random() % 4096));
+        for (auto& b : bytes) b = static_cast<uint8_t>(random());
+        // Some rounds get real section heads and plugin names among the noise.
+        std::string text(bytes.begin(), bytes.end());
+        if (round % 2)
+            text = "[" + std::to_string(round % 8 + 1) + "]\nPlugInName=mixer.ini\nparameter_u4f=" + text + "\n" +
+                   text;
+        WriteTextFile(Preset("noise.prs"), text);
+        ApplyPreset(*Chain, Preset("noise.prs"));
+    }
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const int tag = Chain->Label(slot).Tag;
+        EXPECT_TRUE(tag == -1 || tag == kMixer) << slot;
+        EXPECT_EQ(Slot(slot) != nullptr, tag >= 0) << slot;
+    }
+    EXPECT_TRUE(Messages.Entries.empty());
+}
