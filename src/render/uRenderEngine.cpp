@@ -285,12 +285,18 @@ void TRenderEngine::RenderFrame(bool showHUD) {
 
 TFBO& TRenderEngine::RunFramebufferPasses() {
     const int n = ActiveCount;
-    PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
     TFBO* last = FBOA.get();
-    for (int k = 1; k <= n - 2; ++k) {
-        TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
-        PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
-        last = target;
+    try {
+        PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
+        for (int k = 1; k <= n - 2; ++k) {
+            TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
+            PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
+            last = target;
+        }
+    } catch (...) {
+        // The passes before had set the framebuffers' viewport; between frames it is the view's.
+        glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
+        throw;
     }
     PassCount = std::max(n, 2);
     return *last;
