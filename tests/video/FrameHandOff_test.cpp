@@ -1,0 +1,289 @@
+// The frame hand-off between the streaming thread and the GUI thread. These suites run under
+// ThreadSanitizer as well (make test-tsan), so they use no decoder and stay short.
+#include "platform/Bitmap.h"
+#include "video/FrameHandOff.h"
+#include "video/SampleGrabber.h"
+#include "video/VideoWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Bytes 0 and 1 hold a frame's number; every other byte is derived from it, so a frame mixed from two
+// is caught anywhere.
+uint8_t PatternByte(int number, size_t offset) {
+    return static_cast<uint8_t>(number * 7 + (number >> 8) * 31 + offset * 13 + (offset >> 8));
+}
+
+std::vector<uint8_t> PatternFrame(int number, const TVideoFormat& format) {
+    std::vector<uint8_t> bits(format.ImageSize());
+    bits[0] = static_cast<uint8_t>(number);
+    bits[1] = static_cast<uint8_t>(number >> 8);
+    for (size_t i = 2; i < bits.size(); ++i) bits[i] = PatternByte(number, i);
+    return bits;
+}
+
+// The number a pattern frame was made from, or -1 when its bytes disagree (a torn frame).
+int PatternNumber(const TBitmap& bitmap) {
+    if (bitmap.DataSize() < 2) return -1;
+    const uint8_t* bits = bitmap.Data();
+    const int number = bits[0] | bits[1] << 8;
+    for (size_t i = 2; i < bitmap.DataSize(); ++i)
+        if (bits[i] != PatternByte(number, i)) return -1;
+    return number;
+}
+
+// The frame size the producer switches to for frame n: the pixel store is replaced now and then.
+TVideoFormat FormatOf(int n) { return (n / 100) % 2 == 0 ? TVideoFormat{64, 48} : TVideoFormat{30, 20}; }
+
+struct THandOffFixture {
+    THandOffFixture() {
+        Grabber.Connect(Format);
+        HandOff.PlayState = 1;
+        HandOff.RenderSuspended = false;
+        Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
+            HandOff.SampleGrabberBuffer(sender, time, buffer, length);
+        };
+    }
+    void Deliver(int number) {
+        const std::vector<uint8_t> bits = PatternFrame(number, Format);
+        Grabber.DeliverSample(number / 25.0, bits.data(), static_cast<int32_t>(bits.size()));
+    }
+    TVideoFormat Format{20, 10};
+    TSampleGrabber Grabber;
+    TFrameHandOff HandOff{32, 24};
+};
+
+} // namespace
+
+TEST(FrameHandOff, StartsWithBlackBitmapsOfTheViewSizeAndNoFrame) {
+    TFrameHandOff handOff(32, 24);
+    EXPECT_FALSE(handOff.NewFrameReady());
+    handOff.WithFrameBitmap([](const TBitmap& b) {
+        EXPECT_EQ(b.Width(), 32);
+        EXPECT_EQ(b.Height(), 24);
+        EXPECT_EQ(b.BitsPerPixel(), 24);
+        for (size_t i = 0; i < b.DataSize(); ++i) ASSERT_EQ(b.Data()[i], 0);
+    });
+    EXPECT_EQ(handOff.WithFirstFrameBitmap([](const TBitmap& b) { return b.Width(); }), 32);
+}
+
+TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
+    THandOffFixture f;
+    auto expectDropped = [&](const char* why) {
+        f.Deliver(1);
+        EXPECT_FALSE(f.HandOff.NewFrameReady()) << why;
+        EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return b.Width(); }), 32) << why;
+    };
+    f.HandOff.PlayState = 2;
+    expectDropped("paused");
+    f.HandOff.PlayState = 3;
+    expectDropped("stopped");
+    f.HandOff.PlayState = 1;
+    f.HandOff.RenderSuspended = true;
+    expectDropped("rendering suspended");
+    f.HandOff.RenderSuspended = false;
+    f.HandOff.RenderGLWindow = false;
+    expectDropped("OpenGL rendering off");
+    f.HandOff.RenderGLWindow = true;
+    f.HandOff.Show_GLRenderer = false;
+    expectDropped("OpenGL view hidden");
+    f.HandOff.Show_GLRenderer = true;
+    f.Deliver(1);
+    EXPECT_TRUE(f.HandOff.NewFrameReady());
+}
+
+TEST(FrameHandOff, CopiesTheFrameAtTheVideoSizeAndTheFirstFrameOnce) {
+    THandOffFixture f;
+    f.HandOff.CaptureFirstFrame = true;
+    f.Deliver(5);
+    EXPECT_FALSE(f.HandOff.CaptureFirstFrame);
+    f.Deliver(6);
+    f.HandOff.WithFrameBitmap([&](const TBitmap& b) {
+        EXPECT_EQ(b.Width(), f.Format.Width);
+        EXPECT_EQ(b.Height(), f.Format.Height);
+        EXPECT_EQ(PatternNumber(b), 6);
+    });
+    EXPECT_EQ(f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), 5);
+    // Asked again (a new file was opened): the next frame becomes the first frame.
+    f.HandOff.CaptureFirstFrame = true;
+    f.Deliver(7);
+    EXPECT_EQ(f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), 7);
+}
+
+TEST(FrameHandOff, FrameFromAnUnconnectedGrabberIsDroppedAndTheFirstFrameStillAwaited) {
+    THandOffFixture f;
+    f.Grabber.Disconnect();
+    f.HandOff.CaptureFirstFrame = true;
+    f.Deliver(3);
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+    EXPECT_TRUE(f.HandOff.CaptureFirstFrame);
+    // No sender: nothing to copy with.
+    const std::vector<uint8_t> bits = PatternFrame(3, f.Format);
+    f.HandOff.SampleGrabberBuffer(nullptr, 0.0, bits.data(), static_cast<int32_t>(bits.size()));
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+}
+
+TEST(FrameHandOff, UploadTakesOnlyTheNewestFrameThenClearsTheFlag) {
+    THandOffFixture f;
+    int calls = 0;
+    EXPECT_FALSE(f.HandOff.UploadNewFrame([&](const TBitmap&) { ++calls; }));
+    f.Deliver(1);
+    f.Deliver(2);
+    f.Deliver(3);
+    int uploaded = -1;
+    EXPECT_TRUE(f.HandOff.UploadNewFrame([&](const TBitmap& b) {
+        ++calls;
+        uploaded = PatternNumber(b);
+        EXPECT_TRUE(f.HandOff.NewFrameReady()); // cleared only after the upload
+    }));
+    EXPECT_EQ(uploaded, 3);
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+    EXPECT_FALSE(f.HandOff.UploadNewFrame([&](const TBitmap&) { ++calls; }));
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(FrameHandOff, FailedUploadKeepsTheFrameForTheNextTurn) {
+    THandOffFixture f;
+    f.Deliver(9);
+    EXPECT_THROW(f.HandOff.UploadNewFrame([](const TBitmap&) { throw std::runtime_error("upload failed"); }),
+                 std::runtime_error);
+    EXPECT_TRUE(f.HandOff.NewFrameReady());
+    int uploaded = -1;
+    EXPECT_TRUE(f.HandOff.UploadNewFrame([&](const TBitmap& b) { uploaded = PatternNumber(b); }));
+    EXPECT_EQ(uploaded, 9);
+}
+
+TEST(FrameHandOff, AStillImageReplacesTheFrameAndClearsTheFlag) {
+    THandOffFixture f;
+    f.Deliver(4);
+    TBitmap image(7, 5, 24);
+    image.Fill(1, 2, 3);
+    f.HandOff.AssignFrameBitmap(image);
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+    EXPECT_TRUE(f.HandOff.WithFrameBitmap([&](const TBitmap& b) { return b.SamePixels(image); }));
+    f.Deliver(5);
+    f.HandOff.ClearNewFrameReady();
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+}
+
+TEST(FrameHandOff, ShortBufferFillsTheRestBlackAndLongBufferIsCut) {
+    THandOffFixture f;
+    std::vector<uint8_t> bits = PatternFrame(2, f.Format);
+    const size_t half = bits.size() / 2;
+    f.Grabber.DeliverSample(0.0, bits.data(), static_cast<int32_t>(half));
+    f.HandOff.UploadNewFrame([&](const TBitmap& b) {
+        ASSERT_EQ(b.DataSize(), bits.size());
+        EXPECT_EQ(0, std::memcmp(b.Data(), bits.data(), half));
+        for (size_t i = half; i < b.DataSize(); ++i) ASSERT_EQ(b.Data()[i], 0) << i;
+    });
+    bits.resize(bits.size() + 100, 0xEE);
+    f.Grabber.DeliverSample(0.0, bits.data(), static_cast<int32_t>(bits.size()));
+    f.HandOff.UploadNewFrame([&](const TBitmap& b) { EXPECT_EQ(PatternNumber(b), 2); });
+}
+
+// A producer at 1000 frames a second (switching the frame size every 100 frames) against a GUI thread that
+// uploads slowly: every upload sees one whole frame, never an older one than it could, always newer than
+// the last.
+TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly) {
+    constexpr int kFrames = 1000;
+    TSampleGrabber grabber;
+    TFrameHandOff handOff(16, 16);
+    handOff.PlayState = 1;
+    handOff.RenderSuspended = false;
+    grabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
+        handOff.SampleGrabberBuffer(sender, time, buffer, length);
+    };
+    std::atomic<int> delivered{-1}; // the last frame whose callback has returned
+    std::atomic<bool> done{false};
+    std::vector<std::vector<uint8_t>> frames(kFrames);
+    for (int n = 0; n < kFrames; ++n) frames[n] = PatternFrame(n, FormatOf(n));
+
+    std::thread producer([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int n = 0; n < kFrames; ++n) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(n));
+            grabber.Connect(FormatOf(n));
+            if (n % 250 == 0) handOff.CaptureFirstFrame = true;
+            grabber.DeliverSample(n / 1000.0, frames[n].data(), static_cast<int32_t>(frames[n].size()));
+            delivered.store(n);
+        }
+        done.store(true);
+    });
+
+    int last = -1;
+    int uploads = 0;
+    bool failed = false;
+    while (!failed) {
+        const bool finished = done.load();
+        const int before = delivered.load();
+        handOff.UploadNewFrame([&](const TBitmap& b) {
+            const int n = PatternNumber(b);
+            // A whole frame, newer than the last upload, not older than what was delivered before the call,
+            // and at most the one being delivered right now.
+            if (n < 0 || n <= last || n < before || n > delivered.load() + 1 ||
+                b.Width() != FormatOf(n).Width || b.Height() != FormatOf(n).Height) {
+                ADD_FAILURE() << "frame " << n << " after " << last << ", delivered " << before;
+                failed = true;
+            }
+            last = n;
+            ++uploads;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the upload itself is slow
+        });
+        handOff.WithFirstFrameBitmap([&](const TBitmap& b) {
+            if (b.Width() != 16 && (PatternNumber(b) < 0 || PatternNumber(b) % 250 != 0)) {
+                ADD_FAILURE() << "torn or wrong first frame";
+                failed = true;
+            }
+        });
+        if (finished) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(4)); // the rest of a slow render turn
+    }
+    producer.join();
+    EXPECT_FALSE(handOff.NewFrameReady());
+    EXPECT_EQ(last, kFrames - 1); // the last frame is never lost
+    EXPECT_GT(uploads, 10);
+    EXPECT_LT(uploads, kFrames); // frames were dropped, not queued
+}
+
+// The video view's frame output is the same kind of hand-off: a painter never sees a torn frame.
+TEST(VideoWindowHandOffStress, PainterSeesWholeNewestFrames) {
+    constexpr int kFrames = 600;
+    TVideoWindow window;
+    std::atomic<int> notified{0};
+    window.OnNewFrame = [&] { notified.fetch_add(1); };
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int n = 0; n < kFrames; ++n) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(n));
+            const TVideoFormat format = FormatOf(n * 2);
+            const std::vector<uint8_t> bits = PatternFrame(n, format);
+            window.DeliverFrame(format, bits.data(), bits.size());
+        }
+        done.store(true);
+    });
+    int last = -1;
+    while (true) {
+        const bool finished = done.load();
+        window.ReadFrame([&](const TBitmap& frame) {
+            const int n = PatternNumber(frame);
+            EXPECT_GE(n, last);
+            EXPECT_GE(n, 0);
+            last = n;
+        });
+        if (finished) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    producer.join();
+    EXPECT_EQ(last, kFrames - 1);
+    EXPECT_EQ(window.FrameCount(), static_cast<uint64_t>(kFrames));
+    EXPECT_EQ(notified.load(), kFrames);
+}
