@@ -29,7 +29,8 @@ TBitmap TestPicture(int width, int height, bool grey) {
     for (int y = 0; y < height; ++y) {
         uint8_t* row = picture.ScanLine(y);
         for (int x = 0; x < width; ++x) {
-            const bool check = ((x * 8 / width) + (y * 8 / height)) % 2 == 0;
+            // Seven cells across: their borders never line up with power-of-two block sizes.
+            const bool check = ((x * 7 / width) + (y * 7 / height)) % 2 == 0;
             const int dx = x - width / 2, dy = y - height / 3;
             const int discRadius = std::min(width, height) / 6;
             const bool disc = dx * dx + dy * dy < discRadius * discRadius;

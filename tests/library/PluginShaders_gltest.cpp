@@ -32,7 +32,7 @@ GLenum UniformTypeOf(int components) {
 // RGBA floats, rows as glReadPixels returns them (bottom row first).
 using TPixels = std::vector<float>;
 
-class PluginShaderTest : public HeadlessGLTest, public ::testing::WithParamInterface<std::string> {
+class PluginShaderTest : public HeadlessGLTest {
 protected:
     void SetUp() override {
         HeadlessGLTest::SetUp();
@@ -139,21 +139,26 @@ float MaxDifference(const TPixels& a, const TPixels& b) {
 constexpr float kExact = 0.001f;
 
 // Any compiler output, warnings included, reaches the user as a message box at start-up.
-TEST_P(PluginShaderTest, LoadsWithoutAnyMessageAndLinksWithoutALog) {
-    auto plugin = Load(GetParam());
-    ASSERT_NE(plugin->Shader, nullptr);
-    for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
-    const GLuint program = plugin->Shader->ProgramHandle;
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    EXPECT_EQ(linked, GL_TRUE);
-    EXPECT_EQ(ProgramLog(program), "");
+TEST_F(PluginShaderTest, EveryPluginLoadsWithoutAnyMessageAndLinksWithoutALog) {
+    for (const std::string& ini : BundledPluginFiles()) {
+        SCOPED_TRACE(ini);
+        Messages.Entries.clear();
+        auto plugin = Load(ini);
+        ASSERT_NE(plugin->Shader, nullptr);
+        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        const GLuint program = plugin->Shader->ProgramHandle;
+        GLint linked = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        EXPECT_EQ(linked, GL_TRUE);
+        EXPECT_EQ(ProgramLog(program), "");
+    }
 }
 
 // The compiler drops a uniform that the shader never reads; its bar would then do nothing. And a
 // uniform the description does not know would sit at 0 for ever.
-TEST_P(PluginShaderTest, DeclaredUniformsAreExactlyTheActiveOnes) {
-    auto plugin = Load(GetParam());
+void ExpectUniformsMatch(const std::string& ini) {
+    auto plugin = MakeBundledPlugin(ini);
+    ASSERT_TRUE(plugin->Load());
     ASSERT_NE(plugin->Shader, nullptr);
     const GLuint program = plugin->Shader->ProgramHandle;
     std::map<std::string, GLenum> active;
@@ -186,9 +191,14 @@ TEST_P(PluginShaderTest, DeclaredUniformsAreExactlyTheActiveOnes) {
         EXPECT_TRUE(declared.count(name)) << name << " is read by the shader but never sent";
 }
 
-TEST_P(PluginShaderTest, DefaultValuesGiveAFiniteChangedPictureWithinRange) {
-    const TPixels in = Copy();
-    const TPixels out = Render(GetParam());
+TEST_F(PluginShaderTest, EveryPluginDeclaresExactlyTheUniformsItsShaderReads) {
+    for (const std::string& ini : BundledPluginFiles()) {
+        SCOPED_TRACE(ini);
+        ExpectUniformsMatch(ini);
+    }
+}
+
+void ExpectFiniteChange(const TPixels& in, const TPixels& out, const std::string& ini) {
     size_t notFinite = 0, outOfRange = 0, black = 0, white = 0;
     double sum = 0.0, sumSq = 0.0, change = 0.0;
     for (size_t i = 0; i < out.size(); i += 4) {
@@ -212,7 +222,7 @@ TEST_P(PluginShaderTest, DefaultValuesGiveAFiniteChangedPictureWithinRange) {
     EXPECT_LT(black, pixels * 0.99) << "the picture went black";
     EXPECT_LT(white, pixels * 0.99) << "the picture went white";
     EXPECT_GT(spread, 0.02) << "the picture went flat";
-    if (GetParam() == "pass_through.ini") {
+    if (ini == "pass_through.ini") {
         EXPECT_LT(MaxDifference(out, in), kExact);
     } else {
         // Visible somewhere, and more than a rounding ripple on average.
@@ -221,14 +231,13 @@ TEST_P(PluginShaderTest, DefaultValuesGiveAFiniteChangedPictureWithinRange) {
     }
 }
 
-std::string PluginTestName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param.substr(0, info.param.rfind('.'));
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
+TEST_F(PluginShaderTest, EveryPluginsDefaultValuesGiveAFiniteChangedPictureWithinRange) {
+    const TPixels in = Copy();
+    for (const std::string& ini : BundledPluginFiles()) {
+        SCOPED_TRACE(ini);
+        ExpectFiniteChange(in, Render(ini), ini);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Bundled, PluginShaderTest, ::testing::ValuesIn(BundledPluginFiles()), PluginTestName);
 
 using PluginExactTest = PluginShaderTest;
 
