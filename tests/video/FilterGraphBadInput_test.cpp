@@ -91,6 +91,20 @@ TEST(FilterGraphBadInput, RandomBytesAsMpgAreRefusedOrEndCleanly) {
     }
 }
 
+TEST(FilterGraphBadInput, GarbageInsideAGoodFilePlaysOnToTheEnd) {
+    TTempFolder folder;
+    std::mt19937 random(7);
+    for (const TTestClip* clip : {&Avi640Clip(), &Mpg720Clip()}) {
+        std::vector<uint8_t> bytes = ReadBytes(clip->Path);
+        for (size_t i = bytes.size() / 5; i < bytes.size() * 3 / 5; ++i) bytes[i] = static_cast<uint8_t>(random());
+        const std::string path = folder.File("garbled" + fs::path(clip->Path).extension().string());
+        WriteBinaryFile(path, bytes);
+        int frames = -1;
+        EXPECT_EQ(OpenAndPlayToEnd(path, &frames), "");
+        EXPECT_GT(frames, 0);
+    }
+}
+
 TEST(FilterGraphBadInput, TruncatedFilesPlayWhatTheyHoldThenEnd) {
     TTempFolder folder;
     for (const TTestClip* clip : {&Avi640Clip(), &Mpg720Clip()}) {
