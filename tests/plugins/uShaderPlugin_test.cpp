@@ -96,6 +96,16 @@ TEST(TShaderPluginDescription, MissingOrUnreadableFileIsInvalid) {
     }
 }
 
+TEST(TShaderPluginDescription, HugeLinesAreCutNotRefused) {
+    TDescribed d("[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=" + std::string(1 << 20, 'W') +
+                 "\n[Group]\nGroupName=G\n[Version]\nPluginReader=0.2\n[parameter_u1f]\nlong=0.5:1:" +
+                 std::string(5000, 'c') + "\n" + std::string(1 << 20, '[') + "\n");
+    EXPECT_TRUE(d.Valid);
+    EXPECT_EQ(d.Plugin.FullName.size(), 2047u);
+    ASSERT_EQ(d.Plugin.Params1f.size(), 1u);
+    EXPECT_EQ(d.Plugin.Params1f[0].Caption.size(), 2047u - 6u) << "the value was cut, then split";
+}
+
 TEST(TShaderPluginDescription, DescriptionNamesFoundInAnyCase) {
     TTempFolder tmp;
     std::filesystem::copy_file(TestDataFolder() + "plugins/wave.ini", tmp.File("WAVE.INI"));

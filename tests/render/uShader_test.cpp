@@ -1,6 +1,8 @@
 #include "render/uShader.h"
 #include "support/TestSupport.h"
 
+#include <filesystem>
+
 TEST(TShaderLines, SplitLikeATextListAndJoinWithCrLf) {
     using L = std::vector<std::string>;
     EXPECT_EQ(TShader::SplitLines("a\r\nb\nc\rd"), (L{"a", "b", "c", "d"}));
@@ -24,10 +26,15 @@ TEST(TShaderFiles, MissingFileShowsOneMessageAndTouchesNoGL) {
         EXPECT_TRUE(onlyVertex.VertexSource.empty());
         TShader neither(folder, "nothing-here");
         TShader folderOnly(TestDataFolder(), "shader");
+        TTempFolder tmp; // folders where the files should be
+        std::filesystem::create_directory(tmp.File("dirs.vert"));
+        std::filesystem::create_directory(tmp.File("dirs.frag"));
+        TShader folders(tmp.Path(), "dirs");
+        EXPECT_FALSE(folders.Built);
         EXPECT_EQ(folderOnly.Folder, TestDataFolder());
         EXPECT_EQ(folderOnly.BaseName, "shader");
     }
-    ASSERT_EQ(messages.Entries.size(), 3u) << "one message per shader, even with both files missing";
+    ASSERT_EQ(messages.Entries.size(), 4u) << "one message per shader, even with both files missing";
     for (const auto& entry : messages.Entries) {
         EXPECT_EQ(entry.Text, "Could not find shader file.");
         EXPECT_EQ(entry.Caption, "File error");
