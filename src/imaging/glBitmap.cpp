@@ -356,7 +356,8 @@ void TglBitmap2D::GenTexture(bool testSize) {
         glGetTexLevelParameteriv(Target, 0, GL_TEXTURE_COMPRESSED_ARB, &value);
         Compressed = value != 0;
         value = 0;
-        glGetTexLevelParameteriv(Target, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &value);
+        // Asking an uncompressed image for its compressed size is an invalid operation; its answer is 0.
+        if (Compressed) glGetTexLevelParameteriv(Target, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &value);
         CompressedSize = value;
     } else {
         Compressed = FormatKind == kFormatCompressed && flags.ExtTextureCompressionS3tc;

@@ -1,0 +1,255 @@
+// TglBitmap2D uploads on a real (llvmpipe) context, read back from the texture.
+#include "imaging/glBitmap.h"
+
+#include "imaging/ImageMagick.h"
+#include "platform/ELumatex.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+class TglBitmap2DGLTest : public HeadlessGLTest {
+protected:
+    void TearDown() override {
+        glBitmapDefaults() = Saved;
+        HeadlessGLTest::TearDown();
+    }
+    TglBitmapDefaults Saved = glBitmapDefaults();
+};
+
+// Level `level` of the bound 2D texture as blue, green, red (, alpha) rows, row 0 = t = 0.
+std::vector<uint8_t> ReadTexture(GLuint texture, int width, int height, bool alpha, int level = 0) {
+    std::vector<uint8_t> out(size_t(width) * size_t(height) * (alpha ? 4 : 3));
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, level, alpha ? GL_BGRA : GL_BGR, GL_UNSIGNED_BYTE, out.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return out;
+}
+
+std::vector<uint8_t> Rows(const TBitmap& bmp) {
+    std::vector<uint8_t> out;
+    const size_t rowBytes = size_t(bmp.Width()) * size_t(bmp.BytesPerPixel());
+    for (int y = 0; y < bmp.Height(); ++y) out.insert(out.end(), bmp.ScanLine(y), bmp.ScanLine(y) + rowBytes);
+    return out;
+}
+
+GLint TexParameter(GLenum name) {
+    GLint value = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    return value;
+}
+
+GLint LevelParameter(int level, GLenum name) {
+    GLint value = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    return value;
+}
+
+std::string MessageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ELumatex& e) {
+        return e.what();
+    }
+    return "(nothing raised)";
+}
+
+} // namespace
+
+TEST_F(TglBitmap2DGLTest, UploadPutsTheTopRowAtTextureRowZero) {
+    for (int bits : {24, 32}) {
+        const TBitmap bmp = PatternBitmap(8, 4, 256, bits);
+        TglBitmap2D t;
+        t.MipMapMode = kMipMapNone;
+        ASSERT_TRUE(t.AssignFromBitmap(&bmp));
+        t.GenTexture(true);
+        ASSERT_NE(t.TextureId, 0u);
+        EXPECT_FALSE(t.Pixels) << "released after upload by default";
+        EXPECT_EQ(ReadTexture(t.TextureId, 8, 4, bits == 32), Rows(bmp)) << bits;
+        EXPECT_EQ(LevelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), bits == 32 ? GL_RGBA : GL_RGB);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+}
+
+TEST_F(TglBitmap2DGLTest, EngineStartUpOrderSamplesLinearWithoutMipMaps) {
+    TglBitmap2D t;
+    t.OwnsTexture = true;
+    t.ReleasePixelsAfterUpload = true;
+    TBitmap black(512, 512, 24);
+    ASSERT_TRUE(t.AssignFromBitmap(&black));
+    t.GenTexture(true);
+    t.Bind();
+    t.MipMapMode = 0;
+    t.SetWrap(GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    t.SetFilter(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, t.TextureId);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(t.MinFilter, GLenum(GL_LINEAR_MIPMAP_LINEAR));
+    EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
+
+    // The next per-frame upload keeps those settings on its new texture.
+    const TBitmap frame = PatternBitmap(512, 512, 256);
+    ASSERT_TRUE(t.AssignFromBitmap(&frame));
+    t.GenTexture(false);
+    glBindTexture(GL_TEXTURE_2D, t.TextureId);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(LevelParameter(1, GL_TEXTURE_WIDTH), 0) << "no mip level built";
+    t.SetWrap(GL_REPEAT, GL_CLAMP, GL_CLAMP_TO_BORDER);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_R), GL_CLAMP_TO_BORDER);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(TglBitmap2DGLTest, EveryUploadReplacesTheTextureObject) {
+    TglBitmap2D t;
+    const TBitmap bmp = PatternBitmap(4, 4, 256);
+    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
+    t.GenTexture(false);
+    const GLuint first = t.TextureId;
+    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
+    t.GenTexture(false);
+    EXPECT_NE(t.TextureId, 0u);
+    EXPECT_FALSE(glIsTexture(first) && first != t.TextureId) << "the old name is deleted";
+    const GLuint last = t.TextureId;
+    {
+        auto owner = std::make_unique<TglBitmap2D>();
+        ASSERT_TRUE(owner->AssignFromBitmap(&bmp));
+        owner->GenTexture(false);
+        const GLuint owned = owner->TextureId;
+        owner.reset();
+        EXPECT_FALSE(glIsTexture(owned));
+    }
+    GLuint kept = 0;
+    {
+        TglBitmap2D borrower;
+        borrower.OwnsTexture = false;
+        ASSERT_TRUE(borrower.AssignFromBitmap(&bmp));
+        borrower.GenTexture(false);
+        kept = borrower.TextureId;
+    }
+    EXPECT_TRUE(glIsTexture(kept));
+    glDeleteTextures(1, &kept);
+    EXPECT_TRUE(glIsTexture(last));
+}
+
+TEST_F(TglBitmap2DGLTest, SizeChecksComeBeforeTheOldTextureIsTouched) {
+    TGLFlags flags = GLFlags();
+    TglBitmap2D t;
+    t.Flags = &flags;
+    t.ReleasePixelsAfterUpload = false;
+    const TBitmap square = PatternBitmap(512, 512, 256);
+    ASSERT_TRUE(t.AssignFromBitmap(&square));
+    t.GenTexture(true);
+    const GLuint previous = t.TextureId;
+
+    const TBitmap odd = PatternBitmap(513, 512, 256);
+    ASSERT_TRUE(t.AssignFromBitmap(&odd));
+    flags.ArbTextureNonPowerOfTwo = false;
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), kGenTextureNpotMessage);
+    EXPECT_EQ(t.TextureId, previous);
+    EXPECT_TRUE(glIsTexture(previous));
+    EXPECT_TRUE(t.Pixels);
+    t.Target = GL_TEXTURE_RECTANGLE;
+    flags.ArbTextureRectangle = true;
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), "(nothing raised)") << "rectangle textures take any size";
+    t.Target = GL_TEXTURE_2D;
+    flags.ArbTextureRectangle = false;
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(false); }), "(nothing raised)") << "no check without testSize";
+    flags.ArbTextureNonPowerOfTwo = true;
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), "(nothing raised)");
+
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    const GLuint beforeTooLarge = t.TextureId;
+    TBitmap wide(maxSize + 1, 1, 24);
+    ASSERT_TRUE(t.AssignFromBitmap(&wide));
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), kGenTextureTooLargeMessage);
+    TBitmap tall(4, maxSize + 1, 24);
+    ASSERT_TRUE(t.AssignFromBitmap(&tall));
+    EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), kGenTextureTooLargeMessage);
+    EXPECT_EQ(t.TextureId, beforeTooLarge);
+    EXPECT_TRUE(glIsTexture(beforeTooLarge));
+}
+
+TEST_F(TglBitmap2DGLTest, OldContextsGetSwappedDataThatStillShowsTheRightColours) {
+    TGLFlags flags; // neither OpenGL 1.2 nor GL_EXT_bgra
+    TglBitmap2D t;
+    t.Flags = &flags;
+    t.MipMapMode = kMipMapNone;
+    t.ReleasePixelsAfterUpload = false;
+    const TBitmap bmp = PatternBitmap(4, 2, 256);
+    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
+    t.GenTexture(false);
+    EXPECT_EQ(ReadTexture(t.TextureId, 4, 2, false), Rows(bmp));
+    EXPECT_EQ(t.RowStarts[1][0], bmp.ScanLine(1)[2]) << "kept pixels hold red and blue exchanged";
+    EXPECT_EQ(t.RowStarts[1][2], bmp.ScanLine(1)[0]);
+}
+
+TEST_F(TglBitmap2DGLTest, MipMapModesHardwareAndGlu) {
+    const TBitmap bmp = PatternBitmap(8, 8, 256);
+    {
+        TglBitmap2D t;
+        ASSERT_TRUE(t.AssignFromBitmap(&bmp));
+        t.GenTexture(false);
+        glBindTexture(GL_TEXTURE_2D, t.TextureId);
+        EXPECT_EQ(TexParameter(GL_GENERATE_MIPMAP), GL_TRUE);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(LevelParameter(3, GL_TEXTURE_WIDTH), 1);
+    }
+    TGLFlags old = GLFlags();
+    old.Version14 = false;
+    old.SgisGenerateMipmap = false;
+    for (uint8_t mode : {kMipMapAutomatic, kMipMapGlu}) {
+        TglBitmap2D t;
+        t.Flags = &old;
+        t.MipMapMode = mode;
+        TBitmap flat(8, 8, 24);
+        flat.Fill(10, 20, 30);
+        ASSERT_TRUE(t.AssignFromBitmap(&flat));
+        t.GenTexture(false);
+        glBindTexture(GL_TEXTURE_2D, t.TextureId);
+        EXPECT_EQ(TexParameter(GL_GENERATE_MIPMAP), GL_FALSE) << int(mode);
+        ASSERT_EQ(LevelParameter(2, GL_TEXTURE_WIDTH), 2) << "GLU built the chain";
+        const std::vector<uint8_t> level2 = ReadTexture(t.TextureId, 2, 2, false, 2);
+        EXPECT_EQ(level2[0], 10);
+        EXPECT_EQ(level2[2], 30);
+    }
+}
+
+TEST_F(TglBitmap2DGLTest, CompressionAndResidencyAreQueried) {
+    const TBitmap bmp = PatternBitmap(64, 64, 256);
+    TglBitmap2D plain;
+    ASSERT_TRUE(plain.AssignFromBitmap(&bmp));
+    plain.GenTexture(false);
+    EXPECT_FALSE(plain.Compressed);
+    EXPECT_TRUE(plain.Resident);
+
+    TglBitmap2D packed;
+    packed.FormatKind = kFormatCompressed;
+    packed.MipMapMode = kMipMapNone;
+    ASSERT_TRUE(packed.AssignFromBitmap(&bmp));
+    packed.GenTexture(false);
+    glBindTexture(GL_TEXTURE_2D, packed.TextureId);
+    EXPECT_EQ(packed.Compressed, LevelParameter(0, GL_TEXTURE_COMPRESSED) != 0);
+    if (packed.Compressed) {
+        EXPECT_GT(packed.CompressedSize, 0);
+        EXPECT_LT(packed.CompressedSize, 64 * 64 * 3);
+    }
+    // Without GL_ARB_texture_compression the answer comes from the request and GL_EXT_texture_compression_s3tc.
+    TGLFlags flags = GLFlags();
+    flags.ArbTextureCompression = false;
+    flags.ExtTextureCompressionS3tc = true;
+    packed.Flags = &flags;
+    ASSERT_TRUE(packed.AssignFromBitmap(&bmp));
+    packed.GenTexture(false);
+    EXPECT_TRUE(packed.Compressed);
+    EXPECT_EQ(packed.CompressedSize, 0);
+}
