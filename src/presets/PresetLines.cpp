@@ -2,7 +2,6 @@
 
 #include "platform/NumberText.h"
 
-#include <cfloat>
 #include <cmath>
 #include <optional>
 
@@ -10,9 +9,10 @@ namespace {
 
 std::optional<float> ReadSingle(std::string_view text) {
     const std::optional<double> value = ParseFloat(text);
-    // Beyond single precision a value would become infinite on the way to the shader: such a number
-    // counts as unreadable.
-    if (!value || !std::isfinite(*value) || std::fabs(*value) > FLT_MAX) return std::nullopt;
+    // A value that would round to infinity in single precision counts as unreadable; everything below
+    // that rounds to a finite float (the largest float's own text included).
+    constexpr double kSingleOverflow = 0x1.ffffffp+127;
+    if (!value || !std::isfinite(*value) || std::fabs(*value) >= kSingleOverflow) return std::nullopt;
     return static_cast<float>(*value);
 }
 

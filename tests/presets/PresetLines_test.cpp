@@ -39,6 +39,10 @@ TEST(ReadPresetComponents, AnyUnreadableComponentMakesAllOfThemOne) {
     EXPECT_EQ(ReadPresetComponents(";0.5", 2), Ones());
     EXPECT_EQ(ReadPresetComponents("1,5", 1), Ones()) << "only '.' is a decimal point";
     EXPECT_EQ(ReadPresetComponents("1e39", 1), Ones()) << "beyond single precision";
+    EXPECT_EQ(ReadPresetComponents("3.4028236e38", 1), Ones()) << "rounds to infinity";
+    const float largest[] = {FLT_MAX, -FLT_MAX};
+    EXPECT_EQ(ReadPresetComponents(PresetParamValue("x", largest, 2).substr(2), 2)[1], -FLT_MAX)
+        << "the largest float's own text reads back";
     EXPECT_EQ(ReadPresetComponents("1e400", 1), Ones());
     EXPECT_EQ(ReadPresetComponents("nan", 1), Ones());
     EXPECT_EQ(ReadPresetComponents("inf", 1), Ones());
