@@ -38,7 +38,7 @@ test-tsan: deps
 	  -DLUMATEX_TSAN=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS) --target test_video
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
-	  build-tsan/tests/test_video --gtest_filter='*HandOff*:*Handoff*'
+	  build-tsan/bin/test_video --gtest_filter='*HandOff*:*Handoff*'
 
 test-fuzz: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

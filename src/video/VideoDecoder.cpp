@@ -104,7 +104,8 @@ int64_t TVideoDecoder::TsToMediaNs(int64_t ts) const {
 }
 
 int64_t TVideoDecoder::MediaNsToTs(int64_t ns) const {
-    return av_rescale_q(ns, kNanoseconds, AVRational{FTimeBaseNum, FTimeBaseDen});
+    // Rounded down: a target just before a frame's time must not reach that frame.
+    return av_rescale_q_rnd(ns, kNanoseconds, AVRational{FTimeBaseNum, FTimeBaseDen}, AV_ROUND_DOWN);
 }
 
 int TVideoDecoder::ReceiveFrame(AVFrame* frame) {
@@ -163,12 +164,12 @@ int TVideoDecoder::Seek(int64_t targetNs, int64_t& landedNs) {
     if (targetNs < 0) targetNs = 0;
     const int64_t targetTs = FStartTs + MediaNsToTs(targetNs);
     AVFrame* first = FLookahead.get();
-    int64_t backoffNs = 0;
-    for (int attempt = 0;; ++attempt) {
-        int64_t seekTs = targetTs - MediaNsToTs(backoffNs);
-        if (seekTs < FStartTs) seekTs = FStartTs;
-        int rc = av_seek_frame(FFormatContext.get(), FStreamIndex, seekTs, AVSEEK_FLAG_BACKWARD);
-        if (rc < 0) rc = avformat_seek_file(FFormatContext.get(), FStreamIndex, INT64_MIN, seekTs, seekTs, 0);
+    // Positions the demuxer and reads the first frame worth decoding from there into `first`.
+    auto seekAndReadFirst = [&](int64_t seekTs, bool byteZero) {
+        int rc = byteZero ? av_seek_frame(FFormatContext.get(), -1, 0, AVSEEK_FLAG_BYTE)
+                          : av_seek_frame(FFormatContext.get(), FStreamIndex, seekTs, AVSEEK_FLAG_BACKWARD);
+        if (rc < 0 && !byteZero)
+            rc = avformat_seek_file(FFormatContext.get(), FStreamIndex, INT64_MIN, seekTs, seekTs, 0);
         if (rc < 0) return rc;
         avcodec_flush_buffers(FCodec.get());
         av_frame_unref(FCurrent.get());
@@ -177,20 +178,31 @@ int TVideoDecoder::Seek(int64_t targetNs, int64_t& landedNs) {
         FDraining = false;
         FReadError = 0;
         FNextTs = seekTs;
-
         // Frames before the first key frame after a seek into the middle of a stream refer to pictures
         // the decoder never saw; from the very start every frame is good.
         const bool fromStart = seekTs <= FStartTs;
         for (;;) {
             rc = ReceiveFrame(first);
-            if (rc < 0 || fromStart || first->key_frame) break;
+            if (rc < 0 || fromStart || first->key_frame) return rc;
             av_frame_unref(first);
         }
-        const bool canRetry = !fromStart && attempt < kMaxSeekRetries;
-        // Timestamp-searched containers (MPEG) can land a group of pictures after the target.
-        if (canRetry && (rc < 0 || first->pts > targetTs)) {
-            backoffNs = backoffNs == 0 ? kFirstSeekBackoffNs : backoffNs * 2;
-            continue;
+    };
+
+    int64_t backoffNs = 0;
+    for (int attempt = 0;; ++attempt) {
+        int64_t seekTs = targetTs - MediaNsToTs(backoffNs);
+        if (seekTs < FStartTs) seekTs = FStartTs;
+        int rc = seekAndReadFirst(seekTs, false);
+        if (seekTs > FStartTs) {
+            // Timestamp-searched containers (MPEG) can land a group of pictures after the target.
+            if ((rc < 0 || first->pts > targetTs) && attempt < kMaxSeekRetries) {
+                backoffNs = backoffNs == 0 ? kFirstSeekBackoffNs : backoffNs * 2;
+                continue;
+            }
+        } else if ((rc < 0 || first->pts > targetTs) && !(FFormatContext->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
+            // Even a seek to the first timestamp can land late there: the start of the file is the start.
+            const int byteRc = seekAndReadFirst(FStartTs, true);
+            if (byteRc == 0 || rc < 0) rc = byteRc;
         }
         if (rc < 0) return rc;
         break;

@@ -324,7 +324,7 @@ TEST(FilterGraphOutputs, VideoViewIsFedWithoutTheGrabberAndDetachingStopsTheGrab
     EXPECT_EQ(f.LastNumber(), 13);
 }
 
-TEST(FilterGraphOutputs, FramesReachTheHandOffWithTheFirstFrameKept) {
+TEST(FilterGraphOutputs, GrabberCallbackFillsFrameBitmapAndKeepsTheFirstFrame) {
     auto clock = std::make_shared<TManualVideoClock>();
     TGraphFixture f(clock);
     TFrameHandOff handOff(64, 64);
