@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -56,6 +57,10 @@ std::string CreateScratchFile(const std::string& target, const std::string& exte
         const int error = errno;
         throw ELumatex(FormatText("cannot create a file beside %s: %s", target.c_str(), std::strerror(error)));
     }
+    // mkstemps makes the file private; the result should get the permissions any new file gets.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
     close(fd);
     return std::string(name.data());
 }

@@ -1,18 +1,290 @@
 #include "RenderJob.h"
 
+#include "ExportSteps.h"
+#include "Progress.h"
+
+#include "gl/GLCheck.h"
+#include "gl/HeadlessContext.h"
+#include "imaging/Resample.h"
+#include "imaging/glBitmap.h"
+#include "platform/ELumatex.h"
+#include "platform/Files.h"
+#include "plugins/uChainState.h"
+#include "plugins/uShaderPlugin.h"
+#include "presets/uPresets.h"
+#include "render/uRenderEngine.h"
+#include "video/FilterGraph.h"
+#include "video/VideoDecoder.h"
+
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <optional>
+
+extern "C" {
+#include <libavutil/error.h>
+}
 
 namespace RenderCli {
 
 namespace {
-int NotYet() {
-    std::fprintf(stderr, "lumatex-render: this build cannot render yet\n");
-    return kExitRender;
+
+inline constexpr const char* kVideoSizeRefused = "This input video size isnt supported by your gfx-card.";
+
+// A failure with the exit status it ends the program with; the text goes to stderr.
+struct TJobError {
+    int ExitCode;
+    std::string Text;
+};
+
+[[noreturn]] void Fail(int exitCode, std::string text) { throw TJobError{exitCode, std::move(text)}; }
+
+int Report(const TJobError& error) {
+    if (!error.Text.empty()) std::fprintf(stderr, "%s: %s\n", kProgramName, MessageAsLines(error.Text).c_str());
+    return error.ExitCode;
 }
+
+std::string RootFolder(const TRenderOptions& options) {
+    if (options.Root.empty()) return ProgramFolder();
+    if (!DirectoryExists(options.Root)) Fail(kExitUsage, "--root: no such folder: " + options.Root);
+    return IncludeTrailingSlash(options.Root);
+}
+
+std::string PresetFile(const TRenderOptions& options, const std::string& root) {
+    if (options.Preset.empty()) return {};
+    const std::string path = PresetPathFor(options.Preset, root);
+    const std::optional<std::string> found = FindFileNoCase(path);
+    if (!found) Fail(kExitInput, "preset not found: " + path);
+    return *found;
+}
+
+// The headless "window", its capability check, and later the engine and the chain in it.
+struct TRenderSetup {
+    THeadlessContext Context;
+    std::unique_ptr<TRenderEngine> Engine;
+    std::unique_ptr<TChainState> Chain;
+
+    ~TRenderSetup() {
+        // The engine frees GL objects: its context must still exist and be current.
+        Chain.reset();
+        if (Engine) Context.MakeCurrent();
+        Engine.reset();
+    }
+
+    void CreateContext() {
+        if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
+        if (!CheckGLAndExtensions()) Fail(kExitRender, "the OpenGL driver lacks what rendering needs");
+    }
+
+    // View size = output size; the framebuffer edge and the preset as asked.
+    void CreateEngine(const std::string& root, TPixelSize view, int fboSize, const std::string& presetPath) {
+        if (!Context.Resize(view.Width, view.Height))
+            Fail(kExitRender, FormatText("cannot render at %dx%d: %s", view.Width, view.Height,
+                                         Context.LastError().c_str()));
+        Engine = std::make_unique<TRenderEngine>(Context, root);
+        Engine->Init(view.Width, view.Height);
+        Engine->RecreateFBOs(fboSize);
+        Engine->SetViewport(view.Width, view.Height, 0, 0);
+        Chain = std::make_unique<TChainState>(*Engine);
+        Chain->FormCreate();
+        if (!presetPath.empty()) ApplyPreset(*Chain, presetPath);
+    }
+
+    void Upload(const TBitmap& frame) {
+        Engine->SourceTexture->AssignFromBitmap(&frame);
+        Engine->SourceTexture->GenTexture(false);
+    }
+};
+
+// Frames of a video in presentation order, counted from 0, decoded straight (no playback pacing).
+class TVideoFrames {
+public:
+    void Open(const std::string& path) {
+        const int result = Decoder.Open(path);
+        if (result != 0) Fail(kExitInput, "cannot open the video " + path + ": " + TFilterGraph::ErrorText(result));
+        // The main window's size check for the OpenGL view.
+        const TVideoFormat& format = Decoder.Format();
+        if (!NpotSupported && !(IsPowerOfTwo(format.Width) && IsPowerOfTwo(format.Height))) {
+            ShowMessage(kVideoSizeRefused, kMessageCaption, TMessageIcon::Information);
+            Fail(kExitInput, "");
+        }
+    }
+    // Decodes up to frame index and converts it; false when the stream ends before it.
+    bool Read(int64_t index, TBitmap& frame) {
+        while (Next <= index) {
+            int64_t mediaNs = 0;
+            const int result = Decoder.Decode(mediaNs);
+            if (result == AVERROR_EOF) return false;
+            if (result != 0) Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
+                                                           TFilterGraph::ErrorText(result).c_str()));
+            ++Next;
+        }
+        const TVideoFormat& format = Decoder.Format();
+        frame.SetSize(format.Width, format.Height, 24);
+        const int result = Decoder.Convert(frame.Data());
+        if (result != 0) Fail(kExitInput, "cannot convert a frame: " + TFilterGraph::ErrorText(result));
+        return true;
+    }
+    TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
+
+private:
+    TVideoDecoder Decoder;
+    int64_t Next = 0; // index of the frame the next Decode gives out
+};
+
+void CheckInputFile(const TCommandLine& commandLine) {
+    if (commandLine.InputKind == TMediaKind::None) {
+        ShowMessage(kUnsupportedFormat, kMessageCaption, TMessageIcon::Error);
+        Fail(kExitInput, "");
+    }
+    if (!FileExists(commandLine.Options.Input)) Fail(kExitInput, "cannot open " + commandLine.Options.Input);
+}
+
+TBitmap LoadImageInput(const std::string& path) {
+    try {
+        return LoadStillImage(path, NpotSupported);
+    } catch (const ELumatex& e) {
+        Fail(kExitInput, "cannot read the image " + path + ": " + e.what());
+    }
+}
+
+// The source frame for --bench and the first frame of a render.
+TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>& video) {
+    const TRenderOptions& o = commandLine.Options;
+    if (commandLine.InputKind == TMediaKind::Image) return LoadImageInput(o.Input);
+    video.emplace();
+    video->Open(o.Input);
+    TBitmap frame;
+    if (!video->Read(o.Frames.First, frame))
+        Fail(kExitInput, FormatText("the video has no frame %lld", static_cast<long long>(o.Frames.First)));
+    return frame;
+}
+
+// One frame through the off-screen save path of "Save OpenGL image...", then into its file.
+void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TCommandLine& commandLine,
+                    const TBitmap& frame, TPixelSize size, int64_t index) {
+    const TRenderOptions& o = commandLine.Options;
+    const std::string target = commandLine.OutputPattern->Format(index);
+    const TOutputFormat format = *OutputFormatOf(commandLine.OutputPattern->Tail());
+    try {
+        setup.Upload(frame);
+        const std::string scratch = CreateScratchFile(target, ".bmp");
+        const size_t shown = messages.Texts.size();
+        try {
+            setup.Engine->SaveGLImage(size.Width, size.Height, scratch);
+        } catch (...) {
+            std::remove(scratch.c_str());
+            throw;
+        }
+        for (size_t i = shown; i < messages.Texts.size(); ++i) {
+            if (messages.Texts[i] == kSaveFailedText) {
+                std::remove(scratch.c_str());
+                Fail(kExitRender, "nothing written to " + target);
+            }
+        }
+        FinishExport(scratch, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},
+                     o.JpegQuality);
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+}
+
 } // namespace
 
-int ListPlugins(const TCommandLine&, TCliMessageSink&) { return NotYet(); }
-int RenderToFiles(const TCommandLine&, TCliMessageSink&) { return NotYet(); }
-int Bench(const TCommandLine&, TCliMessageSink&) { return NotYet(); }
+int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
+    try {
+        const std::string root = RootFolder(commandLine.Options);
+        TRenderSetup setup;
+        setup.CreateContext();
+        setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "");
+        for (const auto& plugin : setup.Engine->Catalogue)
+            std::printf("%s\t%s\t%s\n", plugin->IniFileName.c_str(), plugin->FullName.c_str(),
+                        plugin->GroupName.c_str());
+        std::fflush(stdout);
+        return kExitSuccess;
+    } catch (const TJobError& error) {
+        return Report(error);
+    }
+}
+
+int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
+    try {
+        const TRenderOptions& o = commandLine.Options;
+        CheckInputFile(commandLine);
+        const std::string root = RootFolder(o);
+        const std::string presetPath = PresetFile(o, root);
+
+        TRenderSetup setup;
+        setup.CreateContext();
+        std::optional<TVideoFrames> video;
+        TBitmap frame = FirstFrame(commandLine, video);
+        const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
+        setup.CreateEngine(root, size, o.FboSize, presetPath);
+
+        if (!video) {
+            RenderOneFrame(setup, messages, commandLine, frame, size, 0);
+            return kExitSuccess;
+        }
+        const bool several = o.Frames.Several();
+        const int64_t total = o.Frames.All ? -1 : o.Frames.Last - o.Frames.First + 1;
+        TProgressBar progress(stderr, several && TProgressBar::IsTerminal(stderr), total);
+        int64_t index = o.Frames.First;
+        int64_t done = 0;
+        for (;;) {
+            RenderOneFrame(setup, messages, commandLine, frame, size, index);
+            progress.Update(++done);
+            if (!o.Frames.All && index >= o.Frames.Last) break;
+            ++index;
+            if (!video->Read(index, frame)) {
+                progress.Finish();
+                if (o.Frames.All) break;
+                Fail(kExitInput, FormatText("the video ends after frame %lld; frames up to it were written",
+                                            static_cast<long long>(index - 1)));
+            }
+        }
+        return kExitSuccess;
+    } catch (const TJobError& error) {
+        return Report(error);
+    }
+}
+
+int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
+    try {
+        const TRenderOptions& o = commandLine.Options;
+        CheckInputFile(commandLine);
+        const std::string root = RootFolder(o);
+        const std::string presetPath = PresetFile(o, root);
+
+        TRenderSetup setup;
+        setup.CreateContext();
+        std::optional<TVideoFrames> video;
+        const TBitmap frame = FirstFrame(commandLine, video);
+        const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
+        setup.CreateEngine(root, size, o.FboSize, presetPath);
+
+        using Clock = std::chrono::steady_clock;
+        const auto budget = std::chrono::duration<double>(o.BenchSeconds);
+        const Clock::time_point start = Clock::now();
+        int64_t frames = 0;
+        Clock::duration elapsed{};
+        try {
+            do {
+                // The playback path: every frame is uploaded anew, then rendered into the view.
+                setup.Upload(frame);
+                setup.Engine->RenderFrame(false);
+                ++frames;
+                elapsed = Clock::now() - start;
+            } while (elapsed < budget);
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+        const double seconds = std::chrono::duration<double>(elapsed).count();
+        std::printf("frames: %lld  fps: %.2f\n", static_cast<long long>(frames), frames / seconds);
+        std::fflush(stdout);
+        return kExitSuccess;
+    } catch (const TJobError& error) {
+        return Report(error);
+    }
+}
 
 } // namespace RenderCli
