@@ -1,0 +1,291 @@
+// lumatex-render driven as users and scripts drive it: the built program in a child process, its files,
+// its output streams and its exit status. Rendering uses the fixture program folder tests/data/chain.
+#include "imaging/JpegCodec.h"
+#include "platform/BmpFile.h"
+#include "platform/Files.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <regex>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+    int Status = -1; // exit status, or -1 when the program did not exit normally
+    std::string Out;
+    std::string Err;
+};
+
+// Runs program (looked up in PATH when it has no "/") with args; its stdout and stderr go to files in
+// folder and are read back.
+TRun RunProgram(const std::string& program, const std::vector<std::string>& args, const TTempFolder& folder) {
+    const std::string outPath = folder.File("stdout.txt");
+    const std::string errPath = folder.File("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    TRun run;
+    const int spawned = program.find('/') == std::string::npos
+                            ? posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
+                            : posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
+    run.Out = ReadTextFile(outPath);
+    run.Err = ReadTextFile(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return run;
+}
+
+TRun Cli(const std::vector<std::string>& args, const TTempFolder& folder) {
+    return RunProgram(LUMATEX_RENDER_EXE, args, folder);
+}
+
+std::string ChainRoot() { return TestDataFolder() + "chain"; }
+
+// A picture with a gradient in every channel, so that each pixel says where it came from.
+TBitmap Gradient(int width, int height) {
+    TBitmap b(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = b.ScanLine(y) + x * 3;
+            p[0] = static_cast<uint8_t>(x * 255 / (width - 1));               // blue
+            p[1] = static_cast<uint8_t>(y * 255 / (height - 1));              // green
+            p[2] = static_cast<uint8_t>((x + 2 * y) * 255 / (width + 2 * height)); // red
+        }
+    return b;
+}
+
+TBitmap LoadBmp(const std::string& path) {
+    TBitmap b;
+    LoadBmpFile(path, b);
+    return b;
+}
+
+// Mean absolute difference of two pictures of one size over the blue, green and red bytes.
+double MeanDifference(const TBitmap& a, const TBitmap& b) {
+    double sum = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(int(a.ScanLine(y)[x * a.BytesPerPixel() + c]) - int(b.ScanLine(y)[x * b.BytesPerPixel() + c]));
+    return sum / (3.0 * a.Width() * a.Height());
+}
+
+bool HaveFfmpeg(const TTempFolder& folder) { return RunProgram("ffmpeg", {"-version"}, folder).Status == 0; }
+
+// Ten 64 x 64 frames of moving test pattern.
+std::string MakeClip(const TTempFolder& folder) {
+    const std::string clip = folder.File("clip.avi");
+    const TRun made = RunProgram("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25:duration=0.4",
+                                     "-c:v", "mpeg4", "-q:v", "2", clip},
+                          folder);
+    EXPECT_EQ(made.Status, 0) << made.Err;
+    return clip;
+}
+
+} // namespace
+
+TEST(LumatexRender, ImageThroughAPresetMatchesTheChainComputedHere) {
+    TTempFolder tmp;
+    const TBitmap source = Gradient(256, 256);
+    SaveBmpFile(source, tmp.File("in.bmp"));
+    const TRun run = Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--fbo", "256", tmp.File("in.bmp"),
+                          tmp.File("out.bmp")},
+                         tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    const TBitmap out = LoadBmp(tmp.File("out.bmp"));
+    ASSERT_EQ(out.BitsPerPixel(), 32) << "the capture's 32-bit BMP";
+    ASSERT_EQ(out.Width(), 256) << "the source's size by default";
+    ASSERT_EQ(out.Height(), 256);
+    // Slot 1: gain 0.25 (the preset's value, not the description's 0.5) into an 8-bit framebuffer; slot 3:
+    // invert into the capture. One step of rounding either way is the GPU's.
+    int worst = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int s = source.ScanLine(y)[x * 3 + c];
+                const int expected = 255 - static_cast<int>(std::lround(s * 0.25));
+                worst = std::max(worst, std::abs(int(out.ScanLine(y)[x * 4 + c]) - expected));
+            }
+    EXPECT_LE(worst, 1);
+}
+
+TEST(LumatexRender, SizeAspectAndJpegQuality) {
+    TTempFolder tmp;
+    SaveBmpFile(Gradient(256, 128), tmp.File("in.bmp"));
+    TRun run = Cli({"--root", ChainRoot(), "--size", "100x100", "--force-aspect", tmp.File("in.bmp"), tmp.File("a.bmp")},
+                   tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const TBitmap aspect = LoadBmp(tmp.File("a.bmp"));
+    EXPECT_EQ(aspect.Width(), 100);
+    EXPECT_EQ(aspect.Height(), 50);
+
+    run = Cli({"--root", ChainRoot(), "--size", "64x48", tmp.File("in.bmp"), tmp.File("stretched.bmp")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(LoadBmp(tmp.File("stretched.bmp")).Height(), 48) << "without --force-aspect the size is exact";
+
+    for (const char* quality : {"5", "100"}) {
+        run = Cli({"--root", ChainRoot(), "--jpeg-quality", quality, tmp.File("in.bmp"),
+                   tmp.File(std::string("q") + quality + ".JPG")},
+                  tmp);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+    }
+    const auto low = ReadWholeFile(tmp.File("q5.JPG"));
+    const auto high = ReadWholeFile(tmp.File("q100.JPG"));
+    ASSERT_TRUE(low && high);
+    EXPECT_LT(low->size(), high->size());
+    TBitmap decoded;
+    DecodeJpeg(high->data(), high->size(), decoded);
+    EXPECT_EQ(decoded.Width(), 256);
+    EXPECT_EQ(decoded.Height(), 128);
+    EXPECT_LT(MeanDifference(decoded, Gradient(256, 128)), 2.0) << "an empty chain copies the picture";
+    // Only the asked-for files exist: no scratch BMP, no "q100.bmp" beside the JPEG.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(tmp.Path())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.bmp", "in.bmp", "q100.JPG", "q5.JPG", "stretched.bmp"}));
+}
+
+TEST(LumatexRender, ExitStatusForEveryKindOfFailure) {
+    TTempFolder tmp;
+    SaveBmpFile(Gradient(16, 16), tmp.File("in.bmp"));
+    const auto status = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--root", ChainRoot()});
+        return Cli(args, tmp);
+    };
+
+    TRun run = status({"--fbo", "300", tmp.File("in.bmp"), tmp.File("o.bmp")});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("--fbo"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("--help"), std::string::npos);
+    EXPECT_EQ(status({tmp.File("in.bmp")}).Status, 2);
+    EXPECT_EQ(status({tmp.File("in.bmp"), tmp.File("o.png")}).Status, 2);
+    EXPECT_EQ(status({"--frames", "0-3", tmp.File("c.avi"), tmp.File("o.bmp")}).Status, 2);
+    EXPECT_EQ(Cli({"--root", tmp.File("nowhere"), tmp.File("in.bmp"), tmp.File("o.bmp")}, tmp).Status, 2);
+
+    std::filesystem::copy_file(tmp.File("in.bmp"), tmp.File("in.jpeg"));
+    run = status({tmp.File("in.jpeg"), tmp.File("o.bmp")});
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_NE(run.Err.find("This fileformat is not supported."), std::string::npos) << run.Err;
+    EXPECT_EQ(status({tmp.File("missing.bmp"), tmp.File("o.bmp")}).Status, 3);
+    EXPECT_EQ(status({"--preset", "No Such Preset", tmp.File("in.bmp"), tmp.File("o.bmp")}).Status, 3);
+    EXPECT_EQ(status({"--preset", tmp.File("gone.prs"), tmp.File("in.bmp"), tmp.File("o.bmp")}).Status, 3);
+    WriteTextFile(tmp.File("text.jpg"), "no picture");
+    EXPECT_EQ(status({tmp.File("text.jpg"), tmp.File("o.bmp")}).Status, 3);
+    WriteTextFile(tmp.File("text.avi"), "no video");
+    EXPECT_EQ(status({tmp.File("text.avi"), tmp.File("o.bmp")}).Status, 3);
+
+    run = status({tmp.File("in.bmp"), tmp.File("no/such/folder/o.bmp")});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_NE(run.Err.find("no/such/folder/o.bmp"), std::string::npos) << run.Err;
+    std::filesystem::create_directories(tmp.File("taken.bmp/inside"));
+    EXPECT_EQ(status({tmp.File("in.bmp"), tmp.File("taken.bmp")}).Status, 4);
+    EXPECT_FALSE(FileExists(tmp.File("o.bmp"))) << "no failure leaves a file behind";
+}
+
+TEST(LumatexRender, HelpVersionAndCatalogue) {
+    TTempFolder tmp;
+    TRun run = Cli({"--help"}, tmp);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("lumatex-render [OPTIONS] INPUT OUTPUT"), std::string::npos);
+    EXPECT_EQ(Cli({"--version"}, tmp).Out, std::string("lumatex-render ") + LUMATEX_VERSION + "\n");
+
+    run = Cli({"--root", ChainRoot(), "--list-plugins"}, tmp);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "gain.ini\tGain\tColour\n"
+                       "Invert.INI\tInvert\tcolour\n"
+                       "mixer.ini\tChannel Mixer With A Rather Long Name\tTone\n");
+
+    // A broken description is reported on stderr the way the program reports it, and left out.
+    std::filesystem::copy(ChainRoot(), tmp.File("root"), std::filesystem::copy_options::recursive);
+    WriteTextFile(tmp.File("root/plugins/broken.ini"), "[ScreenName]\r\nFullName=Broken\r\n");
+    run = Cli({"--root", tmp.File("root"), "--list-plugins"}, tmp);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Err.find("Plugins with errors found: broken.ini"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out.find("broken"), std::string::npos);
+}
+
+TEST(LumatexRender, BenchPrintsFramesAndRateAndWritesNothing) {
+    TTempFolder tmp;
+    SaveBmpFile(Gradient(32, 32), tmp.File("in.bmp"));
+    const TRun run = Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--bench", "0.3", tmp.File("in.bmp")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(run.Out, m, std::regex("frames: ([0-9]+)  fps: ([0-9]+\\.[0-9]+)\n"))) << run.Out;
+    EXPECT_GE(std::stoll(m[1].str()), 1);
+    EXPECT_GT(std::stod(m[2].str()), 0.0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 1) << "only in.bmp";
+}
+
+TEST(LumatexRender, VideoFramesByIndexInPresentationOrder) {
+    TTempFolder tmp;
+    if (!HaveFfmpeg(tmp)) GTEST_SKIP() << "ffmpeg is needed to make the clip";
+    const std::string clip = MakeClip(tmp);
+    TRun run = Cli({"--root", ChainRoot(), "--frames", "2-4", clip, tmp.File("f%02d.bmp")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err.find('\r'), std::string::npos) << "no progress bar when stderr is not a terminal";
+    EXPECT_FALSE(FileExists(tmp.File("f01.bmp")));
+    EXPECT_TRUE(FileExists(tmp.File("f02.bmp")));
+    EXPECT_TRUE(FileExists(tmp.File("f04.bmp")));
+    EXPECT_FALSE(FileExists(tmp.File("f05.bmp")));
+
+    // Frame 3 is the fourth decoded frame: it is closest to ffmpeg's own fourth frame.
+    for (int n : {2, 3, 4}) {
+        const TRun ref = RunProgram("ffmpeg", {"-v", "error", "-y", "-i", clip, "-vf", "select=eq(n\\," + std::to_string(n) + ")",
+                                        "-frames:v", "1", "-pix_fmt", "bgr24", tmp.File("ref" + std::to_string(n) + ".bmp")},
+                             tmp);
+        ASSERT_EQ(ref.Status, 0) << ref.Err;
+    }
+    const TBitmap ours = LoadBmp(tmp.File("f03.bmp"));
+    const double same = MeanDifference(ours, LoadBmp(tmp.File("ref3.bmp")));
+    EXPECT_LT(same, 3.0);
+    EXPECT_LT(same, MeanDifference(ours, LoadBmp(tmp.File("ref2.bmp"))));
+    EXPECT_LT(same, MeanDifference(ours, LoadBmp(tmp.File("ref4.bmp"))));
+
+    run = Cli({"--root", ChainRoot(), "--frames", "all", clip, tmp.File("all_%d.jpg")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(FileExists(tmp.File("all_9.jpg")));
+    EXPECT_FALSE(FileExists(tmp.File("all_10.jpg")));
+
+    // Past the end: the frames that exist are written, and the shortfall is an input error.
+    run = Cli({"--root", ChainRoot(), "--frames", "8-12", clip, tmp.File("end%d.bmp")}, tmp);
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_TRUE(FileExists(tmp.File("end9.bmp")));
+    EXPECT_FALSE(FileExists(tmp.File("end10.bmp")));
+    EXPECT_EQ(Cli({"--root", ChainRoot(), "--frames", "10", clip, tmp.File("x.bmp")}, tmp).Status, 3);
+}
+
+TEST(LumatexRender, ProgressBarOnlyOnATerminal) {
+    TTempFolder tmp;
+    if (!HaveFfmpeg(tmp)) GTEST_SKIP() << "ffmpeg is needed to make the clip";
+    if (RunProgram("script", {"--version"}, tmp).Status != 0) GTEST_SKIP() << "script(1) is needed for a terminal";
+    const std::string clip = MakeClip(tmp);
+    const std::string command = std::string(LUMATEX_RENDER_EXE) + " --root " + ChainRoot() + " --frames 0-5 " + clip +
+                                " " + tmp.File("t%d.bmp");
+    // script gives the program a pseudo-terminal for its output streams.
+    const TRun run = RunProgram("script", {"-qec", command, "/dev/null"}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+    EXPECT_NE(run.Out.find("\r[" + std::string(40, '#') + "] 100% 6/6"), std::string::npos) << run.Out;
+    EXPECT_TRUE(FileExists(tmp.File("t5.bmp")));
+}
