@@ -90,16 +90,6 @@ TEST_F(RenderEngine, InitLeavesAnEmptyChainOverABlackSourceAndTheRestingState) {
     ExpectRestingGLState(*Engine);
 }
 
-TEST_F(RenderEngine, NoActiveSlotCopiesTheSourceUprightThroughFBOA) {
-    SetQuadrantSource();
-    Engine->RenderFrame(false);
-    EXPECT_EQ(Engine->PassCount, 2);
-    EXPECT_EQ(Surface->SwapCount, 1);
-    EXPECT_THAT(Quadrants(Window()), testing::ElementsAre(kRed, kGreen, kBlue, kWhite));
-    EXPECT_THAT(Quadrants(FramebufferPicture(*Engine->FBOA)), testing::ElementsAre(kRed, kGreen, kBlue, kWhite));
-    ExpectRestingGLState(*Engine);
-}
-
 TEST_F(RenderEngine, ThePictureStaysUprightThroughEveryKindOfPass) {
     SetQuadrantSource();
     for (int n = 0; n <= 8; ++n) {
@@ -332,12 +322,4 @@ TEST_F(RenderEngine, ClearViewShowsTheClearColourAndSwaps) {
     EXPECT_EQ(Window().At(128, 128), kBlack);
     EXPECT_EQ(Window().At(2, 2), kBlack);
     ExpectRestingGLState(*Engine);
-}
-
-TEST_F(RenderEngine, TheTimerTicksOnEveryFrameWithOrWithoutHUD) {
-    Engine->RenderFrame(false);
-    EXPECT_EQ(Engine->Timer->FrameCounter, 1);
-    Engine->RenderFrame(true);
-    EXPECT_EQ(Engine->Timer->FrameCounter, 2);
-    EXPECT_GT(Engine->Timer->LastCount, 0);
 }

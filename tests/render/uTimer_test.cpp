@@ -19,15 +19,6 @@ struct TManualCounter {
 
 } // namespace
 
-TEST(TGameTimer, StartsAtZeroWithAWindowOfFifty) {
-    TManualCounter c;
-    EXPECT_EQ(c.Timer.Frequency, 1'000'000);
-    EXPECT_EQ(c.Timer.LastCount, 0);
-    EXPECT_EQ(c.Timer.FPS, 0);
-    EXPECT_EQ(c.Timer.FrameCounter, 0);
-    EXPECT_EQ(c.Timer.AverageFrames, 50);
-}
-
 TEST(TGameTimer, FirstTickMeasuresTheCounterRunningTime) {
     TManualCounter c;
     c.Timer.Update();
