@@ -81,8 +81,7 @@ void TFilterGraph::ClearGraph() {
     FDecoder.reset();
     FFormat = TVideoFormat{};
     FDurationNs = 0;
-    FPendingBits.clear();
-    FPendingBits.shrink_to_fit();
+    FPending = TBitmap();
     std::lock_guard<std::mutex> guard(FMutex);
     FState = TGraphState::Stopped;
     FStreamThreadId = std::thread::id();
@@ -106,7 +105,7 @@ void TFilterGraph::RenderFile(const std::string& path) {
     if (rc < 0) throw ELumatex(ErrorText(rc));
     FFormat = decoder->Format();
     FDurationNs = decoder->DurationNs();
-    FPendingBits.assign(FFormat.ImageSize(), 0); // padding bytes stay zero for good
+    FPending.SetSize(FFormat.Width, FFormat.Height, 24);
     FDecoder = std::move(decoder);
     {
         std::lock_guard<std::mutex> guard(FMutex);
@@ -254,11 +253,12 @@ void TFilterGraph::DeliverPending(std::unique_lock<std::mutex>& lock) {
     // The receivers are the owner's code: whatever they throw must not end the streaming thread.
     try {
         if (grabber)
-            grabber->DeliverSample(sampleTime, FPendingBits.data(), static_cast<int32_t>(FPendingBits.size()));
+            grabber->DeliverSample(sampleTime, FPending.Data(), static_cast<int32_t>(FPending.DataSize()));
     } catch (...) {
     }
     try {
-        if (window) window->DeliverFrame(FFormat, FPendingBits.data(), FPendingBits.size());
+        // The view takes the frame itself and hands back its previous one to be filled next: no copy.
+        if (window) window->TakeFrame(FPending);
     } catch (...) {
     }
     lock.lock();
@@ -292,6 +292,13 @@ void TFilterGraph::PostComplete(std::unique_lock<std::mutex>& lock) {
     FOwnerCv.notify_all();
 }
 
+int TFilterGraph::ConvertPending() {
+    // After a hand-over the view may have given back an empty frame (it had none yet).
+    if (FPending.Width() != FFormat.Width || FPending.Height() != FFormat.Height || FPending.BitsPerPixel() != 24)
+        FPending.SetSize(FFormat.Width, FFormat.Height, 24);
+    return FDecoder->Convert(FPending.Data());
+}
+
 void TFilterGraph::StreamLoop() {
     pthread_setname_np(pthread_self(), "lumatex-video");
     std::unique_lock<std::mutex> lock(FMutex);
@@ -304,7 +311,7 @@ void TFilterGraph::StreamLoop() {
             lock.unlock();
             int64_t landedNs = 0;
             int rc = FDecoder->Seek(targetNs, landedNs);
-            const bool converted = rc == 0 && FDecoder->Convert(FPendingBits.data()) == 0;
+            const bool converted = rc == 0 && ConvertPending() == 0;
             lock.lock();
             FSeekDoneSerial = serial;
             FSeekResult = rc;
@@ -322,7 +329,7 @@ void TFilterGraph::StreamLoop() {
             int64_t mediaNs = 0;
             int rc = FDecoder->Decode(mediaNs);
             // A frame that cannot be converted is skipped like a broken one.
-            const bool converted = rc == 0 && FDecoder->Convert(FPendingBits.data()) == 0;
+            const bool converted = rc == 0 && ConvertPending() == 0;
             lock.lock();
             if (FSeekRequested) continue; // the frame belongs before the seek
             if (rc < 0) {

@@ -4,6 +4,7 @@
 // through the dispatcher it supplies. Failing calls raise ELumatex with FFmpeg's text and the code.
 #pragma once
 
+#include "platform/Bitmap.h"
 #include "video/VideoClock.h"
 #include "video/VideoFormat.h"
 
@@ -88,6 +89,7 @@ private:
 
     void StopThread();
     void StreamLoop();
+    int ConvertPending();
     void DeliverPending(std::unique_lock<std::mutex>& lock);
     void PostComplete(std::unique_lock<std::mutex>& lock);
     void WakeLocked();
@@ -98,13 +100,13 @@ private:
     const std::shared_ptr<IVideoClock> FClock;
     const std::shared_ptr<char> FAlive; // posted events check it: they may run after the graph is gone
     bool FActive = false;
-    // Owner's thread only (the streaming thread uses FDecoder and FPendingBits while it runs).
+    // Owner's thread only (the streaming thread uses FDecoder and FPending while it runs).
     std::unique_ptr<TVideoDecoder> FDecoder;
     TVideoFormat FFormat;
     int64_t FDurationNs = 0;
     std::thread FThread;
     TDSTrackBar* FTrackBar = nullptr;
-    std::vector<uint8_t> FPendingBits; // the next frame, converted, waiting for its time
+    TBitmap FPending; // the next frame, converted, waiting for its time
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;     // the streaming thread waits on it
@@ -122,7 +124,7 @@ private:
     uint64_t FSeekSerial = 0;
     uint64_t FSeekDoneSerial = 0;
     int FSeekResult = 0;
-    bool FHavePending = false;         // FPendingBits holds a frame
+    bool FHavePending = false;         // FPending holds a frame
     int64_t FPendingNs = 0;
     bool FCue = false;                 // deliver the frame a seek landed on at once, even while paused
     bool FEndReached = false;

@@ -31,6 +31,15 @@ void TVideoWindow::Reset() {
     FFrame = TBitmap();
 }
 
+void TVideoWindow::TakeFrame(TBitmap& frame) {
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        FFrame.Swap(frame);
+        ++FCount;
+    }
+    if (OnNewFrame) OnNewFrame();
+}
+
 void TVideoWindow::DeliverFrame(const TVideoFormat& format, const uint8_t* buffer, size_t length) {
     if (!format.Valid()) return;
     {

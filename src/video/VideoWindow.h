@@ -39,7 +39,9 @@ public:
     uint64_t FrameCount() const; // frames received since construction
     void Reset();                // forgets the frame (the view shows black)
 
-    // The graph's entry on the streaming thread.
+    // Entries on the streaming thread. TakeFrame keeps frame (24 bits, the delivered layout) and gives the
+    // previous frame's storage back in its place (empty when there was none); DeliverFrame copies.
+    void TakeFrame(TBitmap& frame);
     void DeliverFrame(const TVideoFormat& format, const uint8_t* buffer, size_t length);
 
 private:
