@@ -6,7 +6,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/glBitmap.h"
 #include "platform/BmpFile.h"
-#include "platform/Files.h"
+#include "platform/Stream.h"
 
 #include <benchmark/benchmark.h>
 
@@ -80,9 +80,10 @@ void BM_DecodeBmp(benchmark::State& state) {
 void BM_DecodeJpeg(benchmark::State& state) {
     const std::string file = Folder + "picture.jpg";
     for (auto _ : state) {
-        const auto bytes = ReadWholeFile(file);
+        TFileStream stream(file, TFileStream::TMode::Read);
+        const std::vector<uint8_t> bytes = stream.ReadRest(size_t(1) << 30);
         TBitmap bmp;
-        DecodeJpeg(bytes->data(), bytes->size(), bmp);
+        DecodeJpeg(bytes.data(), bytes.size(), bmp);
         benchmark::DoNotOptimize(bmp.Data());
     }
 }

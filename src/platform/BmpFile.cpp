@@ -1,7 +1,6 @@
 #include "platform/BmpFile.h"
 
 #include "platform/ELumatex.h"
-#include "platform/Files.h"
 #include "platform/Stream.h"
 
 #include <algorithm>
@@ -286,9 +285,10 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
 }
 
 void LoadBmpFile(const std::string& fileName, TBitmap& bitmap) {
-    const auto bytes = ReadWholeFile(fileName);
-    if (!bytes) throw ELumatex(FormatText("Cannot open file \"%s\"", fileName.c_str()));
-    ReadBmp(bytes->data(), bytes->size(), bitmap);
+    TFileStream file(fileName, TFileStream::TMode::Read);
+    // Room for headers and a palette beside the largest accepted pixel store.
+    const std::vector<uint8_t> bytes = file.ReadRest(TBitmap::kMaxImageBytes + (size_t(1) << 20));
+    ReadBmp(bytes.data(), bytes.size(), bitmap);
 }
 
 std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
