@@ -13,6 +13,7 @@ extern "C" {
 #include <pthread.h>
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -294,8 +295,13 @@ void TFilterGraph::PostComplete(std::unique_lock<std::mutex>& lock) {
 
 int TFilterGraph::ConvertPending() {
     // After a hand-over the view may have given back an empty frame (it had none yet).
-    if (FPending.Width() != FFormat.Width || FPending.Height() != FFormat.Height || FPending.BitsPerPixel() != 24)
-        FPending.SetSize(FFormat.Width, FFormat.Height, 24);
+    if (FPending.Width() != FFormat.Width || FPending.Height() != FFormat.Height || FPending.BitsPerPixel() != 24) {
+        try {
+            FPending.SetSize(FFormat.Width, FFormat.Height, 24);
+        } catch (const std::exception&) {
+            return AVERROR(ENOMEM); // the frame is skipped; nothing may escape the streaming thread
+        }
+    }
     return FDecoder->Convert(FPending.Data());
 }
 

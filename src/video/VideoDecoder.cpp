@@ -4,10 +4,12 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -33,6 +35,9 @@ TVideoDecoder::TVideoDecoder() = default;
 TVideoDecoder::~TVideoDecoder() = default;
 
 int TVideoDecoder::Open(const std::string& path) {
+    // The program reports by message or not at all: FFmpeg's notes on damaged streams stay unprinted.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     // The "file:" prefix and the whitelist keep a name such as "pipe:0" or a playlist inside the file from
     // reaching anything but the local file system.
     AVDictionary* options = nullptr;
