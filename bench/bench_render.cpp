@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -79,19 +80,17 @@ TBitmap MakeSource() {
     return bitmap;
 }
 
-// Frames per second of every paired run of each configuration, by "engine/raw slots fbo". Runs shorter than
-// the minimum time are the library's iteration estimates and are not kept.
+// Results of every paired run of each configuration, by "slots fbo". Runs shorter than the minimum time are
+// the library's iteration estimates and are not kept.
 constexpr double kMinTimeSeconds = 0.5;
-std::map<std::string, std::vector<double>> FramesPerSecond;
-void Record(const std::string& key, double seconds, double fps) {
-    if (seconds >= 0.9 * kMinTimeSeconds) FramesPerSecond[key].push_back(fps);
-}
+struct TPairedRun {
+    double EngineFps, RawFps, Ratio, EngineCpuMs, RawCpuMs;
+};
+std::map<std::string, std::vector<TPairedRun>> PairedRuns;
+std::string Key(int64_t slots, int64_t fbo) { return std::to_string(slots) + " " + std::to_string(fbo); }
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-std::string Key(const char* kind, int64_t slots, int64_t fbo) {
-    return std::string(kind) + " " + std::to_string(slots) + " " + std::to_string(fbo);
 }
 
 struct TStopwatch {
@@ -100,6 +99,14 @@ struct TStopwatch {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     }
 };
+
+// CPU time of the calling thread: the work the frame code itself does, apart from the rasteriser's threads
+// and from waiting for them.
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 // An engine over a 1024 x 768 view with `activeSlots` pass-through slot instances at the framebuffer edge.
 std::unique_ptr<TRenderEngine> MakeEngine(benchmark::State& state, int activeSlots, int fboSize) {
@@ -285,27 +292,31 @@ void BM_Paired(benchmark::State& state) {
     auto engine = MakeEngine(state, int(state.range(0)), int(state.range(1)));
     TRawLoop loop(int(state.range(0)), int(state.range(1)));
     const TBitmap source = MakeSource();
-    double engineSeconds = 0, rawSeconds = 0;
+    double engineSeconds = 0, rawSeconds = 0, engineCpu = 0, rawCpu = 0;
     bool engineFirst = true;
     for (auto _ : state) {
         for (int turn = 0; turn < 2; ++turn) {
             TStopwatch watch;
+            const double cpuStart = ThreadCpuSeconds();
             if ((turn == 0) == engineFirst) {
                 EngineFrame(*engine, source);
                 engineSeconds += watch.Seconds();
+                engineCpu += ThreadCpuSeconds() - cpuStart;
             } else {
                 loop.Frame(source);
                 rawSeconds += watch.Seconds();
+                rawCpu += ThreadCpuSeconds() - cpuStart;
             }
         }
         engineFirst = !engineFirst;
     }
     const double frames = double(state.iterations());
-    state.counters["engine_fps"] = frames / engineSeconds;
-    state.counters["raw_fps"] = frames / rawSeconds;
-    state.counters["ratio"] = rawSeconds / engineSeconds;
-    Record(Key("engine", state.range(0), state.range(1)), engineSeconds + rawSeconds, frames / engineSeconds);
-    Record(Key("raw", state.range(0), state.range(1)), engineSeconds + rawSeconds, frames / rawSeconds);
+    const TPairedRun run{frames / engineSeconds, frames / rawSeconds, rawSeconds / engineSeconds,
+                         engineCpu / frames * 1000.0, rawCpu / frames * 1000.0};
+    state.counters["engine_fps"] = run.EngineFps;
+    state.counters["raw_fps"] = run.RawFps;
+    state.counters["ratio"] = run.Ratio;
+    if (engineSeconds + rawSeconds >= 0.9 * kMinTimeSeconds) PairedRuns[Key(state.range(0), state.range(1))].push_back(run);
 }
 
 void RenderArguments(benchmark::internal::Benchmark* b) {
@@ -354,16 +365,21 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\nengine / hand-written loop, frames per second of the paired runs (target: at least 0.95)\n");
-    std::printf("(medians of the runs of at least %.2f s)\n", 0.9 * kMinTimeSeconds);
-    std::printf("%-6s %-5s %10s %10s %7s\n", "slots", "fbo", "engine", "raw", "ratio");
+    std::printf("\nengine / hand-written loop, paired runs, medians (target: ratio of frame rates at least 0.95)\n");
+    std::printf("%-6s %-5s %11s %11s %7s %16s %16s\n", "slots", "fbo", "engine fps", "raw fps", "ratio",
+                "engine cpu ms/f", "raw cpu ms/f");
     for (int slots : {0, 2, 8})
         for (int fbo : {256, 512, 1024}) {
-            const auto engine = FramesPerSecond.find(Key("engine", slots, fbo));
-            const auto raw = FramesPerSecond.find(Key("raw", slots, fbo));
-            if (engine == FramesPerSecond.end() || raw == FramesPerSecond.end()) continue;
-            const double engineFps = Median(engine->second), rawFps = Median(raw->second);
-            std::printf("%-6d %-5d %10.1f %10.1f %7.3f\n", slots, fbo, engineFps, rawFps, engineFps / rawFps);
+            const auto found = PairedRuns.find(Key(slots, fbo));
+            if (found == PairedRuns.end()) continue;
+            auto median = [&](double TPairedRun::*field) {
+                std::vector<double> values;
+                for (const TPairedRun& run : found->second) values.push_back(run.*field);
+                return Median(values);
+            };
+            std::printf("%-6d %-5d %11.1f %11.1f %7.3f %16.3f %16.3f\n", slots, fbo, median(&TPairedRun::EngineFps),
+                        median(&TPairedRun::RawFps), median(&TPairedRun::Ratio), median(&TPairedRun::EngineCpuMs),
+                        median(&TPairedRun::RawCpuMs));
         }
     fs::remove_all(ProgramFolder);
     return 0;

@@ -21,7 +21,9 @@ std::vector<int32_t> TPixelBuffer::DefaultPixelFormatAttributes() {
             EGL_DEPTH_SIZE,   24,              EGL_NONE};
 }
 
-TPixelBuffer::~TPixelBuffer() {
+TPixelBuffer::~TPixelBuffer() { Release(); }
+
+void TPixelBuffer::Release() {
     if (!Display) return;
     auto display = static_cast<EGLDisplay>(Display);
     // A context that is still current would only be marked for deletion; go back first.
@@ -29,9 +31,11 @@ TPixelBuffer::~TPixelBuffer() {
     if (BufferRC) eglDestroyContext(display, static_cast<EGLContext>(BufferRC));
     if (BufferHandle) eglDestroySurface(display, static_cast<EGLSurface>(BufferHandle));
     BufferRC = BufferDC = BufferHandle = nullptr;
+    Display = nullptr;
 }
 
 bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previous) {
+    Release(); // a second Create replaces the first buffer
     Width = width;
     Height = height;
     Previous = previous;

@@ -43,5 +43,7 @@ public:
     void* Owner; // not used by the buffer itself
 
 private:
+    void Release();
+
     void* Display = nullptr; // EGLDisplay the buffer lives on
 };

@@ -74,6 +74,16 @@ TEST_F(TPixelBufferGLTest, DestructionReturnsToTheMainContextAndLeavesNothingBeh
     EXPECT_EQ(eglGetCurrentContext(), MainContext());
     EGLint width = 0;
     EXPECT_FALSE(eglQuerySurface(display, surface, EGL_WIDTH, &width));
+    // A second Create on the same object replaces its first buffer.
+    {
+        TPixelBuffer buffer;
+        ASSERT_TRUE(buffer.Create(32, 32, Context.NativeHandles()));
+        EGLSurface first = static_cast<EGLSurface>(buffer.BufferHandle);
+        ASSERT_TRUE(buffer.Create(48, 48, Context.NativeHandles()));
+        EXPECT_FALSE(eglQuerySurface(display, first, EGL_WIDTH, &width));
+        EXPECT_EQ(eglGetCurrentContext(), static_cast<EGLContext>(buffer.BufferRC));
+    }
+    EXPECT_EQ(eglGetCurrentContext(), MainContext());
     // Many buffers one after the other: each releases what it made.
     for (int i = 0; i < 20; ++i) {
         TPixelBuffer buffer;
