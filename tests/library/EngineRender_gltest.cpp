@@ -11,7 +11,8 @@ namespace {
 using EngineLibraryTest = LibraryEngineTest;
 
 TEST_F(EngineLibraryTest, CatalogueHoldsEveryBundledPluginWithoutAMessage) {
-    for (const auto& m : CatalogueMessages) ADD_FAILURE() << m.Caption << ": " << m.Text;
+    for (const auto& m : CatalogueMessages)
+        ADD_FAILURE() << m.Caption << ": " << m.Text;
     std::set<std::string> scanned;
     for (size_t i = 0; i < Engine->Catalogue.size(); ++i) {
         EXPECT_EQ(Engine->Catalogue[i]->CatalogueIndex, int(i));
@@ -32,8 +33,8 @@ TEST_F(EngineLibraryTest, EveryPluginsDefaultValuesChangeThePictureSoundlyInBoth
         for (bool last : {false, true}) {
             const std::string what = ini + (last ? " in the view pass" : " in a framebuffer pass");
             SCOPED_TRACE(what);
-            const TViewPicture out =
-                RenderChain(last ? std::vector<std::string>{"pass_through.ini", ini} : std::vector<std::string>{ini});
+            const TViewPicture out = RenderChain(last ? std::vector<std::string>{"pass_through.ini", ini}
+                                                      : std::vector<std::string>{ini});
             if (ini == "pass_through.ini")
                 EXPECT_LE(MaxDifference(out, in), 1);
             else
@@ -54,7 +55,8 @@ struct TExactCase {
 const TExactCase kExactCases[] = {
     {"invert.ini", false,
      [](const TViewPicture& in, TViewPicture& e) {
-         for (size_t i = 0; i < in.RGB.size(); ++i) e.RGB[i] = uint8_t(255 - in.RGB[i]);
+         for (size_t i = 0; i < in.RGB.size(); ++i)
+             e.RGB[i] = uint8_t(255 - in.RGB[i]);
      }},
     {"channel_swap.ini", false,
      [](const TViewPicture& in, TViewPicture& e) {
@@ -66,7 +68,8 @@ const TExactCase kExactCases[] = {
      }},
     {"flip.ini", false,
      [](const TViewPicture& in, TViewPicture& e) {
-         for (int y = 0; y < kView; ++y) std::copy_n(in.At(0, kView - 1 - y), kView * 3, &e.RGB[size_t(y) * kView * 3]);
+         for (int y = 0; y < kView; ++y)
+             std::copy_n(in.At(0, kView - 1 - y), kView * 3, &e.RGB[size_t(y) * kView * 3]);
      }},
     {"greyscale.ini", true, [](const TViewPicture& in, TViewPicture& e) { e = in; }},
     {"pass_through.ini", false, [](const TViewPicture& in, TViewPicture& e) { e = in; }},
@@ -97,9 +100,9 @@ TEST_F(EngineLibraryTest, EightSlotsOfSelfCancellingPairsGiveThePictureBack) {
 
 // Every effect of the library at once: the result is still a picture, not a black or white screen.
 TEST_F(EngineLibraryTest, AFullChainOfDifferentEffectsStaysSound) {
-    const TViewPicture out = RenderChain({"levels.ini", "hue_rotate.ini", "gaussian_blur.ini", "swirl.ini",
-                                          "chromatic_aberration.ini", "film_grain.ini", "vignette.ini",
-                                          "scanlines.ini"});
+    const TViewPicture out =
+        RenderChain({"levels.ini", "hue_rotate.ini", "gaussian_blur.ini", "swirl.ini",
+                     "chromatic_aberration.ini", "film_grain.ini", "vignette.ini", "scanlines.ini"});
     ExpectAVisibleSoundChange(out, AsViewPicture(Picture), "full chain");
 }
 

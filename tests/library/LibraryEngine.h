@@ -29,7 +29,8 @@ inline TViewPicture ReadView() {
     p.RGB.resize(size_t(kView) * kView * 3);
     for (int y = 0; y < kView; ++y)
         for (int x = 0; x < kView; ++x)
-            std::copy_n(&rgba[(size_t(kView - 1 - y) * kView + size_t(x)) * 4], 3, &p.RGB[(size_t(y) * kView + x) * 3]);
+            std::copy_n(&rgba[(size_t(kView - 1 - y) * kView + size_t(x)) * 4], 3,
+                        &p.RGB[(size_t(y) * kView + x) * 3]);
     return p;
 }
 
@@ -50,7 +51,8 @@ inline TViewPicture AsViewPicture(const TBitmap& bitmap) {
 
 inline int MaxDifference(const TViewPicture& a, const TViewPicture& b) {
     int worst = 0;
-    for (size_t i = 0; i < a.RGB.size(); ++i) worst = std::max(worst, std::abs(int(a.RGB[i]) - int(b.RGB[i])));
+    for (size_t i = 0; i < a.RGB.size(); ++i)
+        worst = std::max(worst, std::abs(int(a.RGB[i]) - int(b.RGB[i])));
     return worst;
 }
 
@@ -108,7 +110,8 @@ protected:
         }
         Engine->RebuildActiveOrder();
         Engine->RenderFrame(false);
-        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        for (const auto& m : Messages.Entries)
+            ADD_FAILURE() << m.Caption << ": " << m.Text;
         Messages.Entries.clear();
         return ReadView();
     }
@@ -122,7 +125,8 @@ protected:
 };
 
 // What a user would call a broken effect: a black or white screen, a flat colour, or no visible change.
-inline void ExpectAVisibleSoundChange(const TViewPicture& out, const TViewPicture& in, const std::string& what) {
+inline void ExpectAVisibleSoundChange(const TViewPicture& out, const TViewPicture& in,
+                                      const std::string& what) {
     size_t black = 0, white = 0, changed = 0;
     double sum = 0.0, sumSq = 0.0;
     for (size_t i = 0; i < out.RGB.size(); i += 3) {
@@ -131,7 +135,8 @@ inline void ExpectAVisibleSoundChange(const TViewPicture& out, const TViewPictur
         white += luma > 253.0;
         sum += luma;
         sumSq += luma * luma;
-        for (size_t c = 0; c < 3; ++c) changed += std::abs(int(out.RGB[i + c]) - int(in.RGB[i + c])) > 8;
+        for (size_t c = 0; c < 3; ++c)
+            changed += std::abs(int(out.RGB[i + c]) - int(in.RGB[i + c])) > 8;
     }
     const double pixels = double(kView) * kView;
     const double spread = std::sqrt(std::max(0.0, sumSq / pixels - (sum / pixels) * (sum / pixels)));

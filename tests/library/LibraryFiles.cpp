@@ -5,7 +5,9 @@
 
 namespace fs = std::filesystem;
 
-std::string LibraryFolder() { return std::string(LUMATEX_SOURCE_DIR) + "/data/"; }
+std::string LibraryFolder() {
+    return std::string(LUMATEX_SOURCE_DIR) + "/data/";
+}
 
 std::vector<std::string> BundledPluginFiles() {
     std::vector<std::string> names;
@@ -21,7 +23,8 @@ std::vector<std::string> BundledPluginFiles() {
 }
 
 std::unique_ptr<TShaderPlugin> MakeBundledPlugin(const std::string& iniFileName) {
-    return std::make_unique<TShaderPlugin>(LibraryFolder() + "plugins/", iniFileName, LibraryFolder() + "shader/");
+    return std::make_unique<TShaderPlugin>(LibraryFolder() + "plugins/", iniFileName,
+                                           LibraryFolder() + "shader/");
 }
 
 TBitmap TestPicture(int width, int height, bool grey) {
@@ -34,7 +37,8 @@ TBitmap TestPicture(int width, int height, bool grey) {
             const int dx = x - width / 2, dy = y - height / 3;
             const int discRadius = std::min(width, height) / 6;
             const bool disc = dx * dx + dy * dy < discRadius * discRadius;
-            const int r = 20 + x * 215 / width, g = 30 + y * 200 / height, b = disc ? 240 : (check ? 200 : 40);
+            const int r = 20 + x * 215 / width, g = 30 + y * 200 / height,
+                      b = disc ? 240 : (check ? 200 : 40);
             uint8_t* p = row + size_t(x) * 3;
             if (grey) {
                 p[0] = p[1] = p[2] = static_cast<uint8_t>((r + g + b) / 3);

@@ -20,10 +20,14 @@ struct TParamView {
 
 std::vector<TParamView> ParamsOf(const TShaderPlugin& p) {
     std::vector<TParamView> all;
-    for (const auto& r : p.Params1f) all.push_back({1, r.UniformName, r.Value.data(), r.Scale, r.Caption});
-    for (const auto& r : p.Params2f) all.push_back({2, r.UniformName, r.Value.data(), r.Scale, r.Caption});
-    for (const auto& r : p.Params3f) all.push_back({3, r.UniformName, r.Value.data(), r.Scale, r.Caption});
-    for (const auto& r : p.Params4f) all.push_back({4, r.UniformName, r.Value.data(), r.Scale, r.Caption});
+    for (const auto& r : p.Params1f)
+        all.push_back({1, r.UniformName, r.Value.data(), r.Scale, r.Caption});
+    for (const auto& r : p.Params2f)
+        all.push_back({2, r.UniformName, r.Value.data(), r.Scale, r.Caption});
+    for (const auto& r : p.Params3f)
+        all.push_back({3, r.UniformName, r.Value.data(), r.Scale, r.Caption});
+    for (const auto& r : p.Params4f)
+        all.push_back({4, r.UniformName, r.Value.data(), r.Scale, r.Caption});
     return all;
 }
 
@@ -48,18 +52,23 @@ TEST_F(BundledLibrary, OffersAtLeast24EffectsSpreadOverTheFiveGroups) {
         EXPECT_TRUE(fullNames.insert(p->FullName).second) << "two plugins are called " << p->FullName;
     }
     const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility"};
-    for (const auto& [group, count] : perGroup) EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
-    for (const std::string& group : groups) EXPECT_GE(perGroup[group], 4) << group;
+    for (const auto& [group, count] : perGroup)
+        EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
+    for (const std::string& group : groups)
+        EXPECT_GE(perGroup[group], 4) << group;
 }
 
 TEST_F(BundledLibrary, EveryParameterKindIsUsedBySeveralPlugins) {
     std::map<int, int> usersPerKind;
     for (const auto& p : Plugins) {
         std::set<int> kinds;
-        for (const TParamView& r : ParamsOf(*p)) kinds.insert(r.Components);
-        for (int kind : kinds) ++usersPerKind[kind];
+        for (const TParamView& r : ParamsOf(*p))
+            kinds.insert(r.Components);
+        for (int kind : kinds)
+            ++usersPerKind[kind];
     }
-    for (int kind = 1; kind <= 4; ++kind) EXPECT_GE(usersPerKind[kind], 3) << kind << "-component parameters";
+    for (int kind = 1; kind <= 4; ++kind)
+        EXPECT_GE(usersPerKind[kind], 3) << kind << "-component parameters";
 }
 
 // A preset keeps one line per parameter kind and slot; a second parameter of the same kind would be lost.
@@ -86,7 +95,8 @@ TEST_F(BundledLibrary, ParametersStartOnTheBarsWithAScaleACaptionAndAPresetSafeN
             EXPECT_GT(r.Scale, 0.0f) << where;
             EXPECT_FALSE(r.Caption.empty()) << where;
             EXPECT_EQ(r.UniformName.find(':'), std::string::npos) << where;
-            EXPECT_TRUE(lowerNames.insert(AsciiLower(r.UniformName)).second) << where << " differs only in case";
+            EXPECT_TRUE(lowerNames.insert(AsciiLower(r.UniformName)).second)
+                << where << " differs only in case";
         }
     }
 }

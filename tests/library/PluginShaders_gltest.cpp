@@ -60,7 +60,8 @@ protected:
         const TBitmap picture = TestPicture(kEdge, kEdge, grey);
         // Top row first, as the program's source texture holds a frame.
         std::vector<uint8_t> rows;
-        for (int y = 0; y < kEdge; ++y) rows.insert(rows.end(), picture.ScanLine(y), picture.ScanLine(y) + kEdge * 3);
+        for (int y = 0; y < kEdge; ++y)
+            rows.insert(rows.end(), picture.ScanLine(y), picture.ScanLine(y) + kEdge * 3);
         glBindTexture(GL_TEXTURE_2D, Source);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, kEdge, kEdge, 0, GL_BGR, GL_UNSIGNED_BYTE, rows.data());
@@ -145,7 +146,8 @@ TEST_F(PluginShaderTest, EveryPluginLoadsWithoutAnyMessageAndLinksWithoutALog) {
         Messages.Entries.clear();
         auto plugin = Load(ini);
         ASSERT_NE(plugin->Shader, nullptr);
-        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        for (const auto& m : Messages.Entries)
+            ADD_FAILURE() << m.Caption << ": " << m.Text;
         const GLuint program = plugin->Shader->ProgramHandle;
         GLint linked = GL_FALSE;
         glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -176,10 +178,14 @@ void ExpectUniformsMatch(const std::string& ini) {
     if (plugin->UsesTexture0) declared["Texture0"] = GL_SAMPLER_2D;
     if (plugin->UsesTexWidth) declared["texWidth"] = GL_FLOAT;
     if (plugin->UsesTexHeight) declared["texHeight"] = GL_FLOAT;
-    for (const auto& p : plugin->Params1f) declared[p.UniformName] = UniformTypeOf(1);
-    for (const auto& p : plugin->Params2f) declared[p.UniformName] = UniformTypeOf(2);
-    for (const auto& p : plugin->Params3f) declared[p.UniformName] = UniformTypeOf(3);
-    for (const auto& p : plugin->Params4f) declared[p.UniformName] = UniformTypeOf(4);
+    for (const auto& p : plugin->Params1f)
+        declared[p.UniformName] = UniformTypeOf(1);
+    for (const auto& p : plugin->Params2f)
+        declared[p.UniformName] = UniformTypeOf(2);
+    for (const auto& p : plugin->Params3f)
+        declared[p.UniformName] = UniformTypeOf(3);
+    for (const auto& p : plugin->Params4f)
+        declared[p.UniformName] = UniformTypeOf(4);
 
     for (const auto& [name, type] : declared) {
         EXPECT_GE(glGetUniformLocation(program, name.c_str()), 0) << name << " is not used by the shader";
@@ -252,7 +258,8 @@ TEST_F(PluginExactTest, InvertGivesTheComplement) {
 TEST_F(PluginExactTest, ChannelSwapExchangesRedAndBlue) {
     const TPixels in = Copy();
     TPixels expected = in;
-    for (size_t i = 0; i < expected.size(); i += 4) std::swap(expected[i], expected[i + 2]);
+    for (size_t i = 0; i < expected.size(); i += 4)
+        std::swap(expected[i], expected[i + 2]);
     EXPECT_LT(MaxDifference(Render("channel_swap.ini"), expected), kExact);
 }
 

@@ -43,7 +43,9 @@ const std::vector<TRecipe>& Recipes() {
         {"Old Film",
          {{"gaussian_blur.ini", true, {{"radius", {0.06f, 0.06f}}}},
           {"sepia.ini", true, {{"tone", {1.0f, 0.8f, 0.55f}}, {"amount", {0.9f}}}},
-          {"film_grain.ini", true, {{"amount", {0.2f, 0.2f, 0.2f}}, {"size", {0.25f, 0.25f}}, {"seed", {0.37f}}}},
+          {"film_grain.ini",
+           true,
+           {{"amount", {0.2f, 0.2f, 0.2f}}, {"size", {0.25f, 0.25f}}, {"seed", {0.37f}}}},
           {"vignette.ini", true, {{"radius", {0.3f, 0.95f}}, {"colour", {0.05f, 0.03f, 0.0f, 0.85f}}}},
           // Switched off: flickering projector lines for those who want them.
           {"scanlines.ini", false, {{"lines", {0.75f, 0.0625f}}, {"colour", {0.0f, 0.0f, 0.0f, 0.35f}}}}}},
@@ -155,30 +157,39 @@ protected:
                 std::vector<float> expected(described, described + components);
                 for (const TSetting& s : r.Settings)
                     if (s.Uniform == uniform) expected = s.Value;
-                for (int k = 0; k < components; ++k) EXPECT_FLOAT_EQ(actual[k], expected[size_t(k)]) << uniform;
+                for (int k = 0; k < components; ++k)
+                    EXPECT_FLOAT_EQ(actual[k], expected[size_t(k)]) << uniform;
             };
-            for (const auto& p : plugin->Params1f) expectParam(p.UniformName, p.Value.data(), 1);
-            for (const auto& p : plugin->Params2f) expectParam(p.UniformName, p.Value.data(), 2);
-            for (const auto& p : plugin->Params3f) expectParam(p.UniformName, p.Value.data(), 3);
-            for (const auto& p : plugin->Params4f) expectParam(p.UniformName, p.Value.data(), 4);
+            for (const auto& p : plugin->Params1f)
+                expectParam(p.UniformName, p.Value.data(), 1);
+            for (const auto& p : plugin->Params2f)
+                expectParam(p.UniformName, p.Value.data(), 2);
+            for (const auto& p : plugin->Params3f)
+                expectParam(p.UniformName, p.Value.data(), 3);
+            for (const auto& p : plugin->Params4f)
+                expectParam(p.UniformName, p.Value.data(), 4);
         }
     }
 
     // A chain unlike every recipe, so that applying a preset has something to change.
     void FillWithOtherPlugins() {
-        for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, CatalogueIndexOf("invert.ini"), true);
+        for (int slot = 1; slot <= kSlotCount; ++slot)
+            Chain->AssignSlot(slot, CatalogueIndexOf("invert.ini"), true);
     }
 
     std::unique_ptr<TChainState> Chain;
 };
 
-std::string ShippedPresetPath(const TRecipe& recipe) { return LibraryFolder() + "presets/" + recipe.Name + ".prs"; }
+std::string ShippedPresetPath(const TRecipe& recipe) {
+    return LibraryFolder() + "presets/" + recipe.Name + ".prs";
+}
 
 TEST_F(LibraryPresets, TheShippedPresetsAreExactlyTheRecipes) {
     std::set<std::string> shipped, expected;
     for (const auto& entry : fs::directory_iterator(LibraryFolder() + "presets"))
         shipped.insert(entry.path().filename().string());
-    for (const TRecipe& r : Recipes()) expected.insert(std::string(r.Name) + ".prs");
+    for (const TRecipe& r : Recipes())
+        expected.insert(std::string(r.Name) + ".prs");
     EXPECT_EQ(shipped, expected);
 }
 
@@ -202,7 +213,8 @@ TEST_F(LibraryPresets, EveryShippedPresetAppliesWithoutAMessageAndGivesItsRecipe
         FillWithOtherPlugins();
         Messages.Entries.clear();
         ApplyPreset(*Chain, ShippedPresetPath(recipe));
-        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        for (const auto& m : Messages.Entries)
+            ADD_FAILURE() << m.Caption << ": " << m.Text;
         EXPECT_EQ(Chain->SelectedSlot, 1);
         ExpectChainIs(recipe);
     }
