@@ -245,6 +245,34 @@ TEST_F(PluginShaderTest, EveryPluginsDefaultValuesGiveAFiniteChangedPictureWithi
     }
 }
 
+// The user can drag every bar to either end: no setting may produce NaN or values outside 0..1.
+TEST_F(PluginShaderTest, EveryPluginStaysFiniteWithAllBarsAtEitherEnd) {
+    for (const std::string& ini : BundledPluginFiles()) {
+        for (float end : {0.0f, 1.0f}) {
+            SCOPED_TRACE(ini + (end == 0.0f ? " with every bar at 0" : " with every bar at 1"));
+            LoadPicture(false);
+            auto plugin = Load(ini);
+            for (auto& p : plugin->Params1f)
+                p.Value.fill(end);
+            for (auto& p : plugin->Params2f)
+                p.Value.fill(end);
+            for (auto& p : plugin->Params3f)
+                p.Value.fill(end);
+            for (auto& p : plugin->Params4f)
+                p.Value.fill(end);
+            const TPixels out = Draw(plugin.get());
+            size_t notFinite = 0, outOfRange = 0;
+            for (size_t i = 0; i < out.size(); ++i) {
+                if (i % 4 == 3) continue;
+                notFinite += !std::isfinite(out[i]);
+                outOfRange += out[i] < -kExact || out[i] > 1.0f + kExact;
+            }
+            EXPECT_EQ(notFinite, 0u);
+            EXPECT_EQ(outOfRange, 0u);
+        }
+    }
+}
+
 using PluginExactTest = PluginShaderTest;
 
 TEST_F(PluginExactTest, InvertGivesTheComplement) {
