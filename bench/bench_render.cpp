@@ -82,7 +82,7 @@ TBitmap MakeSource() {
 
 // Results of every paired run of each configuration, by "slots fbo". Runs shorter than the minimum time are
 // the library's iteration estimates and are not kept.
-constexpr double kMinTimeSeconds = 0.5;
+constexpr double kMinTimeSeconds = 2.0;
 struct TPairedRun {
     double EngineFps, RawFps, Ratio, EngineCpuMs, RawCpuMs;
 };
@@ -130,13 +130,6 @@ void EngineFrame(TRenderEngine& engine, const TBitmap& source) {
     engine.SourceTexture->AssignFromBitmap(&source);
     engine.SourceTexture->GenTexture(false);
     engine.RenderFrame(false);
-}
-
-void BM_Engine(benchmark::State& state) {
-    auto engine = MakeEngine(state, int(state.range(0)), int(state.range(1)));
-    const TBitmap source = MakeSource();
-    for (auto _ : state) EngineFrame(*engine, source);
-    state.SetItemsProcessed(state.iterations());
 }
 
 // The same frame written out by hand: one texture, two framebuffers and the programs, called directly.
@@ -278,14 +271,6 @@ private:
     TGameTimer Timer;
 };
 
-void BM_RawLoop(benchmark::State& state) {
-    Context->MakeCurrent();
-    TRawLoop loop(int(state.range(0)), int(state.range(1)));
-    const TBitmap source = MakeSource();
-    for (auto _ : state) loop.Frame(source);
-    state.SetItemsProcessed(state.iterations());
-}
-
 // Engine and hand-written frames alternating, each timed on its own, so that both see the same moments of a
 // machine that other work shares; the order swaps every iteration. Gives the ratio of their frame rates.
 void BM_Paired(benchmark::State& state) {
@@ -339,8 +324,6 @@ void BM_EngineStartup(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Engine)->Apply(RenderArguments);
-BENCHMARK(BM_RawLoop)->Apply(RenderArguments);
 BENCHMARK(BM_Paired)->Apply(RenderArguments);
 BENCHMARK(BM_EngineStartup)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
