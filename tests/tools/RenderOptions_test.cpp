@@ -65,8 +65,9 @@ TEST(ParseFrameSpec, SingleRangeAndAll) {
 TEST(ParseSize, WidthByHeightWithinLimits) {
     EXPECT_EQ(ParseSize("640x480"), (TPixelSize{640, 480}));
     EXPECT_EQ(ParseSize("1X1"), (TPixelSize{1, 1}));
-    EXPECT_EQ(ParseSize("16384x16384"), (TPixelSize{16384, 16384}));
-    for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "16385x1", "-1x5", "6 40x480",
+    EXPECT_EQ(ParseSize("16384x4096"), (TPixelSize{16384, 4096}));
+    EXPECT_EQ(ParseSize("8192x8192"), (TPixelSize{8192, 8192}));
+    for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "16385x1", "16384x4097", "-1x5", "6 40x480",
                             "640x480x2", "640*480"})
         EXPECT_FALSE(ParseSize(bad)) << bad;
 }

@@ -179,7 +179,10 @@ void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TComma
         for (size_t i = shown; i < messages.Texts.size(); ++i) {
             if (messages.Texts[i] == kSaveFailedText) {
                 std::remove(scratch.c_str());
-                Fail(kExitRender, "nothing written to " + target);
+                const auto& log = setup.Engine->SaveBufferLog;
+                Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s", target.c_str(),
+                                             size.Width, size.Height, log.empty() ? "" : "; ",
+                                             log.empty() ? "" : log.back().c_str()));
             }
         }
         FinishExport(scratch, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},

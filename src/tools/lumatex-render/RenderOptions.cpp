@@ -124,7 +124,7 @@ std::optional<TPixelSize> ParseSize(const std::string& text) {
     if (x == std::string::npos) return std::nullopt;
     const auto w = ParseDecimal(text.substr(0, x), 1, kMaxOutputEdge);
     const auto h = ParseDecimal(text.substr(x + 1), 1, kMaxOutputEdge);
-    if (!w || !h) return std::nullopt;
+    if (!w || !h || *w * *h > kMaxOutputPixels) return std::nullopt;
     return TPixelSize{static_cast<int>(*w), static_cast<int>(*h)};
 }
 
@@ -285,8 +285,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--size") {
             const auto size = ParseSize(*value);
             if (!size)
-                return fail("--size must be WxH with each edge 1.." + std::to_string(kMaxOutputEdge) +
-                            ", not '" + *value + "'");
+                return fail("--size must be WxH with each edge 1.." + std::to_string(kMaxOutputEdge) + " and at most " +
+                            std::to_string(kMaxOutputPixels) + " pixels, not '" + *value + "'");
             o.Size = *size;
         } else if (name == "--force-aspect") {
             o.ForceAspect = true;
@@ -372,8 +372,8 @@ Options
   --preset P        apply a preset before rendering: a path ending in .prs is used as given, any other text
                     is a preset name looked up as ROOT/presets/P.prs. Without --preset every slot is empty.
   --fbo N           framebuffer edge: 256, 512 or 1024 (default 512)
-  --size WxH        output size in pixels, each edge 1..16384 (default: the size of the source frame after
-                    loading)
+  --size WxH        output size in pixels, each edge 1..16384, at most 8192 x 8192 pixels in all (default:
+                    the size of the source frame after loading)
   --force-aspect    after rendering, scale the picture down to the largest size of the frame's aspect ratio
                     that fits WxH (the export window's "Force Aspect Ratio")
   --frames SPEC     video frames to render: N, A-B (inclusive) or all (default 0); frame 0 is the first

@@ -21,6 +21,7 @@ inline constexpr const char* kUnsupportedFormat = "This fileformat is not suppor
 
 // Upper bounds that keep a typo from asking for gigabytes of pixels or an endless benchmark.
 inline constexpr int kMaxOutputEdge = 16384;
+inline constexpr int64_t kMaxOutputPixels = int64_t(8192) * 8192; // every buffer of one picture stays below 256 MiB
 inline constexpr double kMaxBenchSeconds = 86400.0;
 inline constexpr int64_t kMaxFrameIndex = 1000000000;
 inline constexpr int kMaxFieldWidth = 64;
@@ -53,7 +54,7 @@ struct TPixelSize {
     int Height = 0;
     bool operator==(const TPixelSize&) const = default;
 };
-// "WxH" (or "WXH"), each edge 1..kMaxOutputEdge.
+// "WxH" (or "WXH"), each edge 1..kMaxOutputEdge and at most kMaxOutputPixels in all.
 std::optional<TPixelSize> ParseSize(const std::string& text);
 
 // OUTPUT as a file name pattern: "%%" stands for "%", and at most one printf-style integer field
