@@ -1,7 +1,13 @@
 #include "render/uShader.h"
 
+#include "gl/GL.h"
+
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
+
+#include <type_traits>
+
+static_assert(std::is_same_v<GLhandleARB, uint32_t>, "program handles are 32-bit names on this platform");
 
 namespace {
 
@@ -62,7 +68,7 @@ TShader::~TShader() {
     if (Built) glDeleteObjectARB(ProgramHandle);
 }
 
-GLhandleARB TShader::Build() {
+uint32_t TShader::Build() {
     // Sources written on a case-insensitive file system keep working: exact name first, then any case.
     const auto fragmentFile = FindFileNoCase(Folder + BaseName + ".frag");
     const auto vertexFile = fragmentFile ? FindFileNoCase(Folder + BaseName + ".vert") : std::nullopt;

@@ -1,9 +1,8 @@
 // uShader.h: TShader, one GLSL program built from "<Folder><BaseName>.vert" and ".frag", with uniform
 // setters by name. Problems are shown to the user at once (message sink, warning icon); nothing is raised.
 // GUI thread; the GL context that owns the program must be current when it is created, used and destroyed.
+// The header itself pulls in no GL header, so Qt code may include it (and uShaderPlugin.h).
 #pragma once
-
-#include "gl/GL.h"
 
 #include <cstdint>
 #include <string>
@@ -35,7 +34,7 @@ public:
     void SetUniform3f(const std::string& name, float x, float y, float z);
     void SetUniform4f(const std::string& name, float x, float y, float z, float w);
 
-    GLhandleARB ProgramHandle = 0;
+    uint32_t ProgramHandle = 0; // a GLhandleARB; 0 when the source files were not found
     std::string Folder;
     std::string BaseName;
     std::vector<std::string> FragmentSource;
@@ -48,5 +47,5 @@ public:
     static std::string JoinLines(const std::vector<std::string>& lines);
 
 private:
-    GLhandleARB Build();
+    uint32_t Build();
 };

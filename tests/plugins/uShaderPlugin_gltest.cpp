@@ -1,3 +1,4 @@
+#include "gl/GL.h"
 #include "plugins/uShaderPlugin.h"
 #include "support/TestSupport.h"
 

@@ -106,14 +106,6 @@ TEST(TShaderPluginDescription, HugeLinesAreCutNotRefused) {
     EXPECT_EQ(d.Plugin.Params1f[0].Caption.size(), 2047u - 6u) << "the value was cut, then split";
 }
 
-TEST(TShaderPluginDescription, DescriptionNamesFoundInAnyCase) {
-    TTempFolder tmp;
-    std::filesystem::copy_file(TestDataFolder() + "plugins/wave.ini", tmp.File("WAVE.INI"));
-    TShaderPlugin plugin(tmp.Path(), "wave.ini", TestDataFolder() + "shader/");
-    EXPECT_TRUE(plugin.ReadDescription());
-    EXPECT_EQ(plugin.IniFileName, "wave.ini");
-}
-
 TEST(TShaderPluginDescription, FirstLineNamingAWordDecidesItsFlag) {
     TDescribed d(kHeader + "[provides]\nTexture0 = 1\ntexwidth=0\ntexwidth=1\n");
     EXPECT_TRUE(d.Valid);

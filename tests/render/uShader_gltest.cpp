@@ -1,3 +1,4 @@
+#include "gl/GL.h"
 #include "render/uShader.h"
 #include "support/TestSupport.h"
 
@@ -137,15 +138,6 @@ TEST_F(TShaderGLTest, BrokenVertexShaderUsesItsOwnCaption) {
     TShader shader(tmp.Path(), "v");
     ASSERT_EQ(Messages.Entries.size(), 1u);
     EXPECT_EQ(Messages.Entries[0].Caption, "VertexShader error");
-    EXPECT_TRUE(shader.Built);
-}
-
-TEST_F(TShaderGLTest, NamesWrittenOnWindowsAreFoundInAnyCase) {
-    TTempFolder tmp;
-    std::filesystem::copy_file(Folder + "solid.vert", tmp.File("Solid.VERT"));
-    std::filesystem::copy_file(Folder + "solid.frag", tmp.File("SOLID.frag"));
-    TShader shader(tmp.Path(), "solid");
-    EXPECT_TRUE(Messages.Entries.empty());
     EXPECT_TRUE(shader.Built);
 }
 
