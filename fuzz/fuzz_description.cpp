@@ -23,6 +23,10 @@ const std::string& ShaderFolder() {
         std::filesystem::create_directories(path);
         std::ofstream(path + "wave.vert") << "void main() { gl_Position = gl_Vertex; }\n";
         std::ofstream(path + "wave.frag") << "void main() { gl_FragColor = vec4(1.0); }\n";
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all("/tmp/lumatex-fuzz-shader-" + std::to_string(::getpid()), ec);
+        });
         return path;
     }();
     return folder;
