@@ -382,8 +382,9 @@ Options
   --list-plugins    print the catalogue (one line per plugin: IniFileName, FullName, GroupName, separated
                     by tabs) and exit 0
   --bench SECONDS   instead of writing OUTPUT, render the source frame again and again for SECONDS through
-                    the on-screen path of playback (upload, then RenderFrame into a headless view of
-                    --size), then print one line "frames: N  fps: X" on stdout; OUTPUT is then omitted
+                    the on-screen path of playback (upload, then RenderFrame without the HUD into a
+                    headless view of --size), then print one line "frames: N  fps: X" on stdout; OUTPUT is
+                    then omitted; --frames N picks the video frame
   --help, --version
 
 Options with a value take it as the next argument or after "=" (--fbo=1024); "--" ends the options.
