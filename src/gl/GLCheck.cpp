@@ -1,22 +1,12 @@
 #include "gl/GLCheck.h"
 
 #include "gl/GL.h"
+#include "platform/Files.h"
 #include "platform/MessageSink.h"
 
 bool NpotSupported = true;
 
 namespace {
-
-bool SameNameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 enum class TRequirement { Shader, Npot, Framebuffer, PixelBuffer };
 
@@ -54,7 +44,7 @@ std::vector<std::string> SplitExtensionNames(std::string_view extensions) {
 
 bool IsExtensionSupported(std::string_view extensions, std::string_view name) {
     for (const std::string& listed : SplitExtensionNames(extensions))
-        if (SameNameAscii(listed, name)) return true;
+        if (SameTextAscii(listed, name)) return true;
     return false;
 }
 

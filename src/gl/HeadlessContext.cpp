@@ -6,7 +6,27 @@
 
 #include <epoxy/egl.h>
 
+#include <dlfcn.h>
+#include <link.h>
+#include <string_view>
+
 namespace {
+
+// Mesa unloads its driver when the display is terminated; what the driver keeps for the life of the process
+// then has no module name, and leak checkers (the sanitizer builds) cannot tell it from a leak of ours.
+// Keeping the driver mapped costs nothing: a process that made one headless context usually makes more.
+void PinGLDriver() {
+    static bool pinned = false;
+    if (pinned) return;
+    pinned = true;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) -> int {
+            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.ends_with("_dri.so")) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
 
 EGLDisplay OpenSurfacelessDisplay() {
     if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
@@ -79,6 +99,7 @@ bool THeadlessContext::Create(int width, int height) {
     }
     Context = context;
     if (!Resize(width, height)) return false;
+    PinGLDriver();
     ReadGLFlags();
     return true;
 }

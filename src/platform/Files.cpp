@@ -49,8 +49,15 @@ std::string AsciiLower(std::string text) {
     return text;
 }
 
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
 }
 
 bool FileExists(const std::string& path) {

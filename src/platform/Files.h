@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The folder of the running executable, ending with "/".
@@ -28,7 +29,7 @@ std::optional<std::string> FindFileNoCase(const std::string& path);
 // ASCII-only case folding, as the profile functions and file names compare.
 std::string AsciiUpper(std::string text);
 std::string AsciiLower(std::string text);
-bool SameTextAscii(const std::string& a, const std::string& b);
+bool SameTextAscii(std::string_view a, std::string_view b);
 
 // Ensures a trailing "/" (empty stays empty).
 std::string IncludeTrailingSlash(const std::string& folder);

@@ -22,17 +22,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // A CR or LF inside a written name or value would start a new line in the file.
 std::string_view CutAtLineBreak(std::string_view text) {
     const size_t at = text.find_first_of("\r\n");
@@ -105,7 +94,7 @@ TIniFile TIniFile::FromFile(const std::string& path) {
 std::optional<std::pair<size_t, size_t>> TIniFile::FindSection(std::string_view section) const {
     const std::string_view wanted = Trim(section);
     for (size_t i = 0; i < Lines.size(); ++i) {
-        if (Lines[i].Kind != TLineKind::Section || !SameName(Lines[i].Name, wanted)) continue;
+        if (Lines[i].Kind != TLineKind::Section || !SameTextAscii(Lines[i].Name, wanted)) continue;
         size_t last = i + 1;
         while (last < Lines.size() && Lines[last].Kind != TLineKind::Section) ++last;
         return std::make_pair(i + 1, last);
@@ -121,7 +110,7 @@ std::optional<std::string> TIniFile::FindValue(std::string_view section, std::st
     const std::string_view wanted = Trim(key);
     if (wanted.empty()) return std::nullopt;
     for (size_t i = range->first; i < range->second; ++i)
-        if (Lines[i].Kind == TLineKind::Pair && SameName(Lines[i].Name, wanted)) return Lines[i].Value;
+        if (Lines[i].Kind == TLineKind::Pair && SameTextAscii(Lines[i].Name, wanted)) return Lines[i].Value;
     return std::nullopt;
 }
 
@@ -163,7 +152,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         return;
     }
     for (size_t i = range->first; i < range->second; ++i) {
-        if (Lines[i].Kind != TLineKind::Pair || !SameName(Lines[i].Name, keyName)) continue;
+        if (Lines[i].Kind != TLineKind::Pair || !SameTextAscii(Lines[i].Name, keyName)) continue;
         // The key keeps the spelling it has in the file.
         Lines[i] = ParseLine(Lines[i].Name + "=" + std::string(newValue) + "\r", true);
         return;

@@ -1,38 +1,15 @@
 #include "support/TestSupport.h"
 
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
-#include <link.h>
 #include <random>
 #include <sstream>
-#include <string_view>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Mesa unloads its driver when the display is terminated; what the driver keeps for the process after a
-// draw then has no module name, and the leak suppressions cannot recognise it. Keep the driver loaded.
-void PinGLDriver() {
-    static bool pinned = false;
-    if (pinned) return;
-    pinned = true;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) -> int {
-            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
-            if (name.ends_with("_dri.so")) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
-} // namespace
 
 void HeadlessGLTest::SetUp() {
     SinkGuard = std::make_unique<TMessageSinkGuard>(Messages);
     if (!Context.Create(256, 256)) GTEST_SKIP() << "no headless OpenGL context: " << Context.LastError();
-    PinGLDriver();
 }
 
 void HeadlessGLTest::TearDown() { SinkGuard.reset(); }

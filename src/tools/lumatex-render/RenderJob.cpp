@@ -18,11 +18,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <dlfcn.h>
-#include <link.h>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -33,19 +30,6 @@ namespace RenderCli {
 namespace {
 
 inline constexpr const char* kVideoSizeRefused = "This input video size isnt supported by your gfx-card.";
-
-// Mesa unloads its driver when the display is terminated at exit; what the driver keeps for the life of
-// the process then has no module name, and leak checkers (the sanitizer builds' tests run this program)
-// cannot tell it from a leak of ours. The process ends right after, so keeping the driver costs nothing.
-void PinGLDriver() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) -> int {
-            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
-            if (name.ends_with("_dri.so")) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 
 // A failure with the exit status it ends the program with; the text goes to stderr.
 struct TJobError {
@@ -89,7 +73,6 @@ struct TRenderSetup {
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
-        PinGLDriver();
         if (!CheckGLAndExtensions()) Fail(kExitRender, "the OpenGL driver lacks what rendering needs");
     }
 
@@ -209,6 +192,21 @@ void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TComma
     }
 }
 
+// Everything a render or a benchmark does before its first frame: input and preset checked, context and
+// engine made, the first frame read. Answers the view size (= output size).
+TPixelSize PrepareJob(const TCommandLine& commandLine, TRenderSetup& setup, std::optional<TVideoFrames>& video,
+                      TBitmap& frame) {
+    const TRenderOptions& o = commandLine.Options;
+    CheckInputFile(commandLine);
+    const std::string root = RootFolder(o);
+    const std::string presetPath = PresetFile(o, root);
+    setup.CreateContext();
+    frame = FirstFrame(commandLine, video);
+    const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
+    setup.CreateEngine(root, size, o.FboSize, presetPath);
+    return size;
+}
+
 } // namespace
 
 int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
@@ -230,16 +228,10 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
 int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
     try {
         const TRenderOptions& o = commandLine.Options;
-        CheckInputFile(commandLine);
-        const std::string root = RootFolder(o);
-        const std::string presetPath = PresetFile(o, root);
-
         TRenderSetup setup;
-        setup.CreateContext();
         std::optional<TVideoFrames> video;
-        TBitmap frame = FirstFrame(commandLine, video);
-        const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
-        setup.CreateEngine(root, size, o.FboSize, presetPath);
+        TBitmap frame;
+        const TPixelSize size = PrepareJob(commandLine, setup, video, frame);
 
         if (!video) {
             RenderOneFrame(setup, messages, commandLine, frame, size, 0);
@@ -271,16 +263,10 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
 int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
         const TRenderOptions& o = commandLine.Options;
-        CheckInputFile(commandLine);
-        const std::string root = RootFolder(o);
-        const std::string presetPath = PresetFile(o, root);
-
         TRenderSetup setup;
-        setup.CreateContext();
         std::optional<TVideoFrames> video;
-        const TBitmap frame = FirstFrame(commandLine, video);
-        const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
-        setup.CreateEngine(root, size, o.FboSize, presetPath);
+        TBitmap frame;
+        PrepareJob(commandLine, setup, video, frame); // the view takes the output size
 
         using Clock = std::chrono::steady_clock;
         const auto budget = std::chrono::duration<double>(o.BenchSeconds);
