@@ -3,29 +3,25 @@
 
 #include <gtest/gtest.h>
 
-TEST(Bitmap, StorageIsBottomUpWithRowsPaddedToFourBytes) {
-    TBitmap bmp(3, 2, 24);
-    EXPECT_EQ(bmp.Stride(), 12u); // 9 bytes of pixels + 3 of padding
-    EXPECT_EQ(bmp.DataSize(), 24u);
+TEST(Bitmap, BottomUpPaddedStorageAndDepthConversion) {
+    TBitmap bmp(5, 2, 24);
+    EXPECT_EQ(bmp.Stride(), 16u); // 15 bytes of pixels + 1 of padding
+    EXPECT_EQ(bmp.DataSize(), 32u);
     bmp.ScanLine(0)[0] = 0xAA; // top row
     bmp.ScanLine(1)[0] = 0xBB; // bottom row
     EXPECT_EQ(bmp.Data()[0], 0xBB);
-    EXPECT_EQ(bmp.Data()[12], 0xAA);
-}
-
-TEST(Bitmap, ConversionKeepsColoursAndAddsOpaqueAlpha) {
-    TBitmap bmp(2, 2, 24);
-    bmp.ScanLine(1)[3] = 1;
-    bmp.ScanLine(1)[4] = 2;
-    bmp.ScanLine(1)[5] = 3;
+    EXPECT_EQ(bmp.Data()[16], 0xAA);
+    bmp.ScanLine(1)[3] = 1, bmp.ScanLine(1)[4] = 2, bmp.ScanLine(1)[5] = 3;
     bmp.ConvertTo(32);
     ASSERT_EQ(bmp.BitsPerPixel(), 32);
+    EXPECT_EQ(bmp.Stride(), 20u);
     EXPECT_EQ(bmp.ScanLine(1)[4], 1);
     EXPECT_EQ(bmp.ScanLine(1)[6], 3);
-    EXPECT_EQ(bmp.ScanLine(1)[7], 255);
+    EXPECT_EQ(bmp.ScanLine(1)[7], 255) << "opaque alpha added";
     bmp.ConvertTo(24);
-    EXPECT_EQ(bmp.Stride(), 8u);
+    EXPECT_EQ(bmp.Stride(), 16u);
     EXPECT_EQ(bmp.ScanLine(1)[5], 3);
+    EXPECT_EQ(bmp.Data()[16], 0xAA);
 }
 
 TEST(Bitmap, RefusesBadSizesBeforeAllocating) {

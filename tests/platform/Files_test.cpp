@@ -30,5 +30,5 @@ TEST(Files, ListingSkipsFoldersAndStopsWhenAsked) {
     int calls = 0;
     ListFolder(tmp.Path(), [&](const std::string&, const TFolderEntry&) { return ++calls < 1; });
     EXPECT_EQ(calls, 1);
-    ListFolder(tmp.File("nope"), [&](const std::string&, const TFolderEntry&) { return ADD_FAILURE(), true; });
+    ListFolder(tmp.File("nope"), [](const std::string&, const TFolderEntry&) { return ADD_FAILURE(), true; });
 }
