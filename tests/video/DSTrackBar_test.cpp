@@ -1,30 +1,22 @@
-// The position bar: range and whole seconds from the running graph, the held thumb, the seek on release.
+// The position bar: range and whole seconds from the running graph, the held thumb, the seek on release;
+// and the play time shown beside it.
 #include "video/DSTrackBar.h"
-#include "video/FilterGraph.h"
+#include "video/PlaybackHelpers.h"
 #include "video/VideoTestClips.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct TBarFixture {
-    TBarFixture() : Graph(Clock) {
+struct TBarFixture : TGraphFixture {
+    TBarFixture() {
         Bar.OnChange = [this](TDSTrackBar* sender) {
             EXPECT_EQ(sender, &Bar);
             Changes.push_back(sender->Position());
         };
-        Recorder.Grabber.SetFilterGraph(&Graph);
-        Graph.SetActive(true);
-        Graph.RenderFile(Avi640Clip().Path);
+        Open(Avi640Clip());
         Bar.SetFilterGraph(&Graph);
     }
-    void PlayFor(int64_t ms) {
-        Clock->AdvanceMs(ms);
-        ASSERT_TRUE(Graph.WaitForIdle());
-    }
-    std::shared_ptr<TManualVideoClock> Clock = std::make_shared<TManualVideoClock>();
-    TFilterGraph Graph;
-    TRecordingGrabber Recorder;
     TDSTrackBar Bar;
     std::vector<int> Changes;
 };
@@ -41,16 +33,11 @@ TEST(DSTrackBar, TimerFollowsTheRunningGraphInWholeSeconds) {
     EXPECT_EQ(f.Bar.Max(), 2); // 2000 ms
     EXPECT_EQ(f.Bar.Position(), 0);
     EXPECT_TRUE(f.Changes.empty());
-    f.PlayFor(999);
-    f.Bar.TimerTick();
-    EXPECT_EQ(f.Bar.Position(), 0);
-    f.PlayFor(1);
-    f.Bar.TimerTick();
-    EXPECT_EQ(f.Bar.Position(), 1);
-    f.PlayFor(1500); // past the end: the position stops at the duration
-    f.Bar.TimerTick();
-    EXPECT_EQ(f.Bar.Position(), 2);
-    EXPECT_EQ(f.Changes, (std::vector<int>{1, 2}));
+    for (const auto& [ms, second] : {std::pair{999, 0}, {1, 1}, {1500, 2}}) { // past the end: stops at 2
+        f.Advance(ms);
+        f.Bar.TimerTick();
+        EXPECT_EQ(f.Bar.Position(), second) << ms;
+    }
     f.Graph.Pause();
     f.Bar.SetPosition(0); // the program rewinds the bar; a paused graph leaves it there
     f.Bar.TimerTick();
@@ -64,14 +51,14 @@ TEST(DSTrackBar, HeldThumbIsLeftAloneAndReleaseSeeks) {
     f.Bar.TimerTick();
     f.Bar.MouseDown();
     f.Bar.UserMove(1);
-    f.PlayFor(400);
+    f.Advance(400);
     f.Bar.TimerTick();
     EXPECT_EQ(f.Bar.Position(), 1); // not pulled back to 0 while held
     EXPECT_EQ(f.Graph.Position(), 400);
     f.Bar.MouseUp(); // 1 / 2 of 2000 ms
     EXPECT_EQ(f.Graph.Position(), 1000);
-    ASSERT_TRUE(f.Graph.WaitForIdle());
-    EXPECT_EQ(FrameNumberOf(f.Recorder.LastBuffer().data(), 640, 480), 25);
+    f.Advance(0);
+    EXPECT_EQ(f.LastNumber(), 25);
     f.Bar.MouseUp(); // not held any more: no second seek
     EXPECT_EQ(f.Graph.Position(), 1000);
     EXPECT_EQ(f.Changes, (std::vector<int>{1}));
@@ -88,8 +75,7 @@ TEST(DSTrackBar, PositionIsClampedAndADisabledBarIgnoresTheMouse) {
     EXPECT_FALSE(f.Bar.Held());
     f.Bar.UserMove(5);
     EXPECT_EQ(f.Bar.Position(), 0);
-    // Shrinking the range pulls the thumb in and says so.
-    f.Bar.SetEnabled(true);
+    f.Bar.SetEnabled(true); // shrinking the range pulls the thumb in and says so
     f.Bar.SetPosition(7);
     f.Graph.Play();
     f.Bar.TimerTick();
@@ -102,11 +88,16 @@ TEST(DSTrackBar, DetachedBarOrGoneGraphDoesNothing) {
     {
         TFilterGraph graph(std::make_shared<TManualVideoClock>());
         bar->SetFilterGraph(&graph);
-        EXPECT_EQ(bar->FilterGraph(), &graph);
     }
     EXPECT_EQ(bar->FilterGraph(), nullptr);
     bar->MouseDown();
     bar->MouseUp();
     bar->TimerTick();
     EXPECT_EQ(bar->Position(), 0);
+}
+
+TEST(FormatPlayTime, MinutesAndTwoDigitSeconds) {
+    for (const auto& [seconds, text] : {std::pair{0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {65, "1:05"},
+                                        {600, "10:00"}, {7265, "121:05"} /* no hours */, {-5, "0:00"}})
+        EXPECT_EQ(FormatPlayTime(seconds), text) << seconds;
 }

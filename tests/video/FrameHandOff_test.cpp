@@ -1,5 +1,5 @@
-// The frame hand-off between the streaming thread and the GUI thread. These suites run under
-// ThreadSanitizer as well (make test-tsan), so they use no decoder and stay short.
+// The frame hand-off between the streaming thread and the GUI thread, and the grabber copy it relies on.
+// The stress suites also run under ThreadSanitizer (make test-tsan), so they use no decoder.
 #include "platform/Bitmap.h"
 #include "video/FrameHandOff.h"
 #include "video/SampleGrabber.h"
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -63,45 +62,17 @@ struct THandOffFixture {
 
 } // namespace
 
-TEST(FrameHandOff, StartsWithBlackBitmapsOfTheViewSizeAndNoFrame) {
-    TFrameHandOff handOff(32, 24);
-    EXPECT_FALSE(handOff.NewFrameReady());
-    handOff.WithFrameBitmap([](const TBitmap& b) {
+TEST(FrameHandOff, StartsBlackThenHoldsTheFrameAtTheVideoSizeAndTheFirstFrameWhenAsked) {
+    THandOffFixture f;
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+    f.HandOff.WithFrameBitmap([](const TBitmap& b) {
         EXPECT_EQ(b.Width(), 32);
         EXPECT_EQ(b.Height(), 24);
         EXPECT_EQ(b.BitsPerPixel(), 24);
         for (size_t i = 0; i < b.DataSize(); ++i) ASSERT_EQ(b.Data()[i], 0);
     });
-    EXPECT_EQ(handOff.WithFirstFrameBitmap([](const TBitmap& b) { return b.Width(); }), 32);
-}
-
-TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
-    THandOffFixture f;
-    auto expectDropped = [&](const char* why) {
-        f.Deliver(1);
-        EXPECT_FALSE(f.HandOff.NewFrameReady()) << why;
-        EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return b.Width(); }), 32) << why;
-    };
-    f.HandOff.PlayState = 2;
-    expectDropped("paused");
-    f.HandOff.PlayState = 3;
-    expectDropped("stopped");
-    f.HandOff.PlayState = 1;
-    f.HandOff.RenderSuspended = true;
-    expectDropped("rendering suspended");
-    f.HandOff.RenderSuspended = false;
-    f.HandOff.RenderGLWindow = false;
-    expectDropped("OpenGL rendering off");
-    f.HandOff.RenderGLWindow = true;
-    f.HandOff.Show_GLRenderer = false;
-    expectDropped("OpenGL view hidden");
-    f.HandOff.Show_GLRenderer = true;
-    f.Deliver(1);
-    EXPECT_TRUE(f.HandOff.NewFrameReady());
-}
-
-TEST(FrameHandOff, CopiesTheFrameAtTheVideoSizeAndTheFirstFrameOnce) {
-    THandOffFixture f;
+    EXPECT_EQ(f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return b.Width(); }), 32);
+    const auto firstFrame = [&] { return f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }); };
     f.HandOff.CaptureFirstFrame = true;
     f.Deliver(5);
     EXPECT_FALSE(f.HandOff.CaptureFirstFrame);
@@ -111,11 +82,32 @@ TEST(FrameHandOff, CopiesTheFrameAtTheVideoSizeAndTheFirstFrameOnce) {
         EXPECT_EQ(b.Height(), f.Format.Height);
         EXPECT_EQ(PatternNumber(b), 6);
     });
-    EXPECT_EQ(f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), 5);
-    // Asked again (a new file was opened): the next frame becomes the first frame.
-    f.HandOff.CaptureFirstFrame = true;
+    EXPECT_EQ(firstFrame(), 5);
+    f.HandOff.CaptureFirstFrame = true; // asked again (a new file): the next frame becomes the first frame
     f.Deliver(7);
-    EXPECT_EQ(f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), 7);
+    EXPECT_EQ(firstFrame(), 7);
+}
+
+TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
+    const struct {
+        const char* Why;
+        uint8_t PlayState;
+        bool Suspended, RenderGL, Shown, Taken;
+    } cases[] = {{"ready", 0, false, true, true, false},           {"paused", 2, false, true, true, false},
+                 {"stopped", 3, false, true, true, false},         {"suspended", 1, true, true, true, false},
+                 {"OpenGL rendering off", 1, false, false, true, false}, {"view hidden", 1, false, true, false, false},
+                 {"playing", 1, false, true, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Why);
+        THandOffFixture f;
+        f.HandOff.PlayState = c.PlayState;
+        f.HandOff.RenderSuspended = c.Suspended;
+        f.HandOff.RenderGLWindow = c.RenderGL;
+        f.HandOff.Show_GLRenderer = c.Shown;
+        f.Deliver(1);
+        EXPECT_EQ(f.HandOff.NewFrameReady(), c.Taken);
+        EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return b.Width(); }), c.Taken ? 20 : 32);
+    }
 }
 
 TEST(FrameHandOff, FrameFromAnUnconnectedGrabberIsDroppedAndTheFirstFrameStillAwaited) {
@@ -125,19 +117,18 @@ TEST(FrameHandOff, FrameFromAnUnconnectedGrabberIsDroppedAndTheFirstFrameStillAw
     f.Deliver(3);
     EXPECT_FALSE(f.HandOff.NewFrameReady());
     EXPECT_TRUE(f.HandOff.CaptureFirstFrame);
-    // No sender: nothing to copy with.
-    const std::vector<uint8_t> bits = PatternFrame(3, f.Format);
+    const std::vector<uint8_t> bits = PatternFrame(3, f.Format); // no sender: nothing to copy with
     f.HandOff.SampleGrabberBuffer(nullptr, 0.0, bits.data(), static_cast<int32_t>(bits.size()));
     EXPECT_FALSE(f.HandOff.NewFrameReady());
 }
 
-TEST(FrameHandOff, UploadTakesOnlyTheNewestFrameThenClearsTheFlag) {
+TEST(FrameHandOff, UploadTakesTheNewestFrameOnceAndAFailedUploadKeepsIt) {
     THandOffFixture f;
     int calls = 0;
     EXPECT_FALSE(f.HandOff.UploadNewFrame([&](const TBitmap&) { ++calls; }));
-    f.Deliver(1);
-    f.Deliver(2);
-    f.Deliver(3);
+    for (int n : {1, 2, 3}) f.Deliver(n);
+    EXPECT_THROW(f.HandOff.UploadNewFrame([](const TBitmap&) { throw std::runtime_error("upload failed"); }),
+                 std::runtime_error);
     int uploaded = -1;
     EXPECT_TRUE(f.HandOff.UploadNewFrame([&](const TBitmap& b) {
         ++calls;
@@ -145,20 +136,8 @@ TEST(FrameHandOff, UploadTakesOnlyTheNewestFrameThenClearsTheFlag) {
         EXPECT_TRUE(f.HandOff.NewFrameReady()); // cleared only after the upload
     }));
     EXPECT_EQ(uploaded, 3);
-    EXPECT_FALSE(f.HandOff.NewFrameReady());
     EXPECT_FALSE(f.HandOff.UploadNewFrame([&](const TBitmap&) { ++calls; }));
     EXPECT_EQ(calls, 1);
-}
-
-TEST(FrameHandOff, FailedUploadKeepsTheFrameForTheNextTurn) {
-    THandOffFixture f;
-    f.Deliver(9);
-    EXPECT_THROW(f.HandOff.UploadNewFrame([](const TBitmap&) { throw std::runtime_error("upload failed"); }),
-                 std::runtime_error);
-    EXPECT_TRUE(f.HandOff.NewFrameReady());
-    int uploaded = -1;
-    EXPECT_TRUE(f.HandOff.UploadNewFrame([&](const TBitmap& b) { uploaded = PatternNumber(b); }));
-    EXPECT_EQ(uploaded, 9);
 }
 
 TEST(FrameHandOff, AStillImageReplacesTheFrameAndClearsTheFlag) {
@@ -174,19 +153,28 @@ TEST(FrameHandOff, AStillImageReplacesTheFrameAndClearsTheFlag) {
     EXPECT_FALSE(f.HandOff.NewFrameReady());
 }
 
-TEST(FrameHandOff, ShortBufferFillsTheRestBlackAndLongBufferIsCut) {
-    THandOffFixture f;
-    std::vector<uint8_t> bits = PatternFrame(2, f.Format);
-    const size_t half = bits.size() / 2;
-    f.Grabber.DeliverSample(0.0, bits.data(), static_cast<int32_t>(half));
-    f.HandOff.UploadNewFrame([&](const TBitmap& b) {
-        ASSERT_EQ(b.DataSize(), bits.size());
-        EXPECT_EQ(0, std::memcmp(b.Data(), bits.data(), half));
-        for (size_t i = half; i < b.DataSize(); ++i) ASSERT_EQ(b.Data()[i], 0) << i;
-    });
-    bits.resize(bits.size() + 100, 0xEE);
-    f.Grabber.DeliverSample(0.0, bits.data(), static_cast<int32_t>(bits.size()));
-    f.HandOff.UploadNewFrame([&](const TBitmap& b) { EXPECT_EQ(PatternNumber(b), 2); });
+TEST(SampleGrabberCopy, GivesTheBitmapTheConnectedSizeAndCopiesAtMostTheImage) {
+    TSampleGrabber grabber;
+    TBitmap bitmap(4, 4, 32);
+    std::vector<uint8_t> buffer(100, 0x5A);
+    EXPECT_FALSE(grabber.CopyToBitmap(bitmap, buffer.data(), 100)); // nothing connected
+    EXPECT_EQ(bitmap.BitsPerPixel(), 32);
+    grabber.Connect(TVideoFormat{5, 3}); // 15 bytes of pixels, rows of 16: 48 bytes
+    ASSERT_TRUE(grabber.CopyToBitmap(bitmap, buffer.data(), 100));
+    EXPECT_EQ(bitmap.Width(), 5);
+    EXPECT_EQ(bitmap.Height(), 3);
+    EXPECT_EQ(bitmap.BitsPerPixel(), 24);
+    ASSERT_EQ(bitmap.DataSize(), 48u);
+    for (size_t i = 0; i < 48; ++i) ASSERT_EQ(bitmap.Data()[i], 0x5A);
+    // A short buffer fills the start (the bottom rows); the rest is black, not the previous frame.
+    std::vector<uint8_t> shortBuffer(20, 0x11);
+    ASSERT_TRUE(grabber.CopyToBitmap(bitmap, shortBuffer.data(), 20));
+    for (size_t i = 0; i < 48; ++i) ASSERT_EQ(bitmap.Data()[i], i < 20 ? 0x11 : 0) << i;
+    ASSERT_TRUE(grabber.CopyToBitmap(bitmap, nullptr, 0));
+    for (size_t i = 0; i < 48; ++i) ASSERT_EQ(bitmap.Data()[i], 0);
+    ASSERT_TRUE(grabber.CopyToBitmap(bitmap, buffer.data(), -7));
+    grabber.Disconnect();
+    EXPECT_FALSE(grabber.CopyToBitmap(bitmap, buffer.data(), 100));
 }
 
 // A producer at 1000 frames a second (switching the frame size every 100 frames) against a GUI thread that

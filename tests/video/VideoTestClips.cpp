@@ -8,6 +8,15 @@
 
 namespace {
 
+TTempFolder& ClipFolder() {
+    static TTempFolder folder;
+    return folder;
+}
+
+bool RunFfmpeg(const std::string& arguments) {
+    return std::system(("ffmpeg -nostdin -v error -y " + arguments).c_str()) == 0;
+}
+
 // The pattern is drawn at 10 x 3 pixels and scaled up without filtering, so every block is flat.
 std::string PatternFilter(int width, int height, int frames) {
     const std::string bit = "255*mod(floor(N/pow(2,X)),2)";
@@ -34,16 +43,6 @@ bool Near(const uint8_t* p, int b, int g, int r) {
 
 } // namespace
 
-TTempFolder& ClipFolder() {
-    static TTempFolder folder;
-    return folder;
-}
-
-bool RunFfmpeg(const std::string& arguments) {
-    const std::string command = "ffmpeg -nostdin -v error -y " + arguments;
-    return std::system(command.c_str()) == 0;
-}
-
 const TTestClip& Avi640Clip() {
     static const TTestClip clip = MakeClip("counter640.avi", 640, 480, 50, "mpeg4");
     return clip;
@@ -61,7 +60,7 @@ const TTestClip& OddWidthClip() {
 
 const TTestClip& AudioOnlyClip() {
     static const TTestClip clip = [] {
-        TTestClip c{ClipFolder().File("tone.avi"), 0, 0, 0};
+        TTestClip c{ClipFolder().File("tone.avi")};
         if (!RunFfmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le \"" + c.Path + "\"")) ADD_FAILURE() << "no tone.avi";
         return c;
     }();
@@ -139,34 +138,43 @@ TRecordingGrabber::TRecordingGrabber() {
         const bool whole = format.Valid() && length >= 0 && static_cast<size_t>(length) >= format.ImageSize();
         const int number = whole ? FrameNumberOf(buffer, format.Width, format.Height) : -1;
         std::lock_guard<std::mutex> guard(Mutex);
-        FNumbers.push_back(number);
-        FTimes.push_back(time);
-        FLengths.push_back(length);
-        FLast.assign(buffer, buffer + length);
+        FLog.Numbers.push_back(number);
+        FLog.Times.push_back(time);
+        FLog.Lengths.push_back(length);
+        FLog.Last.assign(buffer, buffer + length);
     };
 }
 
-std::vector<int> TRecordingGrabber::Numbers() const {
+TRecordingGrabber::TLog TRecordingGrabber::Log() const {
     std::lock_guard<std::mutex> guard(Mutex);
-    return FNumbers;
+    return FLog;
 }
 
-std::vector<double> TRecordingGrabber::Times() const {
-    std::lock_guard<std::mutex> guard(Mutex);
-    return FTimes;
+TGraphFixture::TGraphFixture(std::shared_ptr<IVideoClock> clock) : Graph(clock ? clock : Clock) {
+    Graph.SetDispatcher(Owner.Dispatcher());
+    Graph.OnGraphComplete = [this](TFilterGraph* sender, int32_t result, void* renderer) {
+        EXPECT_EQ(sender, &Graph);
+        EXPECT_EQ(renderer, nullptr);
+        CompleteThreads.push_back(std::this_thread::get_id());
+        CompleteResults.push_back(result);
+    };
+    Recorder.Grabber.SetFilterGraph(&Graph);
+    Window.SetFilterGraph(&Graph);
+    Graph.SetActive(true);
 }
 
-std::vector<int32_t> TRecordingGrabber::Lengths() const {
-    std::lock_guard<std::mutex> guard(Mutex);
-    return FLengths;
+void TGraphFixture::Advance(int64_t ms) {
+    Clock->AdvanceMs(ms);
+    ASSERT_TRUE(Graph.WaitForIdle());
 }
 
-std::vector<uint8_t> TRecordingGrabber::LastBuffer() const {
-    std::lock_guard<std::mutex> guard(Mutex);
-    return FLast;
+bool TGraphFixture::RunToEnd() {
+    while (CompleteThreads.empty())
+        if (!Owner.RunOne()) return false;
+    return true;
 }
 
-size_t TRecordingGrabber::Count() const {
-    std::lock_guard<std::mutex> guard(Mutex);
-    return FNumbers.size();
+int TGraphFixture::LastNumber() const {
+    const std::vector<int> numbers = Recorder.Numbers();
+    return numbers.empty() ? -2 : numbers.back();
 }
