@@ -4,7 +4,7 @@
 #include "gl/GL.h"
 #include "imaging/glBitmap.h"
 
-TEST_F(ChainGLTest, MenuChoiceFillsTheSelectedSlotWithAFreshInstance) {
+TEST_F(ChainGLTest, MenuChoicesPutFreshInstancesIntoTheSelectedSlot) {
     Chain->LabelMouseDown(2);
     Chain->PluginMenuClick(kMixer);
     ASSERT_NE(Slot(2), nullptr);
@@ -17,56 +17,26 @@ TEST_F(ChainGLTest, MenuChoiceFillsTheSelectedSlotWithAFreshInstance) {
     EXPECT_EQ(Engine->ActiveCount, 1);
     EXPECT_EQ(Engine->ActiveOrder[0], 1);
     EXPECT_EQ(Chain->PanelSlot, 2);
-    EXPECT_TRUE(Messages.Entries.empty());
-}
-
-TEST_F(ChainGLTest, ChoosingTheSamePluginAgainRestoresItsDescriptionValues) {
+    // Two instances of one plugin keep their own values; choosing it again restores the file's values and
+    // switches the slot on.
+    Chain->AssignSlot(1, kGain, false);
+    Chain->AssignSlot(4, kGain, true);
+    Slot(1)->Params1f[0].Value[0] = 0.9f;
+    EXPECT_FLOAT_EQ(Slot(4)->Params1f[0].Value[0], 0.5f);
+    EXPECT_EQ(Engine->ActiveCount, 2) << "a plugin that is switched off draws no pass";
     Chain->LabelMouseDown(1);
     Chain->PluginMenuClick(kGain);
-    Chain->SlotButtonClick(1); // off
-    ASSERT_FALSE(Active(1));
-    Slot(1)->Params1f[0].Value[0] = 0.9f;
-    Chain->PluginMenuClick(kGain);
     EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f);
-    EXPECT_TRUE(Active(1)) << "choosing a plugin always switches its slot on";
-}
-
-TEST_F(ChainGLTest, TwoInstancesOfOnePluginKeepTheirOwnValues) {
-    Chain->AssignSlot(1, kGain, true);
-    Chain->AssignSlot(4, kGain, true);
-    Slot(1)->Params1f[0].Value[0] = 0.1f;
-    EXPECT_FLOAT_EQ(Slot(4)->Params1f[0].Value[0], 0.5f);
-    EXPECT_EQ(Engine->ActiveCount, 2);
-    EXPECT_EQ(Engine->ActiveOrder[1], 3);
-}
-
-TEST_F(ChainGLTest, NoneEmptiesTheSelectedSlotAndSwitchesItOff) {
-    Chain->AssignSlot(5, kInvert, true);
-    Chain->LabelMouseDown(5);
+    EXPECT_TRUE(Active(1));
+    EXPECT_EQ(Engine->ActiveCount, 3);
+    // None empties the selected slot and switches it off.
     Chain->PluginMenuClick(kMenuTagNone);
-    EXPECT_EQ(Slot(5), nullptr);
-    EXPECT_FALSE(Active(5));
-    EXPECT_EQ(Chain->Label(5).Tag, -1);
-    EXPECT_EQ(Chain->Label(5).Hint, "");
-    EXPECT_EQ(Engine->ActiveCount, 0);
-}
-
-TEST_F(ChainGLTest, AssignSlotMinusOneEmptiesAndSwitchesOffWhateverActiveSays) {
-    Chain->AssignSlot(3, kGain, true);
-    ASSERT_NE(Slot(3), nullptr);
-    Chain->AssignSlot(3, -1, true);
-    EXPECT_EQ(Slot(3), nullptr);
-    EXPECT_FALSE(Active(3));
-    EXPECT_EQ(Chain->Label(3).Tag, -1);
-    EXPECT_EQ(Engine->ActiveCount, 0);
-}
-
-TEST_F(ChainGLTest, AssignSlotKeepsTheSwitchAsGiven) {
-    Chain->AssignSlot(6, kInvert, false);
-    EXPECT_NE(Slot(6), nullptr);
-    EXPECT_FALSE(Active(6));
-    EXPECT_EQ(Chain->LabelTextColour(6), kLabelTextInactive);
-    EXPECT_EQ(Engine->ActiveCount, 0) << "a plugin that is switched off draws no pass";
+    EXPECT_EQ(Slot(1), nullptr);
+    EXPECT_FALSE(Active(1));
+    EXPECT_EQ(Chain->Label(1).Tag, -1);
+    EXPECT_EQ(Chain->Label(1).Hint, "");
+    EXPECT_EQ(Engine->ActiveCount, 2);
+    EXPECT_TRUE(Messages.Entries.empty());
 }
 
 TEST_F(ChainGLTest, APluginBrokenSinceTheScanLeavesItsSlotWithoutInstance) {
