@@ -1,18 +1,17 @@
 #include "render/uBitmapFontExt.h"
 
-#include "render/RenderTestSupport.h"
-#include "support/TestSupport.h"
+#include "render/EngineTestSupport.h"
 
 #include <gmock/gmock.h>
 
 namespace {
 
+// A 256 x 256 black target in window coordinates, y growing downwards, and an Arial 16 font.
 class TBitmapFontExtGLTest : public HeadlessGLTest {
 protected:
     void SetUp() override {
         HeadlessGLTest::SetUp();
         if (IsSkipped()) return;
-        glViewport(0, 0, 256, 256);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glOrtho(0, 256, 256, 0, -1, 1);
@@ -20,28 +19,35 @@ protected:
         glLoadIdentity();
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
+        Font.Build("Arial", 16, false);
     }
 
-    // The lit pixels' bounding box and whether every lit pixel is white.
+    // The lit pixels: how many, their bounding box and whether they are all white.
     struct TInk {
         int Count = 0, Left = 1 << 20, Top = 1 << 20, Right = -1, Bottom = -1;
         bool AllWhite = true;
     };
-    static TInk InkOf(const TPicture& p) {
+    static TInk Ink() {
+        const TPicture p(256, 256);
         TInk ink;
         for (int y = 0; y < p.Height; ++y)
             for (int x = 0; x < p.Width; ++x) {
                 const TRGBA& c = p.At(x, y);
-                if (c.R == 0 && c.G == 0 && c.B == 0) continue;
+                if (c == kBlack) continue;
                 ++ink.Count;
-                ink.Left = std::min(ink.Left, x);
-                ink.Right = std::max(ink.Right, x);
-                ink.Top = std::min(ink.Top, y);
-                ink.Bottom = std::max(ink.Bottom, y);
-                if (!(c.R == 255 && c.G == 255 && c.B == 255)) ink.AllWhite = false;
+                ink.Left = std::min(ink.Left, x), ink.Right = std::max(ink.Right, x);
+                ink.Top = std::min(ink.Top, y), ink.Bottom = std::max(ink.Bottom, y);
+                ink.AllWhite &= c == kWhite;
             }
         return ink;
     }
+    static std::array<float, 4> Get(GLenum name) {
+        std::array<float, 4> v{};
+        glGetFloatv(name, v.data());
+        return v;
+    }
+
+    TBitmapFontExt Font;
 };
 
 } // namespace
@@ -51,34 +57,24 @@ TEST(TBitmapFontExt, ArialResolvesToLiberationSans) {
     EXPECT_THAT(TBitmapFontExt::ResolveFontFile("Arial", true), testing::HasSubstr("LiberationSans-Bold"));
 }
 
-TEST_F(TBitmapFontExtGLTest, BuildsGlyphListsForCodesUpTo126) {
-    TBitmapFontExt font;
-    font.Build("Arial", 16, false);
+TEST_F(TBitmapFontExtGLTest, BuildsGlyphListsForCodesUpTo126AndAnEmptyOneFor127) {
     EXPECT_TRUE(Messages.Entries.empty());
-    ASSERT_NE(font.ListBase, 0u);
-    EXPECT_TRUE(glIsList(font.ListBase + 'A'));
-    EXPECT_TRUE(glIsList(font.ListBase + ' '));
-    EXPECT_TRUE(glIsList(font.ListBase + 126));
-    // Code 127 is reserved but draws nothing and leaves the raster position where it was.
+    ASSERT_NE(Font.ListBase, 0u);
+    for (int code : {int(' '), int('A'), 126}) EXPECT_TRUE(glIsList(Font.ListBase + GLuint(code))) << code;
     glRasterPos2i(30, 30);
-    GLfloat before[4] = {}, after[4] = {};
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, before);
-    glListBase(font.ListBase);
+    const auto before = Get(GL_CURRENT_RASTER_POSITION);
+    glListBase(Font.ListBase);
     const GLubyte del = 127;
     glCallLists(1, GL_UNSIGNED_BYTE, &del);
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, after);
-    EXPECT_EQ(after[0], before[0]);
+    EXPECT_EQ(Get(GL_CURRENT_RASTER_POSITION)[0], before[0]) << "127 draws nothing and does not advance";
     glCallLists(1, GL_UNSIGNED_BYTE, "A");
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, after);
-    EXPECT_GT(after[0], before[0] + 5); // a glyph advances it
+    EXPECT_GT(Get(GL_CURRENT_RASTER_POSITION)[0], before[0] + 5);
 }
 
 TEST_F(TBitmapFontExtGLTest, PrintsWhiteTextOnTheBaselineAtTheRasterPosition) {
-    TBitmapFontExt font;
-    font.Build("Arial", 16, false);
     glColor4f(1, 0, 0, 1);
-    font.Print(20, 40, "Passes: 8");
-    const TInk ink = InkOf(TPicture(256, 256));
+    Font.Print(20, 40, "Passes: 8");
+    const TInk ink = Ink();
     ASSERT_GT(ink.Count, 50);
     EXPECT_TRUE(ink.AllWhite);
     // Capitals and digits of a 16-pixel face: about 11 pixels high, sitting on the row above y = 40.
@@ -89,38 +85,22 @@ TEST_F(TBitmapFontExtGLTest, PrintsWhiteTextOnTheBaselineAtTheRasterPosition) {
     EXPECT_LE(ink.Left, 22);
     EXPECT_GT(ink.Right, 20 + 50); // nine characters advance the raster position
     EXPECT_LT(ink.Right, 20 + 100);
-    GLfloat color[4] = {};
-    glGetFloatv(GL_CURRENT_COLOR, color);
-    EXPECT_EQ(color[0], 1.0f);
-    EXPECT_EQ(color[1], 1.0f);
-    EXPECT_EQ(color[2], 1.0f);
+    EXPECT_THAT(Get(GL_CURRENT_COLOR), testing::ElementsAre(1.0f, 1.0f, 1.0f, 1.0f));
 }
 
-TEST_F(TBitmapFontExtGLTest, EmptyTextTouchesNothing) {
-    TBitmapFontExt font;
-    font.Build("Arial", 16, false);
+TEST_F(TBitmapFontExtGLTest, EmptyTextTouchesNothingAndCodesFrom128UpAreLeftOut) {
     glColor4f(1, 0, 0, 1);
     glRasterPos2i(5, 5);
-    GLfloat rasterBefore[4] = {};
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, rasterBefore);
-    font.Print(100, 100, "");
-    GLfloat color[4] = {}, rasterAfter[4] = {};
-    glGetFloatv(GL_CURRENT_COLOR, color);
-    glGetFloatv(GL_CURRENT_RASTER_POSITION, rasterAfter);
-    EXPECT_EQ(color[1], 0.0f); // still red
-    EXPECT_EQ(rasterAfter[0], rasterBefore[0]);
-    EXPECT_EQ(rasterAfter[1], rasterBefore[1]);
-    EXPECT_EQ(InkOf(TPicture(256, 256)).Count, 0);
-}
+    const auto raster = Get(GL_CURRENT_RASTER_POSITION);
+    Font.Print(100, 100, "");
+    EXPECT_EQ(Get(GL_CURRENT_COLOR)[1], 0.0f) << "still red";
+    EXPECT_EQ(Get(GL_CURRENT_RASTER_POSITION), raster);
+    EXPECT_EQ(Ink().Count, 0);
 
-TEST_F(TBitmapFontExtGLTest, CodesFrom128UpAreLeftOut) {
-    TBitmapFontExt font;
-    font.Build("Arial", 16, false);
-    font.Print(10, 30, "FPS: 60");
+    Font.Print(10, 30, "FPS: 60");
     const TPicture plain(256, 256);
     glClear(GL_COLOR_BUFFER_BIT);
-    font.Print(10, 30, "F\xC3\xA9PS: \xFF"
-                       "60\x80");
+    Font.Print(10, 30, "F\xC3\xA9PS: \xFF" "60\x80");
     EXPECT_TRUE(TPicture(256, 256) == plain);
 }
 
@@ -132,10 +112,12 @@ TEST_F(TBitmapFontExtGLTest, AFaceThatCannotBeLoadedReportsOnceAndPrintsNothing)
     EXPECT_EQ(Messages.Entries[0].Caption, "Error");
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
     font.Print(20, 40, "Passes: 2");
-    EXPECT_EQ(InkOf(TPicture(256, 256)).Count, 0);
+    TBitmapFontExt unbuilt;
+    unbuilt.Print(20, 40, "Passes: 2");
+    EXPECT_EQ(Ink().Count, 0);
 }
 
-TEST_F(TBitmapFontExtGLTest, DestructionDeletesTheListsAndAnUnbuiltFontPrintsNothing) {
+TEST_F(TBitmapFontExtGLTest, DestructionDeletesTheLists) {
     GLuint base = 0;
     {
         TBitmapFontExt font;
@@ -144,7 +126,4 @@ TEST_F(TBitmapFontExtGLTest, DestructionDeletesTheListsAndAnUnbuiltFontPrintsNot
         ASSERT_TRUE(glIsList(base + 'A'));
     }
     EXPECT_FALSE(glIsList(base + 'A'));
-    TBitmapFontExt unbuilt;
-    unbuilt.Print(20, 40, "Passes: 2");
-    EXPECT_EQ(InkOf(TPicture(256, 256)).Count, 0);
 }

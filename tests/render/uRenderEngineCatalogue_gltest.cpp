@@ -2,14 +2,14 @@
 
 #include <gmock/gmock.h>
 
-#include <algorithm>
 #include <filesystem>
 
 using testing::ElementsAre;
 
 namespace {
 
-// A program folder of its own with plugins/ and shader/, filled by each test before the engine starts.
+// A program folder of its own with plugins/ and shader/ (holding the pass shader pair), filled by each test
+// before the engine starts.
 class RenderEngineCatalogue : public HeadlessGLTest {
 protected:
     void SetUp() override {
@@ -17,30 +17,31 @@ protected:
         if (IsSkipped()) return;
         std::filesystem::create_directory(Folder.File("plugins"));
         std::filesystem::create_directory(Folder.File("shader"));
-        WriteShaderPair("pass");
+        CopyShader("pass", EngineDataFolder() + "shader/pass");
     }
     void TearDown() override {
         Engine.reset();
         HeadlessGLTest::TearDown();
     }
 
-    void WriteShaderPair(const std::string& base, bool withFrag = true) {
-        const std::string data = EngineDataFolder() + "shader/pass";
-        WriteTextFile(Folder.File("shader/" + base + ".vert"), ReadTextFile(data + ".vert"));
-        if (withFrag) WriteTextFile(Folder.File("shader/" + base + ".frag"), ReadTextFile(data + ".frag"));
+    void CopyShader(const std::string& base, const std::string& from, bool withFrag = true) {
+        WriteTextFile(Folder.File("shader/" + base + ".vert"), ReadTextFile(from + ".vert"));
+        if (withFrag) WriteTextFile(Folder.File("shader/" + base + ".frag"), ReadTextFile(from + ".frag"));
     }
-    void WriteDescription(const std::string& fileName, const std::string& shader, const std::string& version = "0.2") {
+    void WriteDescription(const std::string& fileName, const std::string& shader = "pass",
+                          const std::string& version = "0.2") {
         WriteTextFile(Folder.File("plugins/" + fileName),
                       "[FileName]\r\nShaderFileName=" + shader + "\r\n[ScreenName]\r\nFullName=" + fileName +
                           "\r\n[Group]\r\nGroupName=Test\r\n[Version]\r\nPluginReader=" + version +
                           "\r\n[provides]\r\ntexture0=1\r\n");
     }
-    void StartEngine() {
+    // Starts the engine and answers the catalogue's description names, checking their indices on the way.
+    std::vector<std::string> StartEngine() {
+        Engine.reset();
+        Messages.Entries.clear();
         Surface = std::make_unique<TCountingSurface>(Context);
         Engine = std::make_unique<TRenderEngine>(*Surface, Folder.Path());
-        ASSERT_TRUE(Engine->Init(512, 512));
-    }
-    std::vector<std::string> CatalogueNames() const {
+        EXPECT_TRUE(Engine->Init(512, 512));
         std::vector<std::string> names;
         for (size_t i = 0; i < Engine->Catalogue.size(); ++i) {
             EXPECT_EQ(Engine->Catalogue[i]->CatalogueIndex, int32_t(i));
@@ -62,95 +63,66 @@ protected:
 } // namespace
 
 TEST_F(RenderEngineCatalogue, TakesDescriptionFilesInCaseInsensitiveOrderAndNothingElse) {
-    WriteDescription("b.ini", "pass");
-    WriteDescription("A.INI", "pass");
-    WriteDescription("c.txt", "pass");
-    WriteDescription("x.ini.bak", "pass");
-    WriteDescription(".ini", "pass");
-    WriteDescription("Mixed.Ini", "pass");
+    for (const char* name : {"Zeta.ini", "alpha.ini", "gamma.INI", "Beta.ini", "betb.ini", "c.txt", "x.ini.bak"})
+        WriteDescription(name);
     std::filesystem::create_directory(Folder.File("plugins/d.ini"));
-    StartEngine();
-    // Where ".ini" sorts depends on how the locale weighs the dot; the others sort alike in every locale.
-    std::vector<std::string> names = CatalogueNames();
-    ASSERT_EQ(names.size(), 4u);
-    const auto dotIni = std::find(names.begin(), names.end(), ".ini");
-    ASSERT_NE(dotIni, names.end()) << "a file named only \".ini\" is a description too";
-    names.erase(dotIni);
-    EXPECT_THAT(names, ElementsAre("A.INI", "b.ini", "Mixed.Ini"));
+    EXPECT_THAT(StartEngine(), ElementsAre("alpha.ini", "Beta.ini", "betb.ini", "gamma.INI", "Zeta.ini"));
     EXPECT_TRUE(Messages.Entries.empty());
     // Catalogue entries carry their own folders and the shader they built.
     EXPECT_EQ(Engine->Catalogue[1]->PluginFolder, Folder.Path() + "plugins/");
     EXPECT_EQ(Engine->Catalogue[1]->ShaderFolder, Folder.Path() + "shader/");
     ASSERT_TRUE(Engine->Catalogue[1]->Shader);
     EXPECT_TRUE(Engine->Catalogue[1]->Shader->Built);
-}
 
-TEST_F(RenderEngineCatalogue, SortsWholeListsAndCountsNamesDifferingOnlyInCaseOnce) {
-    for (const char* name : {"Zeta.ini", "alpha.ini", "gamma.INI", "Beta.ini", "betb.ini"})
-        WriteDescription(name, "pass");
-    StartEngine();
-    EXPECT_THAT(CatalogueNames(), ElementsAre("alpha.ini", "Beta.ini", "betb.ini", "gamma.INI", "Zeta.ini"));
-
-    // On a case-sensitive file system two names may differ only in case: they are one entry.
-    Engine.reset();
-    WriteDescription("ALPHA.ini", "pass");
-    StartEngine();
-    const std::vector<std::string> names = CatalogueNames();
+    // A file named only ".ini" is a description too; where it sorts depends on how the locale weighs the dot.
+    // Two names differing only in case (a case-sensitive file system allows them) are one entry.
+    WriteDescription(".ini");
+    WriteDescription("ALPHA.ini");
+    std::vector<std::string> names = StartEngine();
+    const auto dotIni = std::find(names.begin(), names.end(), ".ini");
+    ASSERT_NE(dotIni, names.end());
+    names.erase(dotIni);
     ASSERT_EQ(names.size(), 5u);
     EXPECT_TRUE(names[0] == "alpha.ini" || names[0] == "ALPHA.ini") << names[0];
     EXPECT_TRUE(Messages.Entries.empty());
 }
 
-TEST_F(RenderEngineCatalogue, ABrokenDescriptionIsReportedOnceAndTheRestMoveUp) {
+TEST_F(RenderEngineCatalogue, EachBrokenDescriptionIsReportedOnceAndLeftOut) {
     WriteDescription("a.ini", "pass", "0.20"); // wrong reader version
-    WriteDescription("b.ini", "pass");
-    WriteDescription("c.ini", "pass");
-    StartEngine();
-    EXPECT_THAT(CatalogueNames(), ElementsAre("b.ini", "c.ini"));
-    ASSERT_EQ(Messages.Entries.size(), 1u);
-    EXPECT_EQ(Messages.Entries[0].Text, "Plugins with errors found: a.ini");
+    WriteDescription("b.ini");
+    WriteDescription("Empty.ini", "pass", "");
+    WriteTextFile(Folder.File("plugins/blank.ini"), "");
+    WriteDescription("noshader.ini", "nosuchshader");
+    CopyShader("nofrag", EngineDataFolder() + "shader/pass", false);
+    WriteDescription("nofrag.ini", "nofrag");
+    EXPECT_THAT(StartEngine(), ElementsAre("b.ini"));
+    EXPECT_THAT(MessageTexts(), ElementsAre("Plugins with errors found: a.ini", "Plugins with errors found: blank.ini",
+                                            "Plugins with errors found: Empty.ini",
+                                            "Plugins with errors found: nofrag.ini",
+                                            "Plugins with errors found: noshader.ini"));
     EXPECT_EQ(Messages.Entries[0].Caption, "Lumatex");
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
-}
 
-TEST_F(RenderEngineCatalogue, EveryFileFailingLeavesAnEmptyCatalogueAfterOneMessageEach) {
-    WriteDescription("one.ini", "nosuchshader");
-    WriteDescription("Two.ini", "pass", "");
-    WriteTextFile(Folder.File("plugins/three.ini"), "");
-    StartEngine();
-    EXPECT_TRUE(Engine->Catalogue.empty());
-    EXPECT_THAT(MessageTexts(), ElementsAre("Plugins with errors found: one.ini", "Plugins with errors found: three.ini",
-                                            "Plugins with errors found: Two.ini"));
-    // The engine renders all the same.
+    // With nothing left the engine renders all the same.
+    std::filesystem::remove(Folder.File("plugins/b.ini"));
+    EXPECT_TRUE(StartEngine().empty());
+    EXPECT_EQ(Messages.Entries.size(), 5u);
     Engine->SetViewport(256, 256, 0, 0);
     Engine->RenderFrame(true);
     EXPECT_EQ(Engine->PassCount, 2);
 }
 
-TEST_F(RenderEngineCatalogue, AMissingFragmentShaderKeepsThePluginOut) {
-    WriteShaderPair("nofrag", false);
-    WriteDescription("nofrag.ini", "nofrag");
-    WriteDescription("ok.ini", "pass");
-    StartEngine();
-    EXPECT_THAT(CatalogueNames(), ElementsAre("ok.ini"));
-    EXPECT_THAT(MessageTexts(), ElementsAre("Plugins with errors found: nofrag.ini"));
-}
-
 TEST_F(RenderEngineCatalogue, AShaderThatDoesNotCompileStaysInWithItsCompilerMessage) {
-    const std::string extra = EngineDataFolder() + "extra/shader/broken";
-    WriteTextFile(Folder.File("shader/broken.vert"), ReadTextFile(extra + ".vert"));
-    WriteTextFile(Folder.File("shader/broken.frag"), ReadTextFile(extra + ".frag"));
+    CopyShader("broken", EngineDataFolder() + "extra/shader/broken");
     WriteDescription("broken.ini", "broken");
-    StartEngine();
-    EXPECT_THAT(CatalogueNames(), ElementsAre("broken.ini"));
+    EXPECT_THAT(StartEngine(), ElementsAre("broken.ini"));
     ASSERT_EQ(Messages.Entries.size(), 1u);
     EXPECT_EQ(Messages.Entries[0].Caption, "FragmentShader error");
 }
 
 TEST_F(RenderEngineCatalogue, AMissingPluginFolderGivesAnEmptyCatalogueSilently) {
     std::filesystem::remove_all(Folder.File("plugins"));
-    StartEngine();
-    EXPECT_TRUE(Engine->Catalogue.empty());
+    EXPECT_TRUE(StartEngine().empty());
     EXPECT_TRUE(Messages.Entries.empty());
 }
 

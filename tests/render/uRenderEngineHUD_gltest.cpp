@@ -3,14 +3,12 @@
 #include "render/uBitmapFontExt.h"
 #include "render/uTimer.h"
 
-#include <gmock/gmock.h>
-
-#include <cstdint>
+#include <cmath>
 
 namespace {
 
-// A 400 x 200 surface with a 300 x 150 view whose lower-left corner is at (50, 0): the view's top edge is
-// row 50 of the surface counted from the top.
+// A 400 x 200 surface with a 300 x 150 view whose lower-left corner is at (50, 0): the view's top left
+// corner is at (50, 50) of the surface counted from the top.
 class RenderEngineHUD : public TEngineGLTest {
 protected:
     void SetUp() override {
@@ -19,15 +17,13 @@ protected:
         ASSERT_TRUE(Context.Resize(400, 200));
         Engine->SetViewport(300, 150, 50, 0);
     }
-    static constexpr int kLeft = 50;
-    static constexpr int kTop = 50;
-    static const TRGBA& InView(const TPicture& p, int x, int y) { return p.At(kLeft + x, kTop + y); }
+    static const TRGBA& InView(const TPicture& p, int x, int y) { return p.At(50 + x, 50 + y); }
 
-    // Where the HUD is fully opaque white in the view's top 32 rows.
+    // Where the view's top 32 rows are pure white.
     static std::vector<bool> WhiteMask(const TPicture& p) {
         std::vector<bool> mask;
         for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 300; ++x) mask.push_back(InView(p, x, y) == TRGBA{255, 255, 255, 255});
+            for (int x = 0; x < 300; ++x) mask.push_back(InView(p, x, y) == kWhite);
         return mask;
     }
     // The two texts as the font alone draws them, on black, in the view's projection.
@@ -54,29 +50,33 @@ TRGBA BarOver(TRGBA picture) {
 
 } // namespace
 
-TEST_F(RenderEngineHUD, TheBarIsBlendedOverThePictureAcrossTheWholeView) {
+TEST_F(RenderEngineHUD, TheBarIsBlendedOverThePictureAcrossTheWholeViewOnlyWhenAsked) {
     const TRGBA picture{200, 100, 50, 255};
     SetUniformSource(picture);
+    Engine->RenderFrame(false);
+    TPicture window = Window();
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; x += 7) ASSERT_EQ(InView(window, x, y), picture) << x << ", " << y;
+
     Engine->RenderFrame(true);
-    const TPicture window = Window();
+    window = Window();
     const TRGBA bar = BarOver(picture);
     for (int x : {2, 150, 297}) {
-        for (int y = 3; y <= 28; ++y) EXPECT_TRUE(Near(InView(window, x, y), bar)) << x << ", " << y << " " << InView(window, x, y);
+        for (int y = 3; y <= 28; ++y) EXPECT_TRUE(Near(InView(window, x, y), bar)) << x << ", " << y;
         EXPECT_EQ(InView(window, x, 0), picture) << "the bar starts one row below the top edge";
         EXPECT_EQ(InView(window, x, 32), picture) << "and ends at row 30";
     }
-    // The bar stops at the view's edges. (The frame's left line lies on the edge itself, and which of the two
-    // pixel columns there it lights is the rasteriser's choice.)
-    EXPECT_EQ(window.At(kLeft - 3, kTop + 15), (TRGBA{0, 0, 0, 255})) << "nothing left of the view";
-    EXPECT_EQ(window.At(kLeft + 300, kTop + 15), (TRGBA{0, 0, 0, 255})) << "nothing right of the view";
+    // The bar stops at the view's edges. (Which of the two pixel columns at the left edge the frame's line
+    // lights is the rasteriser's choice.)
+    EXPECT_EQ(window.At(50 - 3, 50 + 15), kBlack) << "nothing left of the view";
+    EXPECT_EQ(window.At(50 + 300, 50 + 15), kBlack) << "nothing right of the view";
     // The frame is drawn more opaque in a lighter colour, one pixel inside the right edge.
-    const TRGBA edge = InView(window, 299, 15);
-    const TRGBA inner = InView(window, 298, 15);
+    const TRGBA edge = InView(window, 299, 15), inner = InView(window, 298, 15);
     EXPECT_TRUE(edge.B > bar.B + 40 || inner.B > bar.B + 40) << edge << " " << inner;
 }
 
 TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
-    SetUniformSource(TRGBA{0, 0, 0, 255});
+    SetUniformSource(kBlack);
     Engine->RenderFrame(true);
     const TPicture window = Window();
     int white = 0;
@@ -84,51 +84,38 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
     for (int y = 4; y <= 27; ++y)
         for (int x = 10; x < 290; ++x) {
             const TRGBA& c = InView(window, x, y);
-            if (c == TRGBA{255, 255, 255, 255})
+            if (c == kWhite)
                 ++white;
             else
-                EXPECT_TRUE(Near(c, BarOver(TRGBA{0, 0, 0, 255}))) << x << ", " << y << " " << c;
+                EXPECT_TRUE(Near(c, BarOver(kBlack))) << x << ", " << y << " " << c;
         }
     EXPECT_GT(white, 60);
     const std::vector<bool> shown = WhiteMask(window);
     EXPECT_TRUE(shown == ExpectedTextMask("Passes: 2", "FPS: 0"));
     EXPECT_FALSE(shown == ExpectedTextMask("Passes: 3", "FPS: 0")) << "the masks tell texts apart";
 
-    for (int k = 0; k < 8; ++k) PutPlugin(k, "pass.ini");
-    Engine->RebuildActiveOrder();
+    SetChain(std::vector<std::string>(8, "pass.ini"));
     Engine->RenderFrame(true);
     EXPECT_TRUE(WhiteMask(Window()) == ExpectedTextMask("Passes: 8", "FPS: 0"));
-}
 
-TEST_F(RenderEngineHUD, FPSShowsTheTimersPublishedValue) {
+    // FPS shows the timer's published value.
     int64_t now = 1'000'000;
     Engine->Timer = std::make_unique<TGameTimer>([&now] { return now; }, 1'000'000); // microseconds
-    for (int frame = 0; frame < 99; ++frame) {
+    for (int frame = 0; frame < 100; ++frame) {
         now += 20'000;
-        Engine->RenderFrame(false);
+        Engine->RenderFrame(frame == 99);
     }
-    now += 20'000;
-    Engine->RenderFrame(true);
     EXPECT_EQ(Engine->Timer->FPS, 50);
-    EXPECT_TRUE(WhiteMask(Window()) == ExpectedTextMask("Passes: 2", "FPS: 50"));
-}
-
-TEST_F(RenderEngineHUD, WithoutHUDNothingIsDrawnOverThePicture) {
-    const TRGBA picture{200, 100, 50, 255};
-    SetUniformSource(picture);
-    Engine->RenderFrame(false);
-    const TPicture window = Window();
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 300; x += 7) ASSERT_EQ(InView(window, x, y), picture) << x << ", " << y;
+    EXPECT_TRUE(WhiteMask(Window()) == ExpectedTextMask("Passes: 8", "FPS: 50"));
 }
 
 TEST_F(RenderEngineHUD, AFontThatFailedToBuildLeavesBarAndFrame) {
     Engine->Font = std::make_unique<TBitmapFontExt>();
     Engine->Font->BuildFromFile("/nonexistent/font.ttf", 16);
-    SetUniformSource(TRGBA{0, 0, 0, 255});
+    SetUniformSource(kBlack);
     Engine->RenderFrame(true);
     const TPicture window = Window();
-    EXPECT_TRUE(Near(InView(window, 150, 15), BarOver(TRGBA{0, 0, 0, 255})));
+    EXPECT_TRUE(Near(InView(window, 150, 15), BarOver(kBlack)));
     const std::vector<bool> mask = WhiteMask(window);
     EXPECT_EQ(std::count(mask.begin(), mask.end(), true), 0);
 }
