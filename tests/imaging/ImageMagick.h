@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -14,12 +15,13 @@
 #include <string>
 #include <vector>
 
-inline bool HaveConvert() { return std::system("convert -version > /dev/null 2>&1") == 0; }
-
 // Runs `convert <arguments>`; true when it succeeded.
 inline bool Convert(const std::string& arguments) {
     return std::system(("convert " + arguments + " 2> /dev/null").c_str()) == 0;
 }
+
+// The reference pictures are the point of these tests: a missing convert fails them (install-deps has it).
+#define REQUIRE_CONVERT() ASSERT_TRUE(Convert("-version > /dev/null")) << "ImageMagick's convert is not installed"
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -35,10 +37,8 @@ inline TBitmap PatternBitmap(int width, int height, int colours, int bitsPerPixe
         for (int x = 0; x < width; ++x, p += bmp.BytesPerPixel()) {
             const int k = (x * 3 + y * 5 + (x * y) / 3) % colours;
             // Odd multipliers keep 256 values distinct.
-            p[0] = static_cast<uint8_t>(k * 37 + 11);
-            p[1] = static_cast<uint8_t>(k * 91 + 200);
-            p[2] = static_cast<uint8_t>(k * 53 + 7);
-            if (bitsPerPixel == 32) p[3] = static_cast<uint8_t>((x * 40 + y * 17) % 256);
+            p[0] = uint8_t(k * 37 + 11), p[1] = uint8_t(k * 91 + 200), p[2] = uint8_t(k * 53 + 7);
+            if (bitsPerPixel == 32) p[3] = uint8_t((x * 40 + y * 17) % 256);
         }
     }
     return bmp;
@@ -53,64 +53,49 @@ inline void WriteNetpbm(const std::string& path, const TBitmap& bmp) {
             << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     else
         out << "P6\n" << bmp.Width() << " " << bmp.Height() << "\n255\n";
-    for (int y = 0; y < bmp.Height(); ++y) {
-        const uint8_t* p = bmp.ScanLine(y);
-        for (int x = 0; x < bmp.Width(); ++x, p += bmp.BytesPerPixel()) {
-            const char rgb[4] = {char(p[2]), char(p[1]), char(p[0]), char(alpha ? p[3] : 0)};
-            out.write(rgb, alpha ? 4 : 3);
+    for (int y = 0; y < bmp.Height(); ++y)
+        for (const uint8_t* p = bmp.ScanLine(y); p < bmp.ScanLine(y) + bmp.Width() * bmp.BytesPerPixel();
+             p += bmp.BytesPerPixel()) {
+            const char rgba[4] = {char(p[2]), char(p[1]), char(p[0]), char(alpha ? p[3] : 0)};
+            out.write(rgba, alpha ? 4 : 3);
         }
-    }
 }
 
-// How ImageMagick itself decodes a file: 8-bit raw RGB(A), top row first, into a 24- or 32-bit bitmap.
-inline TBitmap MagickDecode(const std::string& path, const std::string& scratch, bool alpha) {
-    const std::string kind = alpha ? "rgba" : "rgb";
-    const bool ok = Convert("'" + path + "' -depth 8 " + kind + ":'" + scratch + "'");
-    const std::string size = "'" + path + "'";
+// How ImageMagick itself decodes a file of the given size: 8-bit raw RGB(A), top row first, into a 24- or
+// 32-bit bitmap; an empty bitmap when convert fails or gives another number of bytes.
+inline TBitmap MagickDecode(const std::string& path, int width, int height, bool alpha) {
+    const std::string raw = path + ".raw";
     TBitmap bmp;
-    if (!ok) return bmp;
-    FILE* pipe = popen(("identify -format '%w %h' " + size + "[0]").c_str(), "r");
-    int w = 0, h = 0;
-    if (pipe) {
-        if (std::fscanf(pipe, "%d %d", &w, &h) != 2) w = h = 0;
-        pclose(pipe);
-    }
-    const std::vector<uint8_t> raw = ReadBytes(scratch);
-    const int bpp = alpha ? 4 : 3;
-    if (w <= 0 || h <= 0 || raw.size() != size_t(w) * size_t(h) * size_t(bpp)) return bmp;
-    bmp.SetSize(w, h, alpha ? 32 : 24);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = bmp.ScanLine(y);
-        const uint8_t* s = raw.data() + size_t(y) * size_t(w) * size_t(bpp);
-        for (int x = 0; x < w; ++x, p += bpp, s += bpp) {
-            p[0] = s[2];
-            p[1] = s[1];
-            p[2] = s[0];
+    if (!Convert("'" + path + "' -depth 8 " + (alpha ? "rgba:'" : "rgb:'") + raw + "'")) return bmp;
+    const std::vector<uint8_t> bytes = ReadBytes(raw);
+    const size_t bpp = alpha ? 4 : 3;
+    if (bytes.size() != size_t(width) * size_t(height) * bpp) return bmp;
+    bmp.SetSize(width, height, alpha ? 32 : 24);
+    const uint8_t* s = bytes.data();
+    for (int y = 0; y < height; ++y)
+        for (uint8_t* p = bmp.ScanLine(y); p < bmp.ScanLine(y) + size_t(width) * bpp; p += bpp, s += bpp) {
+            p[0] = s[2], p[1] = s[1], p[2] = s[0];
             if (alpha) p[3] = s[3];
         }
-    }
     return bmp;
 }
 
-// Largest difference of any channel of any pixel; -1 when sizes or depths differ.
+// Largest difference of any channel of any pixel; INT_MAX when sizes or depths differ, so that no
+// tolerance passes a picture that is not there.
 inline int MaxChannelDifference(const TBitmap& a, const TBitmap& b) {
-    if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitsPerPixel() != b.BitsPerPixel()) return -1;
+    if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitsPerPixel() != b.BitsPerPixel()) return INT_MAX;
     int worst = 0;
-    const size_t rowBytes = size_t(a.Width()) * size_t(a.BytesPerPixel());
     for (int y = 0; y < a.Height(); ++y)
-        for (size_t i = 0; i < rowBytes; ++i) worst = std::max(worst, std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i])));
+        for (size_t i = 0; i < size_t(a.Width()) * size_t(a.BytesPerPixel()); ++i)
+            worst = std::max(worst, std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i])));
     return worst;
 }
 
-// Mean absolute difference over all channels (for lossy formats).
+// Mean absolute difference over all channels (for lossy formats); same sizes and depths assumed.
 inline double MeanChannelDifference(const TBitmap& a, const TBitmap& b) {
     double sum = 0;
-    size_t count = 0;
     const size_t rowBytes = size_t(a.Width()) * size_t(a.BytesPerPixel());
     for (int y = 0; y < a.Height(); ++y)
-        for (size_t i = 0; i < rowBytes; ++i, ++count) sum += std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i]));
-    return count ? sum / double(count) : 0.0;
+        for (size_t i = 0; i < rowBytes; ++i) sum += std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i]));
+    return rowBytes && a.Height() ? sum / double(rowBytes * size_t(a.Height())) : 0.0;
 }
-
-// The reference pictures are the point of these tests: a missing convert fails them (install-deps has it).
-#define REQUIRE_CONVERT() ASSERT_TRUE(HaveConvert()) << "ImageMagick's convert is not installed"

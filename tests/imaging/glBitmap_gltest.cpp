@@ -9,7 +9,6 @@
 
 #include <cstring>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -39,15 +38,11 @@ std::vector<uint8_t> Rows(const TBitmap& bmp) {
     return out;
 }
 
-GLint TexParameter(GLenum name) {
+// Of the texture bound to GL_TEXTURE_2D; level < 0 asks the texture, otherwise that level.
+GLint TexParameter(GLenum name, int level = -1) {
     GLint value = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
-}
-
-GLint LevelParameter(int level, GLenum name) {
-    GLint value = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    if (level < 0) glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    else glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
     return value;
 }
 
@@ -62,18 +57,29 @@ std::string MessageOf(const std::function<void()>& f) {
 
 } // namespace
 
-TEST_F(TglBitmap2DGLTest, UploadPutsTheTopRowAtTextureRowZero) {
-    for (int bits : {24, 32}) {
+// On an old context (neither OpenGL 1.2 nor GL_EXT_bgra) the kept pixels are swapped to red, green, blue
+// and still show the right colours.
+TEST_F(TglBitmap2DGLTest, UploadPutsTheTopRowAtTextureRowZeroOnNewAndOldContexts) {
+    TGLFlags old;
+    for (auto [bits, flags] : {std::pair{24, &GLFlags()}, {32, &GLFlags()}, {24, &old}}) {
         const TBitmap bmp = PatternBitmap(8, 4, 256, bits);
         TglBitmap2D t;
+        t.Flags = flags;
         t.MipMapMode = kMipMapNone;
+        if (flags == &old) t.ReleasePixelsAfterUpload = false;
         ASSERT_TRUE(t.AssignFromBitmap(&bmp));
         t.GenTexture(true);
         ASSERT_NE(t.TextureId, 0u);
-        EXPECT_FALSE(t.Pixels) << "released after upload by default";
         EXPECT_EQ(ReadTexture(t.TextureId, 8, 4, bits == 32), Rows(bmp)) << bits;
-        EXPECT_EQ(LevelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), bits == 32 ? GL_RGBA : GL_RGB);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_INTERNAL_FORMAT, 0), bits == 32 ? GL_RGBA : GL_RGB);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        if (flags != &old) {
+            EXPECT_FALSE(t.Pixels) << "released after upload";
+            continue;
+        }
+        ASSERT_TRUE(t.Pixels);
+        EXPECT_EQ(t.RowStarts[1][0], bmp.ScanLine(1)[2]) << "kept pixels hold red and blue exchanged";
+        EXPECT_EQ(t.RowStarts[1][2], bmp.ScanLine(1)[0]);
     }
 }
 
@@ -100,7 +106,7 @@ TEST_F(TglBitmap2DGLTest, EngineStartUpOrderSamplesLinearWithoutMipMaps) {
     t.GenTexture(false);
     glBindTexture(GL_TEXTURE_2D, t.TextureId);
     EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(LevelParameter(1, GL_TEXTURE_WIDTH), 0) << "no mip level built";
+    EXPECT_EQ(TexParameter(GL_TEXTURE_WIDTH, 1), 0) << "no mip level built";
     t.SetWrap(GL_REPEAT, GL_CLAMP, GL_CLAMP_TO_BORDER);
     EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
     EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
@@ -108,33 +114,26 @@ TEST_F(TglBitmap2DGLTest, EngineStartUpOrderSamplesLinearWithoutMipMaps) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(TglBitmap2DGLTest, EveryUploadReplacesTheTextureObject) {
-    TglBitmap2D t;
+TEST_F(TglBitmap2DGLTest, EveryUploadReplacesTheTextureObjectAndOnlyOwnersDeleteIt) {
     const TBitmap bmp = PatternBitmap(4, 4, 256);
-    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
-    t.GenTexture(false);
-    const GLuint first = t.TextureId;
-    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
-    t.GenTexture(false);
-    EXPECT_NE(t.TextureId, 0u);
-    EXPECT_FALSE(glIsTexture(first) && first != t.TextureId) << "the old name is deleted";
-    const GLuint last = t.TextureId;
+    const auto upload = [&](TglBitmap2D& t) {
+        EXPECT_TRUE(t.AssignFromBitmap(&bmp));
+        t.GenTexture(false);
+        return t.TextureId;
+    };
+    GLuint first = 0, owned = 0, kept = 0;
+    TglBitmap2D t;
+    first = upload(t);
+    const GLuint last = upload(t);
+    EXPECT_NE(last, 0u);
+    EXPECT_FALSE(glIsTexture(first) && first != last) << "the old name is deleted";
     {
-        auto owner = std::make_unique<TglBitmap2D>();
-        ASSERT_TRUE(owner->AssignFromBitmap(&bmp));
-        owner->GenTexture(false);
-        const GLuint owned = owner->TextureId;
-        owner.reset();
-        EXPECT_FALSE(glIsTexture(owned));
-    }
-    GLuint kept = 0;
-    {
-        TglBitmap2D borrower;
+        TglBitmap2D owner, borrower;
         borrower.OwnsTexture = false;
-        ASSERT_TRUE(borrower.AssignFromBitmap(&bmp));
-        borrower.GenTexture(false);
-        kept = borrower.TextureId;
+        owned = upload(owner);
+        kept = upload(borrower);
     }
+    EXPECT_FALSE(glIsTexture(owned));
     EXPECT_TRUE(glIsTexture(kept));
     glDeleteTextures(1, &kept);
     EXPECT_TRUE(glIsTexture(last));
@@ -179,20 +178,6 @@ TEST_F(TglBitmap2DGLTest, SizeChecksComeBeforeTheOldTextureIsTouched) {
     EXPECT_TRUE(glIsTexture(beforeTooLarge));
 }
 
-TEST_F(TglBitmap2DGLTest, OldContextsGetSwappedDataThatStillShowsTheRightColours) {
-    TGLFlags flags; // neither OpenGL 1.2 nor GL_EXT_bgra
-    TglBitmap2D t;
-    t.Flags = &flags;
-    t.MipMapMode = kMipMapNone;
-    t.ReleasePixelsAfterUpload = false;
-    const TBitmap bmp = PatternBitmap(4, 2, 256);
-    ASSERT_TRUE(t.AssignFromBitmap(&bmp));
-    t.GenTexture(false);
-    EXPECT_EQ(ReadTexture(t.TextureId, 4, 2, false), Rows(bmp));
-    EXPECT_EQ(t.RowStarts[1][0], bmp.ScanLine(1)[2]) << "kept pixels hold red and blue exchanged";
-    EXPECT_EQ(t.RowStarts[1][2], bmp.ScanLine(1)[0]);
-}
-
 TEST_F(TglBitmap2DGLTest, MipMapModesHardwareAndGlu) {
     const TBitmap bmp = PatternBitmap(8, 8, 256);
     {
@@ -202,7 +187,7 @@ TEST_F(TglBitmap2DGLTest, MipMapModesHardwareAndGlu) {
         glBindTexture(GL_TEXTURE_2D, t.TextureId);
         EXPECT_EQ(TexParameter(GL_GENERATE_MIPMAP), GL_TRUE);
         EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
-        EXPECT_EQ(LevelParameter(3, GL_TEXTURE_WIDTH), 1);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_WIDTH, 3), 1);
     }
     TGLFlags old = GLFlags();
     old.Version14 = false;
@@ -217,7 +202,7 @@ TEST_F(TglBitmap2DGLTest, MipMapModesHardwareAndGlu) {
         t.GenTexture(false);
         glBindTexture(GL_TEXTURE_2D, t.TextureId);
         EXPECT_EQ(TexParameter(GL_GENERATE_MIPMAP), GL_FALSE) << int(mode);
-        ASSERT_EQ(LevelParameter(2, GL_TEXTURE_WIDTH), 2) << "GLU built the chain";
+        ASSERT_EQ(TexParameter(GL_TEXTURE_WIDTH, 2), 2) << "GLU built the chain";
         const std::vector<uint8_t> level2 = ReadTexture(t.TextureId, 2, 2, false, 2);
         EXPECT_EQ(level2[0], 10);
         EXPECT_EQ(level2[2], 30);
@@ -238,7 +223,7 @@ TEST_F(TglBitmap2DGLTest, CompressionAndResidencyAreQueried) {
     ASSERT_TRUE(packed.AssignFromBitmap(&bmp));
     packed.GenTexture(false);
     glBindTexture(GL_TEXTURE_2D, packed.TextureId);
-    EXPECT_EQ(packed.Compressed, LevelParameter(0, GL_TEXTURE_COMPRESSED) != 0);
+    EXPECT_EQ(packed.Compressed, TexParameter(GL_TEXTURE_COMPRESSED, 0) != 0);
     if (packed.Compressed) {
         EXPECT_GT(packed.CompressedSize, 0);
         EXPECT_LT(packed.CompressedSize, 64 * 64 * 3);

@@ -123,11 +123,10 @@ TEST(BmpFileRead, MatchesImageMagickForEveryDepthAndHeader) {
         TBitmap decoded;
         ASSERT_NO_THROW(decoded = Decode(bytes));
         ASSERT_EQ(decoded.BitsPerPixel(), v.Alpha ? 32 : 24);
-        const TBitmap reference = MagickDecode(temp.File("magick.bmp"), temp.File("ref.raw"), v.Alpha);
+        const TBitmap reference = MagickDecode(temp.File("magick.bmp"), 37, 21, v.Alpha);
         // 5- and 6-bit channels widen to 8 bits; ImageMagick rounds the same values the same way or one off.
         EXPECT_LE(MaxChannelDifference(decoded, reference), v.Lossless ? 0 : 1);
         EXPECT_LE(MaxChannelDifference(decoded, source), v.Lossless ? 0 : 8);
-        EXPECT_GE(MaxChannelDifference(decoded, source), 0) << "same size and depth";
     }
 }
 
@@ -222,8 +221,7 @@ TEST(BmpFileWrite, HeaderFieldsAndRowsAsImageMagickReadsThem) {
                              {26u, 0x180001u}, {30u, 0u}, {34u, 120u}})
         EXPECT_EQ(U32At(file, at), value) << "at " << at;
     EXPECT_EQ(0, std::memcmp(file.data() + 54, source.ScanLine(4), 21)) << "first stored row is the bottom";
-    const TBitmap magick = MagickDecode(temp.File("ours.bmp"), temp.File("ref.raw"), false);
-    EXPECT_EQ(MaxChannelDifference(magick, source), 0);
+    EXPECT_EQ(MaxChannelDifference(MagickDecode(temp.File("ours.bmp"), 7, 5, false), source), 0);
     TBitmap loaded;
     LoadBmpFile(temp.File("ours.bmp"), loaded);
     EXPECT_TRUE(loaded.SamePixels(source));
