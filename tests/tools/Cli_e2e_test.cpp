@@ -170,38 +170,36 @@ TEST(LumatexRender, SizeAspectAndJpegQuality) {
 TEST(LumatexRender, ExitStatusForEveryKindOfFailure) {
     TTempFolder tmp;
     SaveBmpFile(Gradient(16, 16), tmp.File("in.bmp"));
-    const auto status = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--root", ChainRoot()});
-        return Cli(args, tmp);
-    };
-
-    TRun run = status({"--fbo", "300", tmp.File("in.bmp"), tmp.File("o.bmp")});
-    EXPECT_EQ(run.Status, 2);
-    EXPECT_NE(run.Err.find("--fbo"), std::string::npos) << run.Err;
-    EXPECT_NE(run.Err.find("--help"), std::string::npos);
-    EXPECT_EQ(status({tmp.File("in.bmp")}).Status, 2);
-    EXPECT_EQ(status({tmp.File("in.bmp"), tmp.File("o.png")}).Status, 2);
-    EXPECT_EQ(status({"--frames", "0-3", tmp.File("c.avi"), tmp.File("o.bmp")}).Status, 2);
-    EXPECT_EQ(Cli({"--root", tmp.File("nowhere"), tmp.File("in.bmp"), tmp.File("o.bmp")}, tmp).Status, 2);
-
     std::filesystem::copy_file(tmp.File("in.bmp"), tmp.File("in.jpeg"));
-    run = status({tmp.File("in.jpeg"), tmp.File("o.bmp")});
-    EXPECT_EQ(run.Status, 3);
-    EXPECT_NE(run.Err.find("This fileformat is not supported."), std::string::npos) << run.Err;
-    EXPECT_EQ(status({tmp.File("missing.bmp"), tmp.File("o.bmp")}).Status, 3);
-    EXPECT_EQ(status({"--preset", "No Such Preset", tmp.File("in.bmp"), tmp.File("o.bmp")}).Status, 3);
-    EXPECT_EQ(status({"--preset", tmp.File("gone.prs"), tmp.File("in.bmp"), tmp.File("o.bmp")}).Status, 3);
     WriteTextFile(tmp.File("text.jpg"), "no picture");
-    EXPECT_EQ(status({tmp.File("text.jpg"), tmp.File("o.bmp")}).Status, 3);
     WriteTextFile(tmp.File("text.avi"), "no video");
-    EXPECT_EQ(status({tmp.File("text.avi"), tmp.File("o.bmp")}).Status, 3);
-
-    run = status({tmp.File("in.bmp"), tmp.File("no/such/folder/o.bmp")});
-    EXPECT_EQ(run.Status, 4);
-    EXPECT_NE(run.Err.find("no/such/folder/o.bmp"), std::string::npos) << run.Err;
     std::filesystem::create_directories(tmp.File("taken.bmp/inside"));
-    EXPECT_EQ(status({tmp.File("in.bmp"), tmp.File("taken.bmp")}).Status, 4);
-    EXPECT_FALSE(FileExists(tmp.File("o.bmp"))) << "no failure leaves a file behind";
+    const std::string in = tmp.File("in.bmp"), out = tmp.File("o.bmp");
+    const struct {
+        std::vector<std::string> Args;
+        int Status;
+        std::string InErr;
+    } cases[] = {{{"--fbo", "300", in, out}, 2, "--fbo"}, // usage errors point to --help
+                 {{in}, 2, "--help"},
+                 {{in, tmp.File("o.png")}, 2, ""},
+                 {{"--frames", "0-3", tmp.File("c.avi"), out}, 2, ""},
+                 {{"--root", tmp.File("nowhere"), in, out}, 2, ""},
+                 {{tmp.File("in.jpeg"), out}, 3, "This fileformat is not supported."},
+                 {{tmp.File("missing.bmp"), out}, 3, ""},
+                 {{"--preset", "No Such Preset", in, out}, 3, ""},
+                 {{"--preset", tmp.File("gone.prs"), in, out}, 3, ""},
+                 {{tmp.File("text.jpg"), out}, 3, ""},
+                 {{tmp.File("text.avi"), out}, 3, ""},
+                 {{in, tmp.File("no/such/folder/o.bmp")}, 4, "no/such/folder/o.bmp"},
+                 {{in, tmp.File("taken.bmp")}, 4, ""}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--root", ChainRoot()};
+        args.insert(args.end(), c.Args.begin(), c.Args.end()); // a later --root wins
+        const TRun run = Cli(args, tmp);
+        EXPECT_EQ(run.Status, c.Status) << c.Args.front() << ": " << run.Err;
+        EXPECT_NE(run.Err.find(c.InErr), std::string::npos) << run.Err;
+    }
+    EXPECT_FALSE(FileExists(out)) << "no failure leaves a file behind";
 }
 
 TEST(LumatexRender, HelpVersionAndCatalogue) {
