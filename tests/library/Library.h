@@ -1,0 +1,200 @@
+// Library.h: the bundled plugin library as the tests see it: the source tree's data/ folder laid out like a
+// program folder (plugins/, shader/, presets/), its plugins' parameters, a test picture, and a render
+// engine over the library in a headless view shared by the tests of one suite.
+#pragma once
+
+#include "imaging/glBitmap.h"
+#include "platform/Bitmap.h"
+#include "plugins/uShaderPlugin.h"
+#include "render/uFBO.h"
+#include "render/uRenderEngine.h"
+#include "support/TestSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline std::string LibraryFolder() { return std::string(LUMATEX_SOURCE_DIR) + "/data/"; }
+
+// Bare names of data/plugins/*.ini, sorted.
+inline std::vector<std::string> BundledPluginFiles() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(LibraryFolder() + "plugins"))
+        if (entry.is_regular_file() && entry.path().extension() == ".ini")
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A plugin made from a bundled description as the chain window makes a slot instance; nothing read yet.
+inline std::unique_ptr<TShaderPlugin> MakeBundledPlugin(const std::string& iniFileName) {
+    return std::make_unique<TShaderPlugin>(LibraryFolder() + "plugins/", iniFileName, LibraryFolder() + "shader/");
+}
+
+// Every parameter of a plugin, whatever its kind.
+struct TParam {
+    const std::string& Name;
+    float* Value;
+    int Components;
+    float Scale;
+    const std::string& Caption;
+};
+inline std::vector<TParam> ParamsOf(TShaderPlugin& p) {
+    std::vector<TParam> all;
+    auto add = [&all](auto& params) {
+        for (auto& r : params) all.push_back({r.UniformName, r.Value.data(), int(r.Value.size()), r.Scale, r.Caption});
+    };
+    add(p.Params1f), add(p.Params2f), add(p.Params3f), add(p.Params4f);
+    return all;
+}
+
+constexpr int kView = 256;
+
+// Colour ramps, a checker board of seven cells across (never lined up with power-of-two blocks) and a disc:
+// edges for the filters, gradients for the colour effects. With grey set, red, green and blue are equal.
+inline TBitmap TestPicture(bool grey) {
+    TBitmap picture(kView, kView, 24);
+    for (int y = 0; y < kView; ++y)
+        for (int x = 0; x < kView; ++x) {
+            const bool check = ((x * 7 / kView) + (y * 7 / kView)) % 2 == 0;
+            const int dx = x - kView / 2, dy = y - kView / 3;
+            const bool disc = dx * dx + dy * dy < (kView / 6) * (kView / 6);
+            const int r = 20 + x * 215 / kView, g = 30 + y * 200 / kView, b = disc ? 240 : (check ? 200 : 40);
+            uint8_t* p = picture.ScanLine(y) + size_t(x) * 3;
+            p[0] = uint8_t(grey ? (r + g + b) / 3 : b);
+            p[1] = uint8_t(grey ? (r + g + b) / 3 : g);
+            p[2] = uint8_t(grey ? (r + g + b) / 3 : r);
+        }
+    return picture;
+}
+
+// kView x kView red, green and blue in 0..1, row 0 at the top (for a framebuffer: as the texture holds it).
+using TPixels = std::vector<float>;
+
+inline TPixels TopRowFirst(const TPixels& bottomUp) {
+    TPixels p(bottomUp.size());
+    for (int y = 0; y < kView; ++y)
+        std::copy_n(&bottomUp[size_t(kView - 1 - y) * kView * 3], kView * 3, &p[size_t(y) * kView * 3]);
+    return p;
+}
+inline TPixels ReadView() {
+    glFinish();
+    TPixels rgb(size_t(kView) * kView * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kView, kView, GL_RGB, GL_FLOAT, rgb.data());
+    return TopRowFirst(rgb);
+}
+inline TPixels ReadFramebuffer(TFBO& fbo) {
+    TPixels rgb(size_t(kView) * kView * 3);
+    fbo.BindTexture();
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_FLOAT, rgb.data());
+    return rgb;
+}
+// The bitmap as the view should show it when nothing changes it.
+inline TPixels AsPixels(const TBitmap& bitmap) {
+    TPixels p;
+    for (int y = 0; y < kView; ++y)
+        for (int x = 0; x < kView; ++x)
+            for (int c = 2; c >= 0; --c) p.push_back(bitmap.ScanLine(y)[size_t(x) * 3 + size_t(c)] / 255.0f);
+    return p;
+}
+inline float MaxDifference(const TPixels& a, const TPixels& b) {
+    float worst = 0.0f;
+    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::fabs(a[i] - b[i]));
+    return worst;
+}
+// NaN or values outside 0..1 (beyond rounding).
+inline size_t BadValues(const TPixels& p) {
+    return size_t(std::count_if(p.begin(), p.end(), [](float v) { return !(v >= -0.001f && v <= 1.001f); }));
+}
+
+// What a user would call a broken effect: a black or white screen, a flat colour, or no visible change.
+inline void ExpectAVisibleSoundChange(const TPixels& out, const TPixels& in) {
+    size_t black = 0, white = 0, changed = 0;
+    double sum = 0.0, sumSq = 0.0;
+    for (size_t i = 0; i < out.size(); i += 3) {
+        const double luma = (out[i] + out[i + 1] + out[i + 2]) / 3.0;
+        black += luma < 0.008, white += luma > 0.992;
+        sum += luma, sumSq += luma * luma;
+        for (size_t c = 0; c < 3; ++c) changed += std::fabs(out[i + c] - in[i + c]) > 8.5f / 255;
+    }
+    const double pixels = double(kView) * kView;
+    EXPECT_EQ(BadValues(out), 0u);
+    EXPECT_LT(black, pixels * 0.99) << "the picture went black";
+    EXPECT_LT(white, pixels * 0.99) << "the picture went white";
+    EXPECT_GT(std::sqrt(std::max(0.0, sumSq / pixels - (sum / pixels) * (sum / pixels))), 0.01) << "it went flat";
+    EXPECT_GT(changed, size_t(pixels * 0.01)) << "the picture hardly changed";
+}
+
+// One engine per test suite: the catalogue scan compiles every plugin once, which is the slow part.
+class LibraryEngineTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        SinkGuard = new TMessageSinkGuard(Messages);
+        Context = new THeadlessContext;
+        if (!Context->Create(kView, kView)) return;
+        Engine = new TRenderEngine(*Context, LibraryFolder());
+        Engine->Init(kView, kView);
+        CatalogueMessages = Messages.Entries;
+        Engine->SetViewport(kView, kView, 0, 0);
+    }
+    static void TearDownTestSuite() {
+        if (Engine) Context->MakeCurrent();
+        delete Engine;
+        Engine = nullptr;
+        delete Context;
+        Context = nullptr;
+        delete SinkGuard;
+        SinkGuard = nullptr;
+    }
+
+protected:
+    void SetUp() override {
+        if (!Engine) GTEST_SKIP() << "no headless OpenGL context";
+        ASSERT_TRUE(Context->MakeCurrent());
+        Messages.Entries.clear();
+        ShowPicture(false);
+    }
+    void TearDown() override {
+        if (Engine) SetChain({});
+    }
+
+    void ShowPicture(bool grey) {
+        Picture = TestPicture(grey);
+        ASSERT_TRUE(Engine->SourceTexture->AssignFromBitmap(&Picture));
+        Engine->SourceTexture->GenTexture(false);
+    }
+    // Fills the slots from the front with the given plugins, all switched on, the rest empty.
+    void SetChain(const std::vector<std::string>& chain) {
+        for (size_t i = 0; i < size_t(kSlotCount); ++i) {
+            Engine->Slots[i].reset();
+            if (i < chain.size()) {
+                Engine->Slots[i] = MakeBundledPlugin(chain[i]);
+                EXPECT_TRUE(Engine->Slots[i]->Load()) << chain[i];
+            }
+            Engine->SlotActive[i] = i < chain.size();
+        }
+        Engine->RebuildActiveOrder();
+    }
+    // Renders one frame, failing on any message, and answers the view.
+    TPixels Render() {
+        Engine->RenderFrame(false);
+        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        Messages.Entries.clear();
+        return ReadView();
+    }
+    TPixels RenderChain(const std::vector<std::string>& chain) {
+        SetChain(chain);
+        return Render();
+    }
+
+    static inline TRecordingMessageSink Messages;
+    static inline std::vector<TRecordingMessageSink::TEntry> CatalogueMessages;
+    static inline TMessageSinkGuard* SinkGuard = nullptr;
+    static inline THeadlessContext* Context = nullptr;
+    static inline TRenderEngine* Engine = nullptr;
+    TBitmap Picture;
+};

@@ -1,0 +1,148 @@
+// Every bundled plugin through the real render engine on a test picture: as the first slot, drawn into a
+// floating-point framebuffer so that NaN and values outside 0..1 stay visible, and as the last of two slots,
+// drawn into the view.
+#include "library/Library.h"
+
+#include <map>
+#include <set>
+
+namespace {
+
+class LibraryPlugins : public LibraryEngineTest {
+protected:
+    void SetUp() override {
+        LibraryEngineTest::SetUp();
+        if (IsSkipped()) return;
+        Engine->FBOA = std::make_unique<TFBO>();
+        Engine->FBOA->Create(kView, kView, GL_RGBA32F, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    }
+    void TearDown() override {
+        if (Engine) Engine->RecreateFBOs(kView);
+        LibraryEngineTest::TearDown();
+    }
+    // The chain's first pass as it left the framebuffer.
+    TPixels RenderFirstPass(const std::vector<std::string>& chain) {
+        RenderChain(chain);
+        return ReadFramebuffer(*Engine->FBOA);
+    }
+};
+
+GLenum UniformType(int components) {
+    static const GLenum types[] = {GL_FLOAT, GL_FLOAT_VEC2, GL_FLOAT_VEC3, GL_FLOAT_VEC4};
+    return types[components - 1];
+}
+
+} // namespace
+
+// Any compiler output, warnings included, reaches the user as a message box at start-up. The compiler drops
+// a uniform that the shader never reads, and its bar would do nothing; a uniform the description does not
+// know would sit at 0 for ever.
+TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramReadingExactlyItsUniforms) {
+    for (const auto& m : CatalogueMessages) ADD_FAILURE() << m.Caption << ": " << m.Text;
+    std::vector<std::string> scanned;
+    for (const auto& plugin : Engine->Catalogue) {
+        SCOPED_TRACE(plugin->IniFileName);
+        scanned.push_back(plugin->IniFileName);
+        ASSERT_TRUE(plugin->Shader);
+        const GLuint program = plugin->Shader->ProgramHandle;
+        GLint linked = GL_FALSE, logLength = 0, count = 0;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &logLength);
+        EXPECT_EQ(linked, GL_TRUE);
+        EXPECT_LE(logLength, 1) << "the linker had something to say";
+
+        std::map<std::string, GLenum> declared, active;
+        if (plugin->UsesTexture0) declared["Texture0"] = GL_SAMPLER_2D;
+        if (plugin->UsesTexWidth) declared["texWidth"] = GL_FLOAT;
+        if (plugin->UsesTexHeight) declared["texHeight"] = GL_FLOAT;
+        for (const TParam& p : ParamsOf(*plugin)) declared[p.Name] = UniformType(p.Components);
+        glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+        for (GLint i = 0; i < count; ++i) {
+            char name[256] = {};
+            GLint size = 0;
+            GLenum type = 0;
+            glGetActiveUniform(program, GLuint(i), sizeof name, nullptr, &size, &type, name);
+            if (std::string(name).rfind("gl_", 0) != 0) active[name] = type;
+        }
+        EXPECT_EQ(active, declared);
+    }
+    EXPECT_EQ(scanned, BundledPluginFiles());
+}
+
+TEST_F(LibraryPlugins, EveryPluginsDefaultValuesChangeThePictureSoundlyInBothKindsOfPass) {
+    const TPixels copied = RenderFirstPass({}), shown = AsPixels(Picture);
+    for (const std::string& ini : BundledPluginFiles()) {
+        SCOPED_TRACE(ini);
+        const TPixels first = RenderFirstPass({ini}), last = RenderChain({"pass_through.ini", ini});
+        if (ini == "pass_through.ini") {
+            EXPECT_LT(MaxDifference(first, copied), 0.001f);
+            EXPECT_LT(MaxDifference(last, shown), 1.5f / 255);
+            continue;
+        }
+        ExpectAVisibleSoundChange(first, copied);
+        ExpectAVisibleSoundChange(last, shown);
+    }
+}
+
+// The user can drag every bar to either end: no setting may produce NaN or values outside 0..1.
+TEST_F(LibraryPlugins, EveryPluginStaysWithinRangeWithAllBarsAtEitherEnd) {
+    for (const std::string& ini : BundledPluginFiles())
+        for (float end : {0.0f, 1.0f}) {
+            SetChain({ini});
+            for (const TParam& p : ParamsOf(*Engine->Slots[0])) std::fill_n(p.Value, p.Components, end);
+            Render();
+            EXPECT_EQ(BadValues(ReadFramebuffer(*Engine->FBOA)), 0u) << ini << " with every bar at " << end;
+        }
+}
+
+// Effects whose result is known exactly, in both positions of the chain. The first pass reads the source
+// with texture coordinate t = 0 at the top, later passes read a framebuffer with t = 0 at the bottom, so an
+// effect that is not symmetric in t (a quarter turn) turns the other way as a later pass.
+using TFrom = int (*)(int x, int y); // the input pixel (y * kView + x) an output pixel comes from
+TEST_F(LibraryPlugins, ExactEffectsGiveTheExpectedPictureInEveryPosition) {
+    const TFrom same = [](int x, int y) { return y * kView + x; };
+    const TFrom upsideDown = [](int x, int y) { return (kView - 1 - y) * kView + x; };
+    const TFrom turned = [](int x, int y) { return (kView - 1 - x) * kView + y; };
+    const TFrom turnedBack = [](int x, int y) { return x * kView + kView - 1 - y; };
+    const struct {
+        const char* Ini;
+        bool GreyPicture, Invert, SwapRedBlue;
+        TFrom First, Last;
+    } cases[] = {
+        {"invert.ini", false, true, false, same, same},       {"channel_swap.ini", false, false, true, same, same},
+        {"flip.ini", false, false, false, upsideDown, upsideDown}, {"rotate90.ini", false, false, false, turned, turnedBack},
+        {"greyscale.ini", true, false, false, same, same},    {"pass_through.ini", false, false, false, same, same},
+    };
+    for (const auto& c : cases)
+        for (bool last : {false, true}) {
+            SCOPED_TRACE(std::string(c.Ini) + (last ? " last" : " first"));
+            ShowPicture(c.GreyPicture);
+            const TPixels in = AsPixels(Picture);
+            TPixels expected(in.size());
+            for (int y = 0; y < kView; ++y)
+                for (int x = 0; x < kView; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        const float v = in[size_t((last ? c.Last : c.First)(x, y)) * 3 + size_t(c.SwapRedBlue ? 2 - k : k)];
+                        expected[size_t(y * kView + x) * 3 + size_t(k)] = c.Invert ? 1.0f - v : v;
+                    }
+            const TPixels out = RenderChain(last ? std::vector<std::string>{"pass_through.ini", c.Ini}
+                                                 : std::vector<std::string>{c.Ini});
+            EXPECT_LT(MaxDifference(out, expected), 1.5f / 255);
+        }
+}
+
+// A long chain runs through both framebuffers in turn; two inverts and two flips cancel out exactly.
+TEST_F(LibraryPlugins, EightSlotsOfSelfCancellingPairsGiveThePictureBack) {
+    const TPixels out = RenderChain({"invert.ini", "flip.ini", "channel_swap.ini", "pass_through.ini",
+                                     "pass_through.ini", "channel_swap.ini", "flip.ini", "invert.ini"});
+    EXPECT_EQ(Engine->PassCount, 8);
+    EXPECT_LT(MaxDifference(out, AsPixels(Picture)), 2.5f / 255);
+}
+
+// Different effects at once: the result is still a picture, not a black or white screen.
+TEST_F(LibraryPlugins, AFullChainOfDifferentEffectsStaysSound) {
+    ExpectAVisibleSoundChange(RenderChain({"levels.ini", "hue_rotate.ini", "gaussian_blur.ini", "swirl.ini",
+                                           "chromatic_aberration.ini", "film_grain.ini", "vignette.ini",
+                                           "scanlines.ini"}),
+                              AsPixels(Picture));
+}
