@@ -2,7 +2,6 @@
 // files it cannot play. Pacing runs on a manual clock, so every expectation here is exact.
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
-#include "video/FrameHandOff.h"
 #include "video/PlaybackHelpers.h"
 #include "video/VideoTestClips.h"
 
@@ -233,29 +232,6 @@ TEST(FilterGraphOutputs, VideoViewIsFedWithoutTheGrabberAndDetachingStopsTheGrab
     f.Advance(40);
     EXPECT_EQ(f.Window.FrameCount(), 13u);
     EXPECT_EQ(f.LastNumber(), 13);
-}
-
-TEST(FilterGraphOutputs, GrabberCallbackFillsFrameBitmapAndKeepsTheFirstFrame) {
-    TGraphFixture f;
-    TFrameHandOff handOff(64, 64);
-    handOff.PlayState = 1;
-    handOff.RenderSuspended = false;
-    f.Recorder.Grabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
-        handOff.SampleGrabberBuffer(sender, time, buffer, length);
-    };
-    f.Open(Mpg720Clip());
-    handOff.CaptureFirstFrame = true;
-    f.Graph.Play();
-    f.Advance(200);
-    int uploaded = -1;
-    EXPECT_TRUE(handOff.UploadNewFrame([&](const TBitmap& b) {
-        EXPECT_EQ(b.Width(), 720);
-        EXPECT_EQ(b.Height(), 576);
-        uploaded = FrameNumberOf(b);
-    }));
-    EXPECT_EQ(uploaded, 5);
-    EXPECT_EQ(handOff.WithFirstFrameBitmap([](const TBitmap& b) { return FrameNumberOf(b); }), 0);
-    EXPECT_FALSE(handOff.CaptureFirstFrame);
 }
 
 TEST(FilterGraphCalls, WithoutAFileCallsAreHarmlessAndRenderNeedsAnActiveGraph) {

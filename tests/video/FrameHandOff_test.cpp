@@ -177,9 +177,8 @@ TEST(SampleGrabberCopy, GivesTheBitmapTheConnectedSizeAndCopiesAtMostTheImage) {
     EXPECT_FALSE(grabber.CopyToBitmap(bitmap, buffer.data(), 100));
 }
 
-// A producer at 1000 frames a second (switching the frame size every 100 frames) against a GUI thread that
-// uploads slowly: every upload sees one whole frame, never an older one than it could, always newer than
-// the last.
+// A producer at 1000 frames a second, switching the frame size every 100 frames, against a GUI thread that
+// uploads slowly: every upload sees one whole frame, newer than the last and not older than it could.
 TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly) {
     constexpr int kFrames = 1000;
     TSampleGrabber grabber;
@@ -214,8 +213,6 @@ TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly)
         const int before = delivered.load();
         handOff.UploadNewFrame([&](const TBitmap& b) {
             const int n = PatternNumber(b);
-            // A whole frame, newer than the last upload, not older than what was delivered before the call,
-            // and at most the one being delivered right now.
             if (n < 0 || n <= last || n < before || n > delivered.load() + 1 ||
                 b.Width() != FormatOf(n).Width || b.Height() != FormatOf(n).Height) {
                 ADD_FAILURE() << "frame " << n << " after " << last << ", delivered " << before;
