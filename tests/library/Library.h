@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline std::string LibraryFolder() { return std::string(LUMATEX_SOURCE_DIR) + "/data/"; }
@@ -74,18 +75,14 @@ inline TBitmap TestPicture(bool grey) {
 // kView x kView red, green and blue in 0..1, row 0 at the top (for a framebuffer: as the texture holds it).
 using TPixels = std::vector<float>;
 
-inline TPixels TopRowFirst(const TPixels& bottomUp) {
-    TPixels p(bottomUp.size());
+inline TPixels ReadView() {
+    TPixels bottomUp(size_t(kView) * kView * 3), p(bottomUp.size());
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kView, kView, GL_RGB, GL_FLOAT, bottomUp.data());
     for (int y = 0; y < kView; ++y)
         std::copy_n(&bottomUp[size_t(kView - 1 - y) * kView * 3], kView * 3, &p[size_t(y) * kView * 3]);
     return p;
-}
-inline TPixels ReadView() {
-    glFinish();
-    TPixels rgb(size_t(kView) * kView * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kView, kView, GL_RGB, GL_FLOAT, rgb.data());
-    return TopRowFirst(rgb);
 }
 inline TPixels ReadFramebuffer(TFBO& fbo) {
     TPixels rgb(size_t(kView) * kView * 3);
@@ -143,12 +140,9 @@ public:
     }
     static void TearDownTestSuite() {
         if (Engine) Context->MakeCurrent();
-        delete Engine;
-        Engine = nullptr;
-        delete Context;
-        Context = nullptr;
-        delete SinkGuard;
-        SinkGuard = nullptr;
+        delete std::exchange(Engine, nullptr);
+        delete std::exchange(Context, nullptr);
+        delete std::exchange(SinkGuard, nullptr);
     }
 
 protected:
@@ -186,10 +180,7 @@ protected:
         Messages.Entries.clear();
         return ReadView();
     }
-    TPixels RenderChain(const std::vector<std::string>& chain) {
-        SetChain(chain);
-        return Render();
-    }
+    TPixels RenderChain(const std::vector<std::string>& chain) { return SetChain(chain), Render(); }
 
     static inline TRecordingMessageSink Messages;
     static inline std::vector<TRecordingMessageSink::TEntry> CatalogueMessages;

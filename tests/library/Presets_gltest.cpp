@@ -75,13 +75,6 @@ const std::vector<TRecipe>& Recipes() {
     return recipes;
 }
 
-// The plugin's parameter called uniform, whatever its kind.
-const TParam* FindParam(const std::vector<TParam>& params, const std::string& uniform) {
-    for (const TParam& p : params)
-        if (p.Name == uniform) return &p;
-    return nullptr;
-}
-
 class LibraryPresets : public LibraryEngineTest {
 protected:
     void SetUp() override {
@@ -113,41 +106,10 @@ protected:
             ASSERT_NE(Engine->Slots[size_t(slot - 1)], nullptr) << r.Ini;
             const std::vector<TParam> params = ParamsOf(*Engine->Slots[size_t(slot - 1)]);
             for (const TSetting& s : r.Settings) {
-                const TParam* p = FindParam(params, s.Uniform);
-                ASSERT_NE(p, nullptr) << r.Ini << " has no parameter " << s.Uniform;
+                const auto p = std::find_if(params.begin(), params.end(), [&](auto& p) { return p.Name == s.Uniform; });
+                ASSERT_NE(p, params.end()) << r.Ini << " has no parameter " << s.Uniform;
                 ASSERT_EQ(size_t(p->Components), s.Value.size()) << r.Ini << " " << s.Uniform;
                 std::copy(s.Value.begin(), s.Value.end(), p->Value);
-            }
-        }
-    }
-
-    // The live chain is the recipe: plugins, switches, and every parameter at the recipe's value or else
-    // at the description's.
-    void ExpectChainIs(const TRecipe& recipe) {
-        for (int slot = 1; slot <= kSlotCount; ++slot) {
-            SCOPED_TRACE("slot " + std::to_string(slot));
-            TShaderPlugin* plugin = Engine->Slots[size_t(slot - 1)].get();
-            if (size_t(slot) > recipe.Slots.size()) {
-                EXPECT_EQ(plugin, nullptr);
-                EXPECT_FALSE(Engine->SlotActive[size_t(slot - 1)]);
-                EXPECT_EQ(Chain->Label(slot).Tag, -1);
-                continue;
-            }
-            const TRecipeSlot& r = recipe.Slots[size_t(slot - 1)];
-            ASSERT_NE(plugin, nullptr) << r.Ini;
-            EXPECT_EQ(plugin->IniFileName, r.Ini);
-            EXPECT_EQ(Chain->Label(slot).Tag, CatalogueIndexOf(r.Ini));
-            EXPECT_EQ(Engine->SlotActive[size_t(slot - 1)], r.Active);
-            auto fresh = MakeBundledPlugin(r.Ini);
-            ASSERT_TRUE(fresh->ReadDescription());
-            const std::vector<TParam> described = ParamsOf(*fresh);
-            for (const TParam& p : ParamsOf(*plugin)) {
-                const TParam* d = FindParam(described, p.Name);
-                ASSERT_TRUE(d && d->Components == p.Components) << p.Name;
-                std::vector<float> expected(d->Value, d->Value + d->Components);
-                for (const TSetting& s : r.Settings)
-                    if (s.Uniform == p.Name) expected = s.Value;
-                EXPECT_EQ(std::vector<float>(p.Value, p.Value + p.Components), expected) << p.Name;
             }
         }
     }
@@ -163,7 +125,7 @@ TEST_F(LibraryPresets, TheShippedPresetsAreExactlyTheRecipes) {
     EXPECT_EQ(shipped, expected);
 }
 
-TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBackAndRenderSoundly) {
+TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBackAndRender) {
     TTempFolder temp;
     const char* target = std::getenv("LUMATEX_WRITE_PRESETS");
     const std::string folder = target && *target ? IncludeTrailingSlash(target) : temp.Path();
@@ -180,7 +142,10 @@ TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBa
         for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, CatalogueIndexOf("invert.ini"), true);
         ApplyPreset(*Chain, path);
         EXPECT_EQ(Chain->SelectedSlot, 1);
-        ExpectChainIs(recipe);
+        // The chain restored from the file writes the same file: nothing the writer keeps was lost.
+        const std::string again = temp.File(std::string(recipe.Name) + ".again");
+        ASSERT_TRUE(WritePreset(*Chain, again));
+        EXPECT_EQ(ReadTextFile(again), ReadTextFile(path));
         ExpectAVisibleSoundChange(Render(), AsPixels(Picture));
     }
 }

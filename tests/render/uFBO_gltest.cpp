@@ -106,21 +106,6 @@ TEST_F(TFBOGLTest, BindAttachesTheTextureAgainAfterOutsideChanges) {
     glDeleteTextures(1, &other);
 }
 
-TEST_F(TFBOGLTest, IncompleteTargetRaisesItsStatusTextAndStaysBound) {
-    TFBO fbo;
-    fbo.Create(0, 0, GL_RGB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
-    try {
-        fbo.Bind();
-        ADD_FAILURE() << "a 0 x 0 target bound without complaint";
-    } catch (const ELumatex& e) {
-        const char* text = TFBO::StatusText(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT));
-        ASSERT_NE(text, nullptr);
-        EXPECT_STREQ(e.what(), text);
-    }
-    EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), GLint(fbo.FramebufferHandle));
-    fbo.Unbind();
-}
-
 TEST_F(TFBOGLTest, RecreationAndDestructionDeleteAllThreeObjects) {
     auto fbo = std::make_unique<TFBO>();
     EXPECT_EQ(fbo->FramebufferHandle, 0u) << "a new object owns nothing";

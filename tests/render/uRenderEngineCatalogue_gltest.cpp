@@ -112,14 +112,6 @@ TEST_F(RenderEngineCatalogue, EachBrokenDescriptionIsReportedOnceAndLeftOut) {
     EXPECT_EQ(Engine->PassCount, 2);
 }
 
-TEST_F(RenderEngineCatalogue, AShaderThatDoesNotCompileStaysInWithItsCompilerMessage) {
-    CopyShader("broken", EngineDataFolder() + "extra/shader/broken");
-    WriteDescription("broken.ini", "broken");
-    EXPECT_THAT(StartEngine(), ElementsAre("broken.ini"));
-    ASSERT_EQ(Messages.Entries.size(), 1u);
-    EXPECT_EQ(Messages.Entries[0].Caption, "FragmentShader error");
-}
-
 TEST_F(RenderEngineCatalogue, AMissingPluginFolderGivesAnEmptyCatalogueSilently) {
     std::filesystem::remove_all(Folder.File("plugins"));
     EXPECT_TRUE(StartEngine().empty());

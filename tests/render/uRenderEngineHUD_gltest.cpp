@@ -79,17 +79,23 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
     SetUniformSource(kBlack);
     Engine->RenderFrame(true);
     const TPicture window = Window();
-    int white = 0;
-    // Within the text area every pixel is either the bar over black or pure white text.
+    // Within the text area every pixel is either the bar over black or pure white text. The passes text
+    // is drawn from (20, 22): capitals and digits of a 16-pixel face, about 11 pixels high, sitting on row 21.
+    int white = 0, left = 300, top = 32, bottom = -1;
     for (int y = 4; y <= 27; ++y)
         for (int x = 10; x < 290; ++x) {
             const TRGBA& c = InView(window, x, y);
-            if (c == kWhite)
-                ++white;
-            else
+            if (c != kWhite) {
                 EXPECT_TRUE(Near(c, BarOver(kBlack))) << x << ", " << y << " " << c;
+                continue;
+            }
+            ++white;
+            if (x < 190) left = std::min(left, x), top = std::min(top, y), bottom = std::max(bottom, y);
         }
     EXPECT_GT(white, 60);
+    EXPECT_EQ(bottom, 21);
+    EXPECT_TRUE(top >= 22 - 16 && top <= 22 - 9) << top;
+    EXPECT_TRUE(left >= 20 && left <= 22) << left;
     const std::vector<bool> shown = WhiteMask(window);
     EXPECT_TRUE(shown == ExpectedTextMask("Passes: 2", "FPS: 0"));
     EXPECT_FALSE(shown == ExpectedTextMask("Passes: 3", "FPS: 0")) << "the masks tell texts apart";
@@ -112,6 +118,10 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
 TEST_F(RenderEngineHUD, AFontThatFailedToBuildLeavesBarAndFrame) {
     Engine->Font = std::make_unique<TBitmapFontExt>();
     Engine->Font->BuildFromFile("/nonexistent/font.ttf", 16);
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "unable to build font");
+    EXPECT_EQ(Messages.Entries[0].Caption, "Error");
+    EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
     SetUniformSource(kBlack);
     Engine->RenderFrame(true);
     const TPicture window = Window();

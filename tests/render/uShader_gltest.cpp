@@ -28,15 +28,15 @@ protected:
         glGetIntegerv(GL_CURRENT_PROGRAM, &current);
         return current;
     }
-    // The source GL holds for the program's attached shader object of a type.
-    static std::string AttachedSource(GLhandleARB program, GLenum type) {
-        GLhandleARB objects[4] = {};
+    // The fragment source GL holds for the program.
+    static std::string FragmentSource(GLhandleARB program) {
+        GLhandleARB objects[2] = {};
         GLsizei count = 0;
-        glGetAttachedObjectsARB(program, 4, &count, objects);
+        glGetAttachedObjectsARB(program, 2, &count, objects);
         for (GLsizei i = 0; i < count; ++i) {
-            GLint objectType = 0, length = 0;
-            glGetObjectParameterivARB(objects[i], GL_OBJECT_SUBTYPE_ARB, &objectType);
-            if (GLenum(objectType) != type) continue;
+            GLint type = 0, length = 0;
+            glGetObjectParameterivARB(objects[i], GL_OBJECT_SUBTYPE_ARB, &type);
+            if (GLenum(type) != GL_FRAGMENT_SHADER_ARB) continue;
             glGetObjectParameterivARB(objects[i], GL_OBJECT_SHADER_SOURCE_LENGTH_ARB, &length);
             std::string text(size_t(length), '\0');
             glGetShaderSourceARB(objects[i], length, nullptr, text.data());
@@ -105,12 +105,9 @@ TEST_F(TShaderGLTest, GoodPairBuildsSilentlyFromCrLfLinesAndDrawsWithItsUniforms
         EXPECT_EQ(Linked(program), GL_TRUE);
         EXPECT_EQ(shader.FragmentSource.size(), 7u);
         EXPECT_EQ(shader.FragmentSource[1], "uniform vec4 colour;");
-        EXPECT_EQ(AttachedSource(program, GL_FRAGMENT_SHADER_ARB),
+        EXPECT_EQ(FragmentSource(program),
                   "// Fills with one colour: a uniform the tests set and read back from the drawing.\r\n"
                   "uniform vec4 colour;\r\n\r\nvoid main()\r\n{\r\n    gl_FragColor = colour;\r\n}\r\n");
-        EXPECT_EQ(AttachedSource(program, GL_VERTEX_SHADER_ARB),
-                  "void main()\r\n{\r\n    gl_TexCoord[0] = gl_MultiTexCoord0;\r\n"
-                  "    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\r\n}\r\n");
 
         shader.Enable();
         EXPECT_EQ(GLhandleARB(CurrentProgram()), program);
