@@ -1,22 +1,13 @@
 // Library.h: the bundled plugin library as the tests see it: the source tree's data/ folder laid out like a
 // program folder (plugins/, shader/, presets/), its plugins' parameters, a test picture, and a render
-// engine over the library in a headless view shared by the tests of one suite.
+// engine over the library in a headless 256 x 256 view.
 #pragma once
 
-#include "imaging/glBitmap.h"
-#include "platform/Bitmap.h"
-#include "plugins/uShaderPlugin.h"
-#include "render/uFBO.h"
-#include "render/uRenderEngine.h"
-#include "support/TestSupport.h"
+#include "render/EngineTestSupport.h"
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
 inline std::string LibraryFolder() { return std::string(LUMATEX_SOURCE_DIR) + "/data/"; }
 
@@ -28,11 +19,6 @@ inline std::vector<std::string> BundledPluginFiles() {
             names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// A plugin made from a bundled description as the chain window makes a slot instance; nothing read yet.
-inline std::unique_ptr<TShaderPlugin> MakeBundledPlugin(const std::string& iniFileName) {
-    return std::make_unique<TShaderPlugin>(LibraryFolder() + "plugins/", iniFileName, LibraryFolder() + "shader/");
 }
 
 // Every parameter of a plugin, whatever its kind.
@@ -56,25 +42,28 @@ constexpr int kView = 256;
 
 // Colour ramps, a checker board of seven cells across (never lined up with power-of-two blocks) and a disc:
 // edges for the filters, gradients for the colour effects. With grey set, red, green and blue are equal.
-inline TBitmap TestPicture(bool grey) {
-    TBitmap picture(kView, kView, 24);
-    for (int y = 0; y < kView; ++y)
-        for (int x = 0; x < kView; ++x) {
-            const bool check = ((x * 7 / kView) + (y * 7 / kView)) % 2 == 0;
-            const int dx = x - kView / 2, dy = y - kView / 3;
-            const bool disc = dx * dx + dy * dy < (kView / 6) * (kView / 6);
-            const int r = 20 + x * 215 / kView, g = 30 + y * 200 / kView, b = disc ? 240 : (check ? 200 : 40);
-            uint8_t* p = picture.ScanLine(y) + size_t(x) * 3;
-            p[0] = uint8_t(grey ? (r + g + b) / 3 : b);
-            p[1] = uint8_t(grey ? (r + g + b) / 3 : g);
-            p[2] = uint8_t(grey ? (r + g + b) / 3 : r);
-        }
-    return picture;
+inline TRGBA TestColour(int x, int y, bool grey) {
+    const bool check = ((x * 7 / kView) + (y * 7 / kView)) % 2 == 0;
+    const int dx = x - kView / 2, dy = y - kView / 3;
+    const bool disc = dx * dx + dy * dy < (kView / 6) * (kView / 6);
+    const int r = 20 + x * 215 / kView, g = 30 + y * 200 / kView, b = disc ? 240 : (check ? 200 : 40);
+    if (grey) return TRGBA{uint8_t((r + g + b) / 3), uint8_t((r + g + b) / 3), uint8_t((r + g + b) / 3), 255};
+    return TRGBA{uint8_t(r), uint8_t(g), uint8_t(b), 255};
 }
 
 // kView x kView red, green and blue in 0..1, row 0 at the top (for a framebuffer: as the texture holds it).
 using TPixels = std::vector<float>;
 
+// The test picture as the view should show it when nothing changes it.
+inline TPixels TestPixels(bool grey) {
+    TPixels p;
+    for (int y = 0; y < kView; ++y)
+        for (int x = 0; x < kView; ++x) {
+            const TRGBA c = TestColour(x, y, grey);
+            p.insert(p.end(), {c.R / 255.0f, c.G / 255.0f, c.B / 255.0f});
+        }
+    return p;
+}
 inline TPixels ReadView() {
     TPixels bottomUp(size_t(kView) * kView * 3), p(bottomUp.size());
     glFinish();
@@ -89,14 +78,6 @@ inline TPixels ReadFramebuffer(TFBO& fbo) {
     fbo.BindTexture();
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_FLOAT, rgb.data());
     return rgb;
-}
-// The bitmap as the view should show it when nothing changes it.
-inline TPixels AsPixels(const TBitmap& bitmap) {
-    TPixels p;
-    for (int y = 0; y < kView; ++y)
-        for (int x = 0; x < kView; ++x)
-            for (int c = 2; c >= 0; --c) p.push_back(bitmap.ScanLine(y)[size_t(x) * 3 + size_t(c)] / 255.0f);
-    return p;
 }
 inline float MaxDifference(const TPixels& a, const TPixels& b) {
     float worst = 0.0f;
@@ -126,52 +107,19 @@ inline void ExpectAVisibleSoundChange(const TPixels& out, const TPixels& in) {
     EXPECT_GT(changed, size_t(pixels * 0.01)) << "the picture hardly changed";
 }
 
-// One engine per test suite: the catalogue scan compiles every plugin once, which is the slow part.
-class LibraryEngineTest : public ::testing::Test {
-public:
-    static void SetUpTestSuite() {
-        SinkGuard = new TMessageSinkGuard(Messages);
-        Context = new THeadlessContext;
-        if (!Context->Create(kView, kView)) return;
-        Engine = new TRenderEngine(*Context, LibraryFolder());
-        Engine->Init(kView, kView);
-        CatalogueMessages = Messages.Entries;
-        Engine->SetViewport(kView, kView, 0, 0);
-    }
-    static void TearDownTestSuite() {
-        if (Engine) Context->MakeCurrent();
-        delete std::exchange(Engine, nullptr);
-        delete std::exchange(Context, nullptr);
-        delete std::exchange(SinkGuard, nullptr);
-    }
-
+// An engine with data/ as its program folder, showing the test picture.
+class LibraryEngineTest : public TEngineGLTest {
 protected:
     void SetUp() override {
-        if (!Engine) GTEST_SKIP() << "no headless OpenGL context";
-        ASSERT_TRUE(Context->MakeCurrent());
-        Messages.Entries.clear();
+        TEngineGLTest::SetUp();
+        if (IsSkipped()) return;
+        CatalogueMessages = std::exchange(Messages.Entries, {});
         ShowPicture(false);
     }
-    void TearDown() override {
-        if (Engine) SetChain({});
-    }
+    std::string ProgramFolder() const override { return LibraryFolder(); }
 
     void ShowPicture(bool grey) {
-        Picture = TestPicture(grey);
-        ASSERT_TRUE(Engine->SourceTexture->AssignFromBitmap(&Picture));
-        Engine->SourceTexture->GenTexture(false);
-    }
-    // Fills the slots from the front with the given plugins, all switched on, the rest empty.
-    void SetChain(const std::vector<std::string>& chain) {
-        for (size_t i = 0; i < size_t(kSlotCount); ++i) {
-            Engine->Slots[i].reset();
-            if (i < chain.size()) {
-                Engine->Slots[i] = MakeBundledPlugin(chain[i]);
-                EXPECT_TRUE(Engine->Slots[i]->Load()) << chain[i];
-            }
-            Engine->SlotActive[i] = i < chain.size();
-        }
-        Engine->RebuildActiveOrder();
+        SetSource(kView, kView, [grey](int x, int y) { return TestColour(x, y, grey); });
     }
     // Renders one frame, failing on any message, and answers the view.
     TPixels Render() {
@@ -182,10 +130,5 @@ protected:
     }
     TPixels RenderChain(const std::vector<std::string>& chain) { return SetChain(chain), Render(); }
 
-    static inline TRecordingMessageSink Messages;
-    static inline std::vector<TRecordingMessageSink::TEntry> CatalogueMessages;
-    static inline TMessageSinkGuard* SinkGuard = nullptr;
-    static inline THeadlessContext* Context = nullptr;
-    static inline TRenderEngine* Engine = nullptr;
-    TBitmap Picture;
+    std::vector<TRecordingMessageSink::TEntry> CatalogueMessages;
 };

@@ -17,10 +17,6 @@ protected:
         Engine->FBOA = std::make_unique<TFBO>();
         Engine->FBOA->Create(kView, kView, GL_RGBA32F, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     }
-    void TearDown() override {
-        if (Engine) Engine->RecreateFBOs(kView);
-        LibraryEngineTest::TearDown();
-    }
     // The chain's first pass as it left the framebuffer.
     TPixels RenderFirstPass(const std::vector<std::string>& chain) {
         RenderChain(chain);
@@ -98,7 +94,7 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
 }
 
 TEST_F(LibraryPlugins, EveryPluginsDefaultValuesChangeThePictureSoundlyInBothKindsOfPass) {
-    const TPixels copied = RenderFirstPass({}), shown = AsPixels(Picture);
+    const TPixels copied = RenderFirstPass({}), shown = TestPixels(false);
     for (const std::string& ini : BundledPluginFiles()) {
         SCOPED_TRACE(ini);
         const TPixels first = RenderFirstPass({ini}), last = RenderChain({"pass_through.ini", ini});
@@ -145,7 +141,7 @@ TEST_F(LibraryPlugins, ExactEffectsGiveTheExpectedPictureInEveryPosition) {
         for (bool last : {false, true}) {
             SCOPED_TRACE(std::string(c.Ini) + (last ? " last" : " first"));
             ShowPicture(c.GreyPicture);
-            const TPixels in = AsPixels(Picture);
+            const TPixels in = TestPixels(c.GreyPicture);
             TPixels expected(in.size());
             for (int y = 0; y < kView; ++y)
                 for (int x = 0; x < kView; ++x)

@@ -92,14 +92,15 @@ public:
 
 inline std::string EngineDataFolder() { return TestDataFolder() + "engine/"; }
 
-// An engine over tests/data/engine (plugins/ and shader/), initialised with a 256 x 256 view.
+// An engine over tests/data/engine (plugins/ and shader/) or another program folder, initialised with a
+// 256 x 256 view.
 class TEngineGLTest : public HeadlessGLTest {
 protected:
     void SetUp() override {
         HeadlessGLTest::SetUp();
         if (IsSkipped()) return;
         Surface = std::make_unique<TCountingSurface>(Context);
-        Engine = std::make_unique<TRenderEngine>(*Surface, EngineDataFolder());
+        Engine = std::make_unique<TRenderEngine>(*Surface, ProgramFolder());
         ASSERT_TRUE(Engine->Init(512, 512));
         Engine->SetViewport(256, 256, 0, 0);
     }
@@ -107,6 +108,7 @@ protected:
         Engine.reset(); // with the context still current
         HeadlessGLTest::TearDown();
     }
+    virtual std::string ProgramFolder() const { return EngineDataFolder(); }
 
     // A fresh slot instance of a description in the program folder (or another folder), switched on.
     TShaderPlugin& PutPlugin(int slot, const std::string& iniFileName, const std::string& folder = "") {
