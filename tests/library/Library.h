@@ -32,7 +32,8 @@ struct TParam {
 inline std::vector<TParam> ParamsOf(TShaderPlugin& p) {
     std::vector<TParam> all;
     auto add = [&all](auto& params) {
-        for (auto& r : params) all.push_back({r.UniformName, r.Value.data(), int(r.Value.size()), r.Scale, r.Caption});
+        for (auto& r : params)
+            all.push_back({r.UniformName, r.Value.data(), int(r.Value.size()), r.Scale, r.Caption});
     };
     add(p.Params1f), add(p.Params2f), add(p.Params3f), add(p.Params4f);
     return all;
@@ -103,7 +104,8 @@ inline void ExpectAVisibleSoundChange(const TPixels& out, const TPixels& in) {
     EXPECT_EQ(BadValues(out), 0u);
     EXPECT_LT(black, pixels * 0.99) << "the picture went black";
     EXPECT_LT(white, pixels * 0.99) << "the picture went white";
-    EXPECT_GT(std::sqrt(std::max(0.0, sumSq / pixels - (sum / pixels) * (sum / pixels))), 0.01) << "it went flat";
+    EXPECT_GT(std::sqrt(std::max(0.0, sumSq / pixels - (sum / pixels) * (sum / pixels))), 0.01)
+        << "it went flat";
     EXPECT_GT(changed, size_t(pixels * 0.01)) << "the picture hardly changed";
 }
 

@@ -39,7 +39,8 @@ TEST(MediaScript, MakesTheSampleMediaOnceAndRemakesOnlyMissingOrEmptyFiles) {
     EXPECT_EQ(LittleEndian32(avi, header + 16), 100u); // 4 s at 25 frames per second
     EXPECT_EQ(LittleEndian32(avi, header + 32), 640u);
     EXPECT_EQ(LittleEndian32(avi, header + 36), 480u);
-    EXPECT_EQ(ReadTextFile(media + "sample.mpg").substr(0, 4), std::string("\x00\x00\x01\xBA", 4)) << "MPEG-PS";
+    EXPECT_EQ(ReadTextFile(media + "sample.mpg").substr(0, 4), std::string("\x00\x00\x01\xBA", 4))
+        << "MPEG-PS";
     const std::string jpg = ReadTextFile(media + "sample.jpg");
     TBitmap still;
     DecodeJpeg(reinterpret_cast<const uint8_t*>(jpg.data()), jpg.size(), still);

@@ -46,7 +46,8 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
         SCOPED_TRACE(plugin->IniFileName);
         scanned.push_back(plugin->IniFileName);
         ++perGroup[plugin->GroupName];
-        EXPECT_TRUE(fullNames.insert(plugin->FullName).second) << "two plugins are called " << plugin->FullName;
+        EXPECT_TRUE(fullNames.insert(plugin->FullName).second)
+            << "two plugins are called " << plugin->FullName;
         EXPECT_TRUE(plugin->UsesTexture0);
         shaderFiles.insert({plugin->ShaderFileName + ".vert", plugin->ShaderFileName + ".frag"});
         std::map<std::string, GLenum> declared{{"Texture0", GL_SAMPLER_2D}}, active;
@@ -86,11 +87,13 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     EXPECT_EQ(scanned, BundledPluginFiles());
     EXPECT_GE(scanned.size(), 24u);
     const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility"};
-    for (const auto& [group, count] : perGroup) EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
+    for (const auto& [group, count] : perGroup)
+        EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
     for (const std::string& group : groups) EXPECT_GE(perGroup[group], 4) << group;
     for (int kind = 1; kind <= 4; ++kind) EXPECT_GE(usersPerKind[kind], 3) << kind << "-component parameters";
     for (const auto& entry : std::filesystem::directory_iterator(LibraryFolder() + "shader"))
-        EXPECT_TRUE(shaderFiles.count(entry.path().filename().string())) << entry.path() << " belongs to no plugin";
+        EXPECT_TRUE(shaderFiles.count(entry.path().filename().string()))
+            << entry.path() << " belongs to no plugin";
 }
 
 TEST_F(LibraryPlugins, EveryPluginsDefaultValuesChangeThePictureSoundlyInBothKindsOfPass) {
@@ -133,9 +136,12 @@ TEST_F(LibraryPlugins, ExactEffectsGiveTheExpectedPictureInEveryPosition) {
         bool GreyPicture, Invert, SwapRedBlue;
         TFrom First, Last;
     } cases[] = {
-        {"invert.ini", false, true, false, same, same},       {"channel_swap.ini", false, false, true, same, same},
-        {"flip.ini", false, false, false, upsideDown, upsideDown}, {"rotate90.ini", false, false, false, turned, turnedBack},
-        {"greyscale.ini", true, false, false, same, same},    {"pass_through.ini", false, false, false, same, same},
+        {"invert.ini", false, true, false, same, same},
+        {"channel_swap.ini", false, false, true, same, same},
+        {"flip.ini", false, false, false, upsideDown, upsideDown},
+        {"rotate90.ini", false, false, false, turned, turnedBack},
+        {"greyscale.ini", true, false, false, same, same},
+        {"pass_through.ini", false, false, false, same, same},
     };
     for (const auto& c : cases)
         for (bool last : {false, true}) {
@@ -146,7 +152,8 @@ TEST_F(LibraryPlugins, ExactEffectsGiveTheExpectedPictureInEveryPosition) {
             for (int y = 0; y < kView; ++y)
                 for (int x = 0; x < kView; ++x)
                     for (int k = 0; k < 3; ++k) {
-                        const float v = in[size_t((last ? c.Last : c.First)(x, y)) * 3 + size_t(c.SwapRedBlue ? 2 - k : k)];
+                        const float v = in[size_t((last ? c.Last : c.First)(x, y)) * 3 +
+                                           size_t(c.SwapRedBlue ? 2 - k : k)];
                         expected[size_t(y * kView + x) * 3 + size_t(k)] = c.Invert ? 1.0f - v : v;
                     }
             const TPixels out = RenderChain(last ? std::vector<std::string>{"pass_through.ini", c.Ini}

@@ -106,7 +106,8 @@ protected:
             ASSERT_NE(Engine->Slots[size_t(slot - 1)], nullptr) << r.Ini;
             const std::vector<TParam> params = ParamsOf(*Engine->Slots[size_t(slot - 1)]);
             for (const TSetting& s : r.Settings) {
-                const auto p = std::find_if(params.begin(), params.end(), [&](auto& p) { return p.Name == s.Uniform; });
+                const auto p =
+                    std::find_if(params.begin(), params.end(), [&](auto& p) { return p.Name == s.Uniform; });
                 ASSERT_NE(p, params.end()) << r.Ini << " has no parameter " << s.Uniform;
                 ASSERT_EQ(size_t(p->Components), s.Value.size()) << r.Ini << " " << s.Uniform;
                 std::copy(s.Value.begin(), s.Value.end(), p->Value);
@@ -139,7 +140,8 @@ TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBa
         EXPECT_EQ(ReadTextFile(path), ReadTextFile(LibraryFolder() + "presets/" + recipe.Name + ".prs"))
             << "the shipped preset is out of date: make it anew as described at the top of this file";
         // A chain unlike every recipe, so that applying the preset has something to change.
-        for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, CatalogueIndexOf("invert.ini"), true);
+        for (int slot = 1; slot <= kSlotCount; ++slot)
+            Chain->AssignSlot(slot, CatalogueIndexOf("invert.ini"), true);
         ApplyPreset(*Chain, path);
         EXPECT_EQ(Chain->SelectedSlot, 1);
         // The chain restored from the file writes the same file: nothing the writer keeps was lost.

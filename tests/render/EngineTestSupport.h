@@ -47,9 +47,11 @@ struct TPicture {
         else
             glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
         for (int y = 0; y < height; ++y)
-            std::copy_n(&bottomUp[size_t(height - 1 - y) * size_t(width)], width, &Pixels[size_t(y) * size_t(width)]);
+            std::copy_n(&bottomUp[size_t(height - 1 - y) * size_t(width)], width,
+                        &Pixels[size_t(y) * size_t(width)]);
     }
-    explicit TPicture(const TBitmap& b) : Width(b.Width()), Height(b.Height()), Pixels(size_t(Width) * size_t(Height)) {
+    explicit TPicture(const TBitmap& b)
+        : Width(b.Width()), Height(b.Height()), Pixels(size_t(Width) * size_t(Height)) {
         const int bytes = b.BitsPerPixel() / 8;
         for (int y = 0; y < Height; ++y)
             for (int x = 0; x < Width; ++x) {
@@ -146,7 +148,8 @@ protected:
     }
     // Red top left, green top right, blue bottom left, white bottom right.
     void SetQuadrantSource() {
-        SetSource(64, 64, [](int x, int y) { return y < 32 ? (x < 32 ? kRed : kGreen) : (x < 32 ? kBlue : kWhite); });
+        SetSource(64, 64,
+                  [](int x, int y) { return y < 32 ? (x < 32 ? kRed : kGreen) : (x < 32 ? kBlue : kWhite); });
     }
 
     TPicture Window() const { return TPicture(Context.Width(), Context.Height()); }

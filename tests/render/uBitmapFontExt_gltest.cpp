@@ -20,7 +20,8 @@ protected:
     }
     static int Ink() {
         const TPicture p(256, 256);
-        return int(std::count_if(p.Pixels.begin(), p.Pixels.end(), [](const TRGBA& c) { return c != kBlack; }));
+        return int(
+            std::count_if(p.Pixels.begin(), p.Pixels.end(), [](const TRGBA& c) { return c != kBlack; }));
     }
     static std::array<float, 4> Get(GLenum name) {
         std::array<float, 4> v{};

@@ -63,7 +63,8 @@ protected:
 } // namespace
 
 TEST_F(RenderEngineCatalogue, TakesDescriptionFilesInCaseInsensitiveOrderAndNothingElse) {
-    for (const char* name : {"Zeta.ini", "alpha.ini", "gamma.INI", "Beta.ini", "betb.ini", "c.txt", "x.ini.bak"})
+    for (const char* name :
+         {"Zeta.ini", "alpha.ini", "gamma.INI", "Beta.ini", "betb.ini", "c.txt", "x.ini.bak"})
         WriteDescription(name);
     std::filesystem::create_directory(Folder.File("plugins/d.ini"));
     EXPECT_THAT(StartEngine(), ElementsAre("alpha.ini", "Beta.ini", "betb.ini", "gamma.INI", "Zeta.ini"));
@@ -96,10 +97,10 @@ TEST_F(RenderEngineCatalogue, EachBrokenDescriptionIsReportedOnceAndLeftOut) {
     CopyShader("nofrag", EngineDataFolder() + "shader/pass", false);
     WriteDescription("nofrag.ini", "nofrag");
     EXPECT_THAT(StartEngine(), ElementsAre("b.ini"));
-    EXPECT_THAT(MessageTexts(), ElementsAre("Plugins with errors found: a.ini", "Plugins with errors found: blank.ini",
-                                            "Plugins with errors found: Empty.ini",
-                                            "Plugins with errors found: nofrag.ini",
-                                            "Plugins with errors found: noshader.ini"));
+    EXPECT_THAT(MessageTexts(),
+                ElementsAre("Plugins with errors found: a.ini", "Plugins with errors found: blank.ini",
+                            "Plugins with errors found: Empty.ini", "Plugins with errors found: nofrag.ini",
+                            "Plugins with errors found: noshader.ini"));
     EXPECT_EQ(Messages.Entries[0].Caption, "Lumatex");
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
 

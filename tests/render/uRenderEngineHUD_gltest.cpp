@@ -44,7 +44,9 @@ protected:
 
 // The HUD bar's colour blended half over a picture colour.
 TRGBA BarOver(TRGBA picture) {
-    auto blend = [](float bar, uint8_t under) { return uint8_t(std::lround(0.5f * bar * 255.0f + 0.5f * under)); };
+    auto blend = [](float bar, uint8_t under) {
+        return uint8_t(std::lround(0.5f * bar * 255.0f + 0.5f * under));
+    };
     return TRGBA{blend(0.2f, picture.R), blend(0.2f, picture.G), blend(0.6f, picture.B), 255};
 }
 
@@ -80,7 +82,8 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
     Engine->RenderFrame(true);
     const TPicture window = Window();
     // Within the text area every pixel is either the bar over black or pure white text. The passes text
-    // is drawn from (20, 22): capitals and digits of a 16-pixel face, about 11 pixels high, sitting on row 21.
+    // is drawn from (20, 22): capitals and digits of a 16-pixel face, about 11 pixels high, sitting on
+    // row 21.
     int white = 0, left = 300, top = 32, bottom = -1;
     for (int y = 4; y <= 27; ++y)
         for (int x = 10; x < 290; ++x) {

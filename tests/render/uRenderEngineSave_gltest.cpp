@@ -77,7 +77,8 @@ TEST_F(RenderEngineSave, TheLastActivePluginIsAppliedWhileDrawingIntoTheBuffer) 
     SetUniformSource(TRGBA{10, 20, 30, 255});
     for (int n : {2, 3, 4}) {
         SetChain(std::vector<std::string>(size_t(n), "stamp.ini"));
-        for (int k = 0; k < n; ++k) Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(mark(k)) / 255.0f;
+        for (int k = 0; k < n; ++k)
+            Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(mark(k)) / 255.0f;
         const TRGBA got = SaveAndLoad(320, 240).At(160, 120);
         const TRGBA expected{n == 2 ? uint8_t(30) : mark(n - 3), mark(n - 2), mark(n - 1), 255};
         EXPECT_TRUE(Near(got, expected, 1)) << n << ": " << got;
@@ -100,7 +101,8 @@ TEST_F(RenderEngineSave, ABufferThatCannotBeMadeIsReportedAndNothingIsWritten) {
         EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Warning);
         EXPECT_FALSE(FileExists(File));
         ASSERT_FALSE(Engine->SaveBufferLog.empty());
-        EXPECT_EQ(Engine->SaveBufferLog.back(), "PixelBuffer->wglCreatePBufferARB->Couldn't obtain valid handle");
+        EXPECT_EQ(Engine->SaveBufferLog.back(),
+                  "PixelBuffer->wglCreatePBufferARB->Couldn't obtain valid handle");
     }
     SetUniformSource(kGreen);
     Engine->RenderFrame(false);
@@ -118,7 +120,8 @@ TEST_F(RenderEngineSave, FileAndFramebufferErrorsLeaveWithTheMainContextCurrent)
     Engine->SaveBufferLog.clear();
     SetChain({"pass.ini", "pass.ini", "pass.ini"});
     Engine->FBOB = std::make_unique<TFBO>();
-    Engine->FBOB->Create(256, 256, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    Engine->FBOB->Create(256, 256, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_CLAMP_TO_EDGE,
+                         GL_CLAMP_TO_EDGE);
     EXPECT_THROW(Engine->SaveGLImage(64, 64, File), ELumatex);
     ExpectBackInTheView();
     EXPECT_TRUE(Engine->SaveBufferLog.empty());

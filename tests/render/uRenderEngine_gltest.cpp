@@ -24,7 +24,8 @@ void ExpectRestingGLState(const TRenderEngine& engine) {
     EXPECT_EQ(integers(GL_ACTIVE_TEXTURE)[0], GL_TEXTURE0);
     EXPECT_EQ(integers(GL_PROJECTION_STACK_DEPTH)[0], 1);
     EXPECT_EQ(integers(GL_MODELVIEW_STACK_DEPTH)[0], 1);
-    EXPECT_THAT(integers(GL_VIEWPORT), ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
+    EXPECT_THAT(integers(GL_VIEWPORT),
+                ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
     GLfloat colour[4] = {}, projection[16] = {}, modelview[16] = {};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_THAT(colour, ElementsAre(1.0f, 1.0f, 1.0f, 1.0f));
@@ -93,7 +94,8 @@ TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePict
 
         SetUniformSource(afterStamps(0));
         SetChain(std::vector<std::string>(size_t(n), "stamp.ini"));
-        for (int k = 0; k < n; ++k) Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(mark(k)) / 255.0f;
+        for (int k = 0; k < n; ++k)
+            Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(mark(k)) / 255.0f;
         ASSERT_EQ(Engine->ActiveCount, n);
         Engine->RenderFrame(false);
         EXPECT_EQ(Engine->PassCount, std::max(n, 2));
@@ -117,7 +119,8 @@ TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePict
         chain[size_t(slot)] = "flipx.ini";
         SetChain(chain);
         Engine->RenderFrame(false);
-        EXPECT_THAT(Window().Quadrants(), ElementsAre(kGreen, kRed, kWhite, kBlue)) << "flip in slot " << slot;
+        EXPECT_THAT(Window().Quadrants(), ElementsAre(kGreen, kRed, kWhite, kBlue))
+            << "flip in slot " << slot;
     }
 }
 
@@ -194,7 +197,8 @@ TEST_F(RenderEngine, AnIncompleteFramebufferAbandonsTheFrameBeforeHUDAndSwap) {
 
     // A depth format cannot be a colour attachment: the second pass's target fails its completeness check.
     Engine->FBOB = std::make_unique<TFBO>();
-    Engine->FBOB->Create(256, 256, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    Engine->FBOB->Create(256, 256, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_CLAMP_TO_EDGE,
+                         GL_CLAMP_TO_EDGE);
     std::string statusText;
     try {
         Engine->FBOB->Bind();

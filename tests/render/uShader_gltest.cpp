@@ -48,7 +48,8 @@ protected:
     // a source it has seen before, so every fragment source is made unique.
     std::unique_ptr<TShader> Build(const std::string& vert, const std::string& frag) {
         WriteTextFile(Temp.File("t.vert"), vert);
-        WriteTextFile(Temp.File("t.frag"), frag + "// " + std::to_string(std::random_device()()) + Temp.Path() + "\n");
+        WriteTextFile(Temp.File("t.frag"),
+                      frag + "// " + std::to_string(std::random_device()()) + Temp.Path() + "\n");
         return std::make_unique<TShader>(Temp.Path(), "t");
     }
 
@@ -133,8 +134,10 @@ TEST_F(TShaderGLTest, CompilerOutputIsShownUnderTheShadersCaption) {
         std::string Vert, Frag, Caption, Mentions;
         GLint Linked;
     } cases[] = {
-        {goodVert, "void main() { gl_FragColor = undeclared; }\n", "FragmentShader error", "undeclared", GL_FALSE},
-        {"void main() { gl_Position = undeclared; }\n", goodFrag, "VertexShader error", "undeclared", GL_FALSE},
+        {goodVert, "void main() { gl_FragColor = undeclared; }\n", "FragmentShader error", "undeclared",
+         GL_FALSE},
+        {"void main() { gl_Position = undeclared; }\n", goodFrag, "VertexShader error", "undeclared",
+         GL_FALSE},
         // A warning is shown as well, and the program works.
         {goodVert, "#extension GL_LUMATEX_no_such_extension : warn\n" + goodFrag, "FragmentShader error",
          "GL_LUMATEX_no_such_extension", GL_TRUE},
