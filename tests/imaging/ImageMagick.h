@@ -1,8 +1,9 @@
 // ImageMagick.h: reference pictures for the codec tests, written and read back by ImageMagick's `convert`
-// (installed for the tests only), plus small bitmap helpers shared by the platform and imaging tests.
+// (installed for the tests only), plus small bitmap and error helpers shared by the platform and imaging tests.
 #pragma once
 
 #include "platform/Bitmap.h"
+#include "platform/ELumatex.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -98,4 +100,14 @@ inline double MeanChannelDifference(const TBitmap& a, const TBitmap& b) {
     for (int y = 0; y < a.Height(); ++y)
         for (size_t i = 0; i < rowBytes; ++i) sum += std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i]));
     return rowBytes && a.Height() ? sum / double(rowBytes * size_t(a.Height())) : 0.0;
+}
+
+// The message of the ELumatex that `f` raises, or "(nothing raised)".
+inline std::string MessageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ELumatex& e) {
+        return e.what();
+    }
+    return "(nothing raised)";
 }
