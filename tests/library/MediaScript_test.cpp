@@ -31,7 +31,6 @@ TEST(MediaScript, MakesTheSampleMediaOnceAndRemakesOnlyMissingOrEmptyFiles) {
 
     const std::string avi = ReadTextFile(media + "sample.avi");
     ASSERT_GT(avi.size(), 64u);
-    EXPECT_EQ(avi.substr(0, 4), "RIFF");
     EXPECT_EQ(avi.substr(8, 4), "AVI ");
     // The main AVI header: total frames at +16, width and height at +32 and +36 of its payload.
     const size_t header = avi.find("avih") + 8;
@@ -52,10 +51,10 @@ TEST(MediaScript, MakesTheSampleMediaOnceAndRemakesOnlyMissingOrEmptyFiles) {
     WriteTextFile(media + "sample.mpg", "");
     ASSERT_EQ(RunScript(media, temp.File("second.log")), 0);
     EXPECT_EQ(fs::last_write_time(media + "sample.avi"), made);
-    EXPECT_GT(fs::file_size(media + "sample.jpg"), 1000u);
     EXPECT_GT(fs::file_size(media + "sample.mpg"), 1000u);
     ASSERT_EQ(RunScript(media, temp.File("third.log")), 0);
     EXPECT_EQ(ReadTextFile(temp.File("third.log")), "") << "nothing to make, nothing said";
+    EXPECT_GT(fs::file_size(media + "sample.jpg"), 1000u);
     for (const auto& entry : fs::directory_iterator(media))
-        EXPECT_EQ(entry.path().filename().string().rfind(".partial", 0), std::string::npos) << entry.path();
+        EXPECT_NE(entry.path().filename().string().rfind(".partial", 0), 0u) << entry.path();
 }

@@ -17,7 +17,6 @@ protected:
         Engine->FBOA = std::make_unique<TFBO>();
         Engine->FBOA->Create(kView, kView, GL_RGBA32F, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     }
-    // The chain's first pass as it left the framebuffer.
     TPixels RenderFirstPass(const std::vector<std::string>& chain) {
         RenderChain(chain);
         return ReadFramebuffer(*Engine->FBOA);
@@ -96,30 +95,23 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
             << entry.path() << " belongs to no plugin";
 }
 
-TEST_F(LibraryPlugins, EveryPluginsDefaultValuesChangeThePictureSoundlyInBothKindsOfPass) {
+// With the default values every effect but the pass-through visibly changes the picture; with every bar at
+// either end (the user can drag them there) none produces NaN or values outside 0..1.
+TEST_F(LibraryPlugins, EveryPluginChangesThePictureSoundlyAndStaysWithinRangeWithAllBarsAtEitherEnd) {
     const TPixels copied = RenderFirstPass({}), shown = TestPixels(false);
     for (const std::string& ini : BundledPluginFiles()) {
         SCOPED_TRACE(ini);
-        const TPixels first = RenderFirstPass({ini}), last = RenderChain({"pass_through.ini", ini});
-        if (ini == "pass_through.ini") {
-            EXPECT_LT(MaxDifference(first, copied), 0.001f);
-            EXPECT_LT(MaxDifference(last, shown), 1.5f / 255);
-            continue;
+        if (ini != "pass_through.ini") {
+            ExpectAVisibleSoundChange(RenderFirstPass({ini}), copied);
+            ExpectAVisibleSoundChange(RenderChain({"pass_through.ini", ini}), shown);
         }
-        ExpectAVisibleSoundChange(first, copied);
-        ExpectAVisibleSoundChange(last, shown);
-    }
-}
-
-// The user can drag every bar to either end: no setting may produce NaN or values outside 0..1.
-TEST_F(LibraryPlugins, EveryPluginStaysWithinRangeWithAllBarsAtEitherEnd) {
-    for (const std::string& ini : BundledPluginFiles())
         for (float end : {0.0f, 1.0f}) {
             SetChain({ini});
             for (const TParam& p : ParamsOf(*Engine->Slots[0])) std::fill_n(p.Value, p.Components, end);
             Render();
-            EXPECT_EQ(BadValues(ReadFramebuffer(*Engine->FBOA)), 0u) << ini << " with every bar at " << end;
+            EXPECT_EQ(BadValues(ReadFramebuffer(*Engine->FBOA)), 0u) << "every bar at " << end;
         }
+    }
 }
 
 // Effects whose result is known exactly, in both positions of the chain. The first pass reads the source
