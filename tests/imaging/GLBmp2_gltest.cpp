@@ -20,9 +20,9 @@ protected:
         ASSERT_TRUE(Context.Resize(width, height));
         glViewport(0, 0, width, height);
         glEnable(GL_SCISSOR_TEST);
-        for (auto [x, y, w, h, r, g, b] : {std::tuple{0, 0, width, height / 2, 1, 0, 0},
-                                           {0, height / 2, width, height - height / 2, 0, 1, 0}, {0, 0, 4, 4, 0, 0, 1}}) {
-            glScissor(x, y, w, h);
+        for (auto [y, h, r, g, b] : {std::tuple{0, height / 2, 1, 0, 0}, {height / 2, height, 0, 1, 0},
+                                     {0, 4, 0, 0, 1}}) {
+            glScissor(0, y, b ? 4 : width, h);
             glClearColor(float(r), float(g), float(b), 1);
             glClear(GL_COLOR_BUFFER_BIT);
         }
@@ -45,7 +45,8 @@ uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
 
-// The capture keeps GL's red, green, blue, alpha order; files hold blue, green, red, alpha.
+// The capture keeps GL's red, green, blue, alpha order (swapped back after every write); files hold blue,
+// green, red, alpha.
 bool CaptureIsBlueAtTheCorner(const TGLBMP& capture) {
     const uint8_t blue[4] = {0, 0, 255, 255};
     return std::memcmp(capture.Pixels.get(), blue, 4) == 0;
@@ -60,19 +61,16 @@ TEST_F(TGLBMPGLTest, A512CaptureGivesTheExactBmpHeaderBottomRowFirstAndImageMagi
     TGLBMP capture;
     const std::string file = Temp.File("capture.bmp");
     ASSERT_TRUE(capture.CaptureToFile(file));
-    EXPECT_EQ(capture.BitsPerPixel, 32);
     const std::vector<uint8_t> bytes = ReadBytes(file);
     ASSERT_EQ(bytes.size(), 1048630u);
-    EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(bytes[0] + (bytes[1] << 8), 'B' + ('M' << 8));
     const uint32_t fields[] = {1048630, 0, 54, 40, 512, 512, 0x200001, 0, 1048576, 0, 0, 0, 0};
-    for (size_t i = 0; i < std::size(fields); ++i) EXPECT_EQ(U32At(bytes, 2 + 4 * i), fields[i]) << "at " << 2 + 4 * i;
+    for (size_t i = 0; i < std::size(fields); ++i) EXPECT_EQ(U32At(bytes, 2 + 4 * i), fields[i]) << 2 + 4 * i;
     // First file row = bottom of the drawing area: the blue corner, then red; the last pixel is green.
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54, kFileBlue, 4));
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54 + 4 * 10, kFileRed, 4));
     EXPECT_EQ(0, std::memcmp(bytes.data() + bytes.size() - 4, kFileGreen, 4));
-    EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture)) << "the capture is swapped back after writing";
-
+    EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture));
     TBitmap ours;
     LoadBmpFile(file, ours);
     ours.ConvertTo(24);
@@ -85,7 +83,6 @@ TEST_F(TGLBMPGLTest, ExtensionPicksTheWriter) {
     ASSERT_TRUE(capture.CaptureToFile(""));
     EXPECT_FALSE(std::filesystem::exists(Temp.File(".bmp")));
     ASSERT_TRUE(capture.SaveToFile(Temp.File("UPPER.BMP")));
-    EXPECT_EQ(ReadBytes(Temp.File("UPPER.BMP")).size(), 54u + 64 * 32 * 4);
     EXPECT_FALSE(capture.SaveToFile(Temp.File("picture.png")));
     EXPECT_FALSE(std::filesystem::exists(Temp.File("picture.png")));
     EXPECT_FALSE(capture.SaveToFile(Temp.File("no_extension")));
@@ -108,10 +105,7 @@ TEST_F(TGLBMPGLTest, ExtensionPicksTheWriter) {
     ASSERT_TRUE(DecodeTga(tga.data(), tga.size(), fromTga));
     LoadBmpFile(Temp.File("UPPER.BMP"), fromBmp);
     EXPECT_TRUE(fromTga.SamePixels(fromBmp));
-
-    TGLBMP empty;
-    EXPECT_FALSE(empty.WriteBmp(Temp.File("a.bmp")));
-    EXPECT_FALSE(std::filesystem::exists(Temp.File("a.bmp")));
+    EXPECT_FALSE(TGLBMP().WriteBmp(Temp.File("a.bmp"))) << "nothing captured";
 }
 
 TEST_F(TGLBMPGLTest, ViewportGivesOnlyTheSizeReadStartsAtTheCorner) {
@@ -119,9 +113,7 @@ TEST_F(TGLBMPGLTest, ViewportGivesOnlyTheSizeReadStartsAtTheCorner) {
     glViewport(10, 20, 300, 200);
     TGLBMP capture;
     ASSERT_TRUE(capture.CaptureToFile(Temp.File("v.tga")));
-    EXPECT_EQ(capture.Width, 300);
-    EXPECT_EQ(capture.Height, 200);
-    EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture));
+    EXPECT_EQ(std::pair(capture.Width, capture.Height), std::pair(300, 200));
     const std::vector<uint8_t> tga = ReadBytes(Temp.File("v.tga"));
     ASSERT_EQ(tga.size(), 18u + 300 * 200 * 4);
     const std::vector<uint8_t> header = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x2C, 0x01, 0xC8, 0x00, 32, 0};
@@ -136,15 +128,14 @@ TEST_F(TGLBMPGLTest, ShortWritesAnswerFalseAndFileErrorsRaise) {
     for (size_t limit : {0u, 53u, 54u + 255u}) {
         TShortStream stream(limit);
         EXPECT_FALSE(capture.WriteBmp(stream)) << limit;
-        EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture)) << "swapped back after a short write";
+        EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture));
     }
-    TShortStream whole(54 + 256);
+    TShortStream whole(54 + 256), shortTga(18 + 100);
     EXPECT_TRUE(capture.WriteBmp(whole));
-    TShortStream shortTga(18 + 100);
     EXPECT_FALSE(capture.WriteTga(shortTga));
     EXPECT_THROW(capture.SaveToFile(Temp.File("missing/x.tga")), ELumatex);
     EXPECT_THROW(capture.WriteBmp(std::string("/dev/full")), ELumatex);
-    EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture)) << "swapped back after a write error";
+    EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture));
     EXPECT_FALSE(capture.WriteJpeg(Temp.File("missing/x.jpg"))) << "the JPEG writer answers false instead";
     EXPECT_THROW(capture.CaptureToFile(Temp.File("missing/y.bmp")), ELumatex);
 }

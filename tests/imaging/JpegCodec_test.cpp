@@ -12,7 +12,8 @@ TBitmap SmoothPicture(int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint8_t* p = bmp.ScanLine(y) + size_t(x) * 3;
-            p[0] = uint8_t(x * 255 / (width - 1)), p[1] = uint8_t(y * 255 / (height - 1)), p[2] = uint8_t(128 + (x - y) / 2);
+            p[0] = uint8_t(x * 255 / (width - 1)), p[1] = uint8_t(y * 255 / (height - 1));
+            p[2] = uint8_t(128 + (x - y) / 2);
         }
     return bmp;
 }

@@ -64,8 +64,7 @@ TEST(TgaRead, RunLengthPacketsRunAcrossRowsAndStopAtTheImageEnd) {
 TEST(TgaRead, DeclinesOtherKindsWithoutTouchingTheBitmap) {
     std::vector<uint8_t> colourMapped = Tga(2, 2, 2, 24);
     colourMapped[1] = 1;
-    for (const auto& data : {std::vector<uint8_t>{}, std::vector<uint8_t>(17, 0), Tga(1, 2, 2, 24), Tga(3, 2, 2, 8),
-                             Tga(9, 2, 2, 24), Tga(11, 2, 2, 24), Tga(2, 2, 2, 16), Tga(2, 2, 2, 15),
+    for (const auto& data : {std::vector<uint8_t>(17, 0), Tga(1, 2, 2, 24), Tga(3, 2, 2, 8), Tga(2, 2, 2, 16),
                              Tga(10, 2, 2, 8), colourMapped}) {
         TBitmap bmp(5, 5, 24);
         EXPECT_FALSE(Decode(data, bmp));
@@ -77,7 +76,6 @@ TEST(TgaReadBadInput, DamagedImagesRaiseBeforeAllocating) {
     std::vector<uint8_t> longId = Tga(2, 1, 1, 24, 0, std::vector<uint8_t>(12));
     longId[0] = 200;
     const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"no columns", Tga(2, 0, 5, 24)},
         {"no rows", Tga(10, 5, 0, 32)},
         {"type 2 one byte short", Tga(2, 2, 2, 24, 0, std::vector<uint8_t>(11))},
         {"identification field past the end", longId},

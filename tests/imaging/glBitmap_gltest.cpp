@@ -75,8 +75,6 @@ TEST_F(TglBitmap2DGLTest, EngineStartUpOrderSamplesLinearWithoutMipMaps) {
     t.SetFilter(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
     glBindTexture(GL_TEXTURE_2D, t.TextureId);
     EXPECT_EQ(TexParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(TexParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    EXPECT_EQ(t.MinFilter, GLenum(GL_LINEAR_MIPMAP_LINEAR));
     EXPECT_EQ(TexParameter(GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
 
     // The next per-frame upload keeps those settings on its new texture.
@@ -131,7 +129,6 @@ TEST_F(TglBitmap2DGLTest, SizeChecksComeBeforeTheOldTextureIsTouched) {
     EXPECT_EQ(t.TextureId, previous);
     EXPECT_TRUE(glIsTexture(previous));
     EXPECT_TRUE(t.Pixels);
-    EXPECT_EQ(MessageOf([&] { t.GenTexture(false); }), "(nothing raised)") << "no check without testSize";
     flags.ArbTextureNonPowerOfTwo = true;
     EXPECT_EQ(MessageOf([&] { t.GenTexture(true); }), "(nothing raised)");
 

@@ -20,7 +20,8 @@ TEST(TglBitmap2D, SettersCheckInOrderWithTheirOwnMessages) {
         {[&] { t.SetFilter(GL_NEAREST, GL_LINEAR_MIPMAP_NEAREST); }, "TglBitmap.SetFilter - Unknow Magfilter."},
     };
     for (const auto& [call, message] : cases) EXPECT_EQ(MessageOf(call), message);
-    EXPECT_EQ(std::tuple(t.WrapS, t.WrapT, t.WrapR), std::tuple(GLenum(GL_CLAMP), GLenum(GL_REPEAT), GLenum(GL_CLAMP_TO_EDGE)));
+    EXPECT_EQ(std::tuple(t.WrapS, t.WrapT, t.WrapR),
+              std::tuple(GLenum(GL_CLAMP), GLenum(GL_REPEAT), GLenum(GL_CLAMP_TO_EDGE)));
     EXPECT_EQ(t.MinFilter, GLenum(GL_NEAREST));
 }
 
