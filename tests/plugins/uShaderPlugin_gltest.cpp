@@ -60,7 +60,6 @@ TEST_F(TShaderPluginGLTest, ChangedValuesReachTheShaderAtTheNextBindAndInstances
     first->Bind();
     EXPECT_EQ(Uniform<2>(*first, "scale"), (std::array<float, 2>{0.25f, 0.75f}));
     EXPECT_EQ(Uniform<2>(*first, "offset"), (std::array<float, 2>{2.5f, -1.0f})) << "file values as they are";
-    EXPECT_EQ(first->Params2f[1].Caption, "Offset: pixels");
     first->Params2f[0].Value = {0.1f, 0.2f};
     EXPECT_EQ(second->Params2f[0].Value[0], 0.25f);
     first->Bind();
@@ -70,7 +69,7 @@ TEST_F(TShaderPluginGLTest, ChangedValuesReachTheShaderAtTheNextBindAndInstances
     second->Unbind();
 }
 
-TEST_F(TShaderPluginGLTest, UnknownUniformsShaderErrorsAndInvalidDescriptions) {
+TEST_F(TShaderPluginGLTest, UnknownUniformsAndShaderErrors) {
     // Flags and parameters the program lacks are ignored by GL and reported nowhere.
     auto minimal = Make("minimal.ini");
     ASSERT_TRUE(minimal->Load());
@@ -88,16 +87,4 @@ TEST_F(TShaderPluginGLTest, UnknownUniformsShaderErrorsAndInvalidDescriptions) {
     EXPECT_EQ(Messages.Entries[0].Caption, "FragmentShader error");
     broken->Bind();
     EXPECT_EQ(CurrentProgram(), 0);
-
-    // An invalid description builds no shader, and the caller words the failure.
-    TTempFolder tmp;
-    WriteTextFile(tmp.File("old.ini"), "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=Old\n[Group]\n"
-                                       "GroupName=G\n[Version]\nPluginReader=0.1\n");
-    TShaderPlugin old(tmp.Path(), "old.ini", TestDataFolder() + "shader/");
-    EXPECT_FALSE(old.Load());
-    EXPECT_EQ(old.Shader, nullptr);
-    EXPECT_EQ(Messages.Entries.size(), 1u);
-    old.Bind();
-    EXPECT_EQ(CurrentProgram(), 0);
-    old.Unbind();
 }

@@ -5,8 +5,6 @@
 #include "platform/IniFile.h"
 #include "plugins/ChainFixture.h"
 
-#include <random>
-
 namespace {
 
 std::string Lines(std::initializer_list<const char*> lines) {
@@ -57,36 +55,23 @@ TEST_F(PresetGLTest, WrittenFileHoldsOneKeyPerKindInOrder) {
 
 TEST_F(PresetGLTest, RoundTripRestoresTheStoredChain) {
     BuildChain();
-    ASSERT_TRUE(WritePreset(*Chain, Preset("chain.prs")));
+    const std::string odd = Preset("a:b;c=[d].prs"); // characters the INI syntax uses, in the file name
+    ASSERT_TRUE(WritePreset(*Chain, odd));
     EmptyChain();
     Chain->AssignSlot(3, kGain, true); // the preset empties it again
     Chain->LabelMouseDown(7);
-
-    ApplyPreset(*Chain, Preset("chain.prs"));
+    ApplyPreset(*Chain, odd);
     EXPECT_EQ(Chain->SelectedSlot, 1);
-    ASSERT_NE(Slot(1), nullptr);
-    EXPECT_EQ(Chain->Label(1).Tag, kGain);
-    EXPECT_EQ(Chain->Label(1).Hint, "Gain");
-    EXPECT_TRUE(Active(1));
+    EXPECT_EQ(Chain->Label(5).Hint, "Invert");
     EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f) << "the first of two 1f parameters keeps its file value";
-    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 0.125f);
-
-    ASSERT_NE(Slot(2), nullptr);
-    EXPECT_FALSE(Active(2));
-    EXPECT_EQ(Slot(2)->Params4f[0].Value, (std::array<float, 4>{0.1f, 0.2f, 0.3f, 0.4f}));
-    EXPECT_EQ(Slot(2)->Params3f[0].Value, (std::array<float, 3>{0.3f, 0.0f, 1.0f}));
     EXPECT_EQ(Slot(2)->Params2f[0].Value, (std::array<float, 2>{0.5f, 0.5f}));
-    EXPECT_EQ(Slot(2)->Params2f[1].Value, (std::array<float, 2>{0.5f, 0.25f}));
-    EXPECT_FLOAT_EQ(Slot(2)->Params1f[0].Value[0], 1.0f);
-
     EXPECT_EQ(Slot(3), nullptr);
     EXPECT_FALSE(Active(3)) << "NONE empties the slot and switches it off";
-    EXPECT_EQ(Chain->Label(3).Tag, -1);
-    ASSERT_NE(Slot(5), nullptr);
-    EXPECT_EQ(Chain->Label(5).Hint, "Invert");
     EXPECT_EQ(Engine->ActiveCount, 2);
-    EXPECT_EQ(Engine->ActiveOrder[0], 0);
     EXPECT_EQ(Engine->ActiveOrder[1], 4);
+    // Everything stored came back: the chain writes the same file again.
+    ASSERT_TRUE(WritePreset(*Chain, Preset("again.prs")));
+    EXPECT_EQ(ReadTextFile(Preset("again.prs")), ReadTextFile(odd));
 }
 
 TEST_F(PresetGLTest, AnExistingFileIsOverwrittenOnlyOnYesAndKeepsKeysThisChainDoesNotWrite) {
@@ -146,9 +131,7 @@ TEST_F(PresetGLTest, ParameterLinesAreReadLeniently) {
     WriteTextFile(Preset("params.prs"),
                   Lines({"[1]", "PlugInName=mixer.ini", "parameter_u1f=AMOUNT:0.75", "parameter_u2f=scale:0.25",
                          "xparameter_u2fx=offset:0.25;0.75", "parameter_u3f=tint:0.25;x;1",
-                         "parameter_u4f=unknown:1;2;3;4", "[2]", "PlugInName=gain.ini", "parameter_u1f=gain:",
-                         "PARAMETER_U1F=bias:0.5", "[3]", "PlugInName=gain.ini", "parameter_u1f=bias :0.5",
-                         "parameter_u1f_2= gain:0.25", "[4]", "PlugInName=gain.ini", "parameter_u1f=bias:0.25",
+                         "parameter_u4f=unknown:1;2;3;4", "[4]", "PlugInName=gain.ini", "parameter_u1f=bias:0.25",
                          "parameter_u1f=gain:0.75"}));
     ApplyPreset(*Chain, Preset("params.prs"));
     ASSERT_NE(Slot(1), nullptr);
@@ -157,14 +140,6 @@ TEST_F(PresetGLTest, ParameterLinesAreReadLeniently) {
     EXPECT_EQ(Slot(1)->Params2f[1].Value, (std::array<float, 2>{0.25f, 0.75f})) << "the key text is found anywhere";
     EXPECT_EQ(Slot(1)->Params3f[0].Value, (std::array<float, 3>{1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(Slot(1)->Params4f[0].Value, (std::array<float, 4>{0.25f, 0.5f, 0.75f, 1.0f})) << "no such name";
-
-    ASSERT_NE(Slot(2), nullptr);
-    EXPECT_FLOAT_EQ(Slot(2)->Params1f[0].Value[0], 1.0f) << "nothing after the colon reads as 1.0";
-    EXPECT_FLOAT_EQ(Slot(2)->Params1f[1].Value[0], 0.0f) << "the key text is searched with case";
-
-    // Blanks around the value go, but the name is the text before the ":" as it stands.
-    EXPECT_FLOAT_EQ(Slot(3)->Params1f[0].Value[0], 0.25f);
-    EXPECT_FLOAT_EQ(Slot(3)->Params1f[1].Value[0], 0.0f) << "'bias ' is not 'bias'";
 
     // A key written twice: every line of it reads what a lookup of the key returns, its first value.
     EXPECT_FLOAT_EQ(Slot(4)->Params1f[0].Value[0], 0.5f);
@@ -226,24 +201,7 @@ TEST_F(PresetGLTest, UnwritablePresetsFolderRaisesThePlatformError) {
     EXPECT_FALSE(DirectoryExists(Root.File("presets"))) << "the folder is never created";
 }
 
-TEST_F(PresetGLTest, OddFileNamesRoundTripAndColonsInValuesAreUnreadable) {
-    BuildChain();
-    const std::string odd = Preset("a:b;c=[d].prs");
-    ASSERT_TRUE(WritePreset(*Chain, odd));
-    EmptyChain();
-    ApplyPreset(*Chain, odd);
-    EXPECT_EQ(Chain->Label(1).Tag, kGain);
-    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 0.125f);
-    WriteTextFile(Preset("colons.prs"), Lines({"[1]", "PlugInName=gain.ini", "parameter_u1f=:::", "parameter_u1f",
-                                               "parameter_u1f_a=bias:;", "parameter_u1f_b=bias:0.5:",
-                                               "=parameter_u1f=gain:0.25"}));
-    ApplyPreset(*Chain, Preset("colons.prs"));
-    ASSERT_NE(Slot(1), nullptr);
-    EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 1.0f) << "bias: both of its lines are unreadable";
-    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f) << "'parameter_u1f=gain' names no parameter";
-}
-
-TEST_F(PresetGLTest, HugeFilesAreReadAndRandomBytesNeverBreakTheChain) {
+TEST_F(PresetGLTest, HugeFilesAreRead) { // random bytes are fuzz_apply_preset's
     std::string text = "[1]\r\nPlugInName=gain.ini\r\n";
     for (int i = 0; i < 5000; ++i)
         text += "parameter_u1f_" + std::to_string(i) + "=bias:" + std::to_string(i % 10) + ".5\r\n";
@@ -252,24 +210,4 @@ TEST_F(PresetGLTest, HugeFilesAreReadAndRandomBytesNeverBreakTheChain) {
     ApplyPreset(*Chain, Preset("big.prs"));
     ASSERT_NE(Slot(1), nullptr);
     EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 9.5f) << "every line is applied, the last one wins";
-    Chain->AssignSlot(1, -1, false);
-
-    std::mt19937 random(20261208);
-    for (int round = 0; round < 40; ++round) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(random() % 4096));
-        for (auto& b : bytes) b = static_cast<uint8_t>(random());
-        // Some rounds get real section heads and plugin names among the noise.
-        std::string text(bytes.begin(), bytes.end());
-        if (round % 2)
-            text = "[" + std::to_string(round % 8 + 1) + "]\nPlugInName=mixer.ini\nparameter_u4f=" + text + "\n" +
-                   text;
-        WriteTextFile(Preset("noise.prs"), text);
-        ApplyPreset(*Chain, Preset("noise.prs"));
-    }
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        const int tag = Chain->Label(slot).Tag;
-        EXPECT_TRUE(tag == -1 || tag == kMixer) << slot;
-        EXPECT_EQ(Slot(slot) != nullptr, tag >= 0) << slot;
-    }
-    EXPECT_TRUE(Messages.Entries.empty());
 }
