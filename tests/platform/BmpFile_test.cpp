@@ -148,19 +148,15 @@ TEST(BmpFileRead, V2ToV4HeadersReadTheirBitFields) {
     const TBitmap source = PatternBitmap(9, 4, 256, 32);
     const std::vector<uint8_t> v5 = MagickBmp(temp, source, "-type truecoloralpha BMP:");
     // The shorter headers are prefixes of the v5 header; the pixel offset stays where it was.
-    for (uint32_t size : {52u, 108u}) {
-        std::vector<uint8_t> file = v5;
-        SetU32(file, 14, size);
-        const TBitmap decoded = Decode(file);
-        if (size != 52) {
-            EXPECT_TRUE(decoded.SamePixels(source)) << size;
-            continue;
-        }
-        // 52 bytes: red, green and blue masks only, so alpha reads opaque.
-        ASSERT_EQ(decoded.BitsPerPixel(), 32);
-        EXPECT_EQ(decoded.ScanLine(0)[3], 255);
-        EXPECT_EQ(Bgr(decoded, 3, 2), Bgr(source, 3, 2));
-    }
+    std::vector<uint8_t> file = v5;
+    SetU32(file, 14, 108);
+    EXPECT_TRUE(Decode(file).SamePixels(source));
+    // 52 bytes: red, green and blue masks only, so alpha reads opaque.
+    SetU32(file, 14, 52);
+    const TBitmap decoded = Decode(file);
+    ASSERT_EQ(decoded.BitsPerPixel(), 32);
+    EXPECT_EQ(decoded.ScanLine(0)[3], 255);
+    EXPECT_EQ(Bgr(decoded, 3, 2), Bgr(source, 3, 2));
 }
 
 // The 16-bit layouts no encoder here writes: masks after a 40-byte header, and plain 5-5-5 without masks.
