@@ -1,5 +1,4 @@
-// EngineTestSupport.h: pictures read back from GL, and a render engine on the headless context whose surface
-// counts the swaps, with helpers to fill slots and the source texture.
+// Pictures read back from GL, and a render engine on the headless context whose surface counts the swaps.
 #pragma once
 
 #include "imaging/glBitmap.h"
@@ -106,10 +105,7 @@ protected:
         ASSERT_TRUE(Engine->Init(512, 512));
         Engine->SetViewport(256, 256, 0, 0);
     }
-    void TearDown() override {
-        Engine.reset(); // with the context still current
-        HeadlessGLTest::TearDown();
-    }
+    void TearDown() override { Engine.reset(), HeadlessGLTest::TearDown(); } // context still current
     virtual std::string ProgramFolder() const { return EngineDataFolder(); }
 
     // A fresh slot instance of a description in the program folder (or another folder), switched on.
@@ -143,16 +139,14 @@ protected:
         ASSERT_TRUE(Engine->SourceTexture->AssignFromBitmap(&bitmap));
         Engine->SourceTexture->GenTexture(false);
     }
-    void SetUniformSource(TRGBA c) {
-        SetSource(64, 64, [c](int, int) { return c; });
-    }
+    void SetUniformSource(TRGBA c) { SetSource(64, 64, [c](int, int) { return c; }); }
     // Red top left, green top right, blue bottom left, white bottom right.
     void SetQuadrantSource() {
         SetSource(64, 64,
                   [](int x, int y) { return y < 32 ? (x < 32 ? kRed : kGreen) : (x < 32 ? kBlue : kWhite); });
     }
 
-    TPicture Window() const { return TPicture(Context.Width(), Context.Height()); }
+    TPicture Window() const { return {Context.Width(), Context.Height()}; }
     TRGBA Centre() const { return Window().At(128, 128); }
     static TPicture FramebufferPicture(TFBO& fbo) {
         fbo.BindTexture();

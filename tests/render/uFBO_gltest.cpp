@@ -15,13 +15,6 @@ GLint Integer(GLenum name) {
     return value;
 }
 
-GLint ColourAttachment() {
-    GLint name = -1;
-    glGetFramebufferAttachmentParameterivEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT,
-                                             GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT, &name);
-    return name;
-}
-
 void Quad(float z, float r, float g, float b, float x1) {
     glColor3f(r, g, b);
     glBegin(GL_QUADS);
@@ -78,23 +71,6 @@ TEST_F(TFBOGLTest, FreshTargetsAreCompleteAndKeepDepthAndColour) {
         EXPECT_EQ(picture.At(10, edge / 2), kRed);
         EXPECT_EQ(picture.At(edge - 10, edge / 2), kGreen);
     }
-}
-
-TEST_F(TFBOGLTest, BindAttachesTheTextureAgainAfterOutsideChanges) {
-    TFBO fbo;
-    fbo.Create(64, 64, GL_RGBA, GL_RGBA, GL_REPEAT, GL_REPEAT);
-    fbo.Bind();
-    GLuint other = 0;
-    glGenTextures(1, &other);
-    glBindTexture(GL_TEXTURE_2D, other);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, other, 0);
-    ASSERT_EQ(ColourAttachment(), GLint(other));
-    fbo.Unbind();
-    fbo.Bind();
-    EXPECT_EQ(ColourAttachment(), GLint(fbo.TextureHandle));
-    fbo.Unbind();
-    glDeleteTextures(1, &other);
 }
 
 TEST_F(TFBOGLTest, RecreationAndDestructionDeleteAllThreeObjects) {

@@ -28,12 +28,6 @@ TEST(TGameTimer, PublishesTheMeanRateOfEachFiftyTicksOnTheFiftieth) {
     EXPECT_EQ(c.Timer.FPS, 0);
     c.Ticks(1, 20);
     EXPECT_EQ(c.Timer.FPS, 49); // 49 rates of 50 plus the first frame's 1/5 s: mean 49.0..., truncated
-    EXPECT_EQ(c.Timer.FrameCounter, 0);
-    EXPECT_DOUBLE_EQ(c.Timer.FPSSum, 0.0);
-    c.Ticks(49, 10);
-    EXPECT_EQ(c.Timer.FPS, 49);
-    c.Ticks(1, 10);
-    EXPECT_EQ(c.Timer.FPS, 100);
     // The mean of rates, not the rate of the mean time: 50 frames in 1 s would have said 50.
     for (int i = 0; i < 25; ++i) c.Ticks(1, 10), c.Ticks(1, 30);
     EXPECT_EQ(c.Timer.FPS, 66);
