@@ -40,23 +40,22 @@ inline std::vector<TParam> ParamsOf(TShaderPlugin& p) {
 constexpr int kView = 256;
 
 // Colour ramps, a checker board of seven cells across (never lined up with power-of-two blocks) and a disc:
-// edges for the filters, gradients for the colour effects. With grey set, red, green and blue are equal.
-inline TRGBA TestColour(int x, int y, bool grey) {
+// edges for the filters, gradients for the colour effects.
+inline TRGBA TestColour(int x, int y) {
     const bool check = ((x * 7 / kView) + (y * 7 / kView)) % 2 == 0;
     const int dx = x - kView / 2, dy = y - kView / 3;
     const bool disc = dx * dx + dy * dy < (kView / 6) * (kView / 6);
     const int r = 20 + x * 215 / kView, g = 30 + y * 200 / kView, b = disc ? 240 : (check ? 200 : 40);
-    const uint8_t mean = uint8_t((r + g + b) / 3);
-    return grey ? TRGBA{mean, mean, mean, 255} : TRGBA{uint8_t(r), uint8_t(g), uint8_t(b), 255};
+    return TRGBA{uint8_t(r), uint8_t(g), uint8_t(b), 255};
 }
 
 // kView x kView red, green and blue in 0..1, row 0 at the top (for a framebuffer: as the texture holds it).
 using TPixels = std::vector<float>;
-inline TPixels TestPixels(bool grey) {
+inline TPixels TestPixels() {
     TPixels p;
     for (int y = 0; y < kView; ++y)
         for (int x = 0; x < kView; ++x) {
-            const TRGBA c = TestColour(x, y, grey);
+            const TRGBA c = TestColour(x, y);
             p.insert(p.end(), {c.R / 255.0f, c.G / 255.0f, c.B / 255.0f});
         }
     return p;
@@ -109,13 +108,10 @@ protected:
         TEngineGLTest::SetUp();
         if (IsSkipped()) return;
         CatalogueMessages = std::exchange(Messages.Entries, {});
-        ShowPicture(false);
+        SetSource(kView, kView, TestColour);
     }
     std::string ProgramFolder() const override { return LibraryFolder(); }
 
-    void ShowPicture(bool grey) {
-        SetSource(kView, kView, [grey](int x, int y) { return TestColour(x, y, grey); });
-    }
     TPixels Render() { // failing on any message
         Engine->RenderFrame(false);
         for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;

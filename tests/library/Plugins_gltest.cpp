@@ -2,7 +2,6 @@
 // floating-point framebuffer so that NaN and values outside 0..1 stay visible, and as the last of two slots,
 // drawn into the view.
 #include "library/Library.h"
-#include "platform/Files.h"
 
 #include <map>
 #include <set>
@@ -39,21 +38,18 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     for (const auto& m : CatalogueMessages) ADD_FAILURE() << m.Caption << ": " << m.Text;
     std::vector<std::string> scanned;
     std::map<std::string, int> perGroup;
-    std::map<int, int> usersPerKind;
     std::set<std::string> fullNames, shaderFiles;
     for (const auto& plugin : Engine->Catalogue) {
         SCOPED_TRACE(plugin->IniFileName);
         scanned.push_back(plugin->IniFileName);
         ++perGroup[plugin->GroupName];
-        EXPECT_TRUE(fullNames.insert(plugin->FullName).second)
-            << "two plugins are called " << plugin->FullName;
+        EXPECT_TRUE(fullNames.insert(plugin->FullName).second) << "a second " << plugin->FullName;
         EXPECT_TRUE(plugin->UsesTexture0);
         shaderFiles.insert({plugin->ShaderFileName + ".vert", plugin->ShaderFileName + ".frag"});
         std::map<std::string, GLenum> declared{{"Texture0", GL_SAMPLER_2D}}, active;
         if (plugin->UsesTexWidth) declared["texWidth"] = GL_FLOAT;
         if (plugin->UsesTexHeight) declared["texHeight"] = GL_FLOAT;
         std::set<int> kinds;
-        std::set<std::string> lowerNames;
         for (const TParam& p : ParamsOf(*plugin)) {
             SCOPED_TRACE(p.Name);
             declared[p.Name] = UniformType(p.Components);
@@ -62,9 +58,7 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
             EXPECT_GT(p.Scale, 0.0f);
             EXPECT_FALSE(p.Caption.empty());
             EXPECT_EQ(p.Name.find(':'), std::string::npos);
-            EXPECT_TRUE(lowerNames.insert(AsciiLower(p.Name)).second) << "names differing only in case";
         }
-        for (int kind : kinds) ++usersPerKind[kind];
 
         ASSERT_TRUE(plugin->Shader);
         const GLuint program = plugin->Shader->ProgramHandle;
@@ -89,7 +83,6 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     for (const auto& [group, count] : perGroup)
         EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
     for (const std::string& group : groups) EXPECT_GE(perGroup[group], 4) << group;
-    for (int kind = 1; kind <= 4; ++kind) EXPECT_GE(usersPerKind[kind], 3) << kind << "-component parameters";
     for (const auto& entry : std::filesystem::directory_iterator(LibraryFolder() + "shader"))
         EXPECT_TRUE(shaderFiles.count(entry.path().filename().string()))
             << entry.path() << " belongs to no plugin";
@@ -98,7 +91,7 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
 // With the default values every effect but the pass-through visibly changes the picture; with every bar at
 // either end (the user can drag them there) none produces NaN or values outside 0..1.
 TEST_F(LibraryPlugins, EveryPluginChangesThePictureSoundlyAndStaysWithinRangeWithAllBarsAtEitherEnd) {
-    const TPixels copied = RenderFirstPass({}), shown = TestPixels(false);
+    const TPixels copied = RenderFirstPass({}), shown = TestPixels();
     for (const std::string& ini : BundledPluginFiles()) {
         SCOPED_TRACE(ini);
         if (ini != "pass_through.ini") {
@@ -125,28 +118,22 @@ TEST_F(LibraryPlugins, ExactEffectsGiveTheExpectedPictureInEveryPosition) {
     const TFrom turnedBack = [](int x, int y) { return x * kView + kView - 1 - y; };
     const struct {
         const char* Ini;
-        bool GreyPicture, Invert, SwapRedBlue;
+        bool Invert;
         TFrom First, Last;
-    } cases[] = {
-        {"invert.ini", false, true, false, same, same},
-        {"channel_swap.ini", false, false, true, same, same},
-        {"flip.ini", false, false, false, upsideDown, upsideDown},
-        {"rotate90.ini", false, false, false, turned, turnedBack},
-        {"greyscale.ini", true, false, false, same, same},
-        {"pass_through.ini", false, false, false, same, same},
-    };
+    } cases[] = {{"invert.ini", true, same, same},
+                 {"flip.ini", false, upsideDown, upsideDown},
+                 {"rotate90.ini", false, turned, turnedBack},
+                 {"pass_through.ini", false, same, same}};
+    const TPixels in = TestPixels();
     for (const auto& c : cases)
         for (bool last : {false, true}) {
             SCOPED_TRACE(std::string(c.Ini) + (last ? " last" : " first"));
-            ShowPicture(c.GreyPicture);
-            const TPixels in = TestPixels(c.GreyPicture);
             TPixels expected(in.size());
             for (int y = 0; y < kView; ++y)
                 for (int x = 0; x < kView; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        const float v = in[size_t((last ? c.Last : c.First)(x, y)) * 3 +
-                                           size_t(c.SwapRedBlue ? 2 - k : k)];
-                        expected[size_t(y * kView + x) * 3 + size_t(k)] = c.Invert ? 1.0f - v : v;
+                    for (size_t k = 0; k < 3; ++k) {
+                        const float v = in[size_t((last ? c.Last : c.First)(x, y)) * 3 + k];
+                        expected[size_t(y * kView + x) * 3 + k] = c.Invert ? 1.0f - v : v;
                     }
             const TPixels out = RenderChain(last ? std::vector<std::string>{"pass_through.ini", c.Ini}
                                                  : std::vector<std::string>{c.Ini});

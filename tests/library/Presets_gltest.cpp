@@ -137,7 +137,7 @@ TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBa
         const std::string again = temp.File(std::string(recipe.Name) + ".again");
         ASSERT_TRUE(WritePreset(*Chain, again));
         EXPECT_EQ(ReadTextFile(again), ReadTextFile(path));
-        ExpectAVisibleSoundChange(Render(), TestPixels(false));
+        ExpectAVisibleSoundChange(Render(), TestPixels());
     }
     std::set<std::string> shipped, expected; // and nothing else ships
     for (const auto& entry : fs::directory_iterator(LibraryFolder() + "presets"))

@@ -109,14 +109,3 @@ TEST_F(RenderEngineCatalogue, AMissingPluginFolderGivesAnEmptyCatalogueSilently)
     EXPECT_TRUE(StartEngine().empty());
     EXPECT_TRUE(Messages.Entries.empty());
 }
-
-// Bytes that are not text in the locale's encoding still order consistently.
-TEST(CompareTextLocale, IgnoresCaseAndIsAConsistentOrderForAnyBytes) {
-    EXPECT_EQ(CompareTextLocale("a.ini", "A.INI"), 0);
-    EXPECT_LT(CompareTextLocale("abc", "abcd"), 0);
-    const std::string odd1 = "\xff\xfe.ini", odd2 = "\xfe.ini";
-    EXPECT_EQ(CompareTextLocale(odd1, odd1), 0);
-    const int forward = CompareTextLocale(odd1, odd2), backward = CompareTextLocale(odd2, odd1);
-    EXPECT_NE(forward, 0);
-    EXPECT_EQ(forward < 0, backward > 0);
-}
