@@ -1,6 +1,7 @@
 // The position bar: range and whole seconds from the running graph, the held thumb, the seek on release;
 // and the play time shown beside it.
 #include "video/DSTrackBar.h"
+#include "video/PlaybackHelpers.h"
 #include "video/VideoTestClips.h"
 
 #include <gtest/gtest.h>
@@ -89,4 +90,21 @@ TEST(DSTrackBar, DetachedBarOrGoneGraphDoesNothing) {
     bar->MouseUp();
     bar->TimerTick();
     EXPECT_EQ(bar->Position(), 0);
+}
+
+TEST(PlaybackHelpers, PlayTimeIsMinutesAndTwoDigitSecondsWithoutHours) {
+    for (const auto& [seconds, text] :
+         {std::pair{0, "0:00"}, {9, "0:09"}, {60, "1:00"}, {7265, "121:05"}, {-5, "0:00"}})
+        EXPECT_EQ(FormatPlayTime(seconds), text) << seconds;
+}
+
+TEST(PlaybackHelpers, VideoSizeComesFromTheOpenFileAndIsLeftAloneWithout) {
+    TGraphFixture f;
+    int32_t width = 512, height = 512;
+    GetVideoSize(f.Graph, width, height);
+    EXPECT_EQ(width, 512);
+    f.Open(Avi640Clip());
+    GetVideoSize(f.Graph, width, height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
 }
