@@ -17,12 +17,11 @@
 #include <string>
 #include <vector>
 
-// Runs `convert <arguments>`; true when it succeeded.
 inline bool Convert(const std::string& arguments) {
     return std::system(("convert " + arguments + " 2> /dev/null").c_str()) == 0;
 }
 
-// The reference pictures are the point of these tests: a missing convert fails them (install-deps has it).
+// A missing convert fails the tests that need reference pictures (install-deps has it).
 #define REQUIRE_CONVERT() ASSERT_TRUE(Convert("-version > /dev/null")) << "ImageMagick's convert is not installed"
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -31,8 +31,7 @@ TEST(JpegCodec, ColourGreyAndCmykFilesMatchImageMagickAndImageMagickReadsOurs) {
     TTempFolder temp;
     const TBitmap source = SmoothPicture(61, 37);
     WriteNetpbm(temp.File("src.ppm"), source);
-    // ImageMagick and this decoder both sit on libjpeg; CMYK goes through ImageMagick's own colour
-    // conversion, which rounds differently.
+    // Both decoders sit on libjpeg; ImageMagick's own CMYK conversion rounds differently.
     for (auto [name, options, tolerance] : {std::tuple{"colour", "-quality 92", 2},
                                             {"grey", "-colorspace gray -quality 92", 2},
                                             {"cmyk", "-colorspace CMYK -quality 95", 3}}) {
@@ -42,11 +41,6 @@ TEST(JpegCodec, ColourGreyAndCmykFilesMatchImageMagickAndImageMagickReadsOurs) {
         TBitmap decoded;
         ASSERT_NO_THROW(decoded = DecodeBytes(ReadBytes(file)));
         EXPECT_LE(MaxChannelDifference(decoded, MagickDecode(file, 61, 37, false)), tolerance);
-        const uint8_t* p = decoded.ScanLine(17) + 3 * 30;
-        if (std::string(name) == "grey")
-            EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]);
-        else
-            EXPECT_LT(MeanChannelDifference(decoded, source), 4.0);
     }
 
     const TBitmap wide = SmoothPicture(64, 48);
