@@ -147,3 +147,17 @@ TEST_F(ChainStateTest, AssignSlotEmptiesWithoutPluginAndOnlyRefreshesOutsideOneT
     EXPECT_EQ(Chain.PanelSlot, 6) << "refreshed with the selected slot";
     ExpectAllEmpty();
 }
+
+TEST(ChainWindowHelpers, LongLabelsEndInDotsAndTheWindowIsPulledOntoTheScreen) {
+    const auto six = [](const std::string& text) { return int(text.size()) * 6; };
+    const auto wide = [](const std::string& text) { return int(text.size()) * 20; };
+    EXPECT_EQ(SlotLabelText("Seventeen chars!!", six), "Seventeen chars!!") << "102 pixels fit";
+    // 18 characters are 108 pixels; a prefix with "..." must stay below 105: 14 characters (102 pixels).
+    EXPECT_EQ(SlotLabelText("Channel Mixer Pro!", six), "Channel Mixer ...");
+    EXPECT_EQ(SlotLabelText("Nine char", wide), "Nine char") << "fewer than 10 characters: never shortened";
+    EXPECT_EQ(SlotLabelText("Ten chars!!", wide), "Ten chars!") << "10 characters with dots do not fit";
+
+    EXPECT_EQ(PlaceChainWindow({-50, -50}, 197, 551, 1024, 768), (TWindowPosition{0, 0}));
+    EXPECT_EQ(PlaceChainWindow({2000, 10}, 197, 551, 1024, 768), (TWindowPosition{1024 - 197, 10}));
+    EXPECT_EQ(PlaceChainWindow({10, 500}, 197, 551, 1024, 768), (TWindowPosition{10, 768 - 551 - 20}));
+}
