@@ -6,7 +6,6 @@ class GLCheckGLTest : public HeadlessGLTest {};
 TEST_F(GLCheckGLTest, TheHeadlessDriverPassesWithoutAMessage) {
     EXPECT_GT(SplitExtensionNames(CurrentGLExtensions()).size(), 8u);
     EXPECT_TRUE(IsExtensionSupported("GL_ARB_vertex_shader"));
-    EXPECT_FALSE(IsExtensionSupported("GL_ARB_vertex"));
     NpotSupported = false;
     EXPECT_TRUE(CheckGLAndExtensions());
     EXPECT_TRUE(NpotSupported);
