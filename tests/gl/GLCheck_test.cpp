@@ -41,7 +41,6 @@ TEST(GLCheck, MissingExtensionsGiveTheExactWarningAndVerdict) {
          "Your gfx-card doesnt support the GL_ARB_texture_non_power_of_two extension.\n\r"
          "Only videos with a size of power of two will be supported.\n\r"
          "Images will be automatically resized to match power of two."},
-        {Without(kAll, "GL_ARB_pixel_buffer_object"), false, true, Fatal("GL_ARB_pixel_buffer_object")},
         // The fatal message names the missing non-power-of-two support too, and no second warning follows.
         {Without(Without(kAll, "GL_EXT_framebuffer_object"), npot), false, false,
          Fatal(npot + "\n\rGL_EXT_framebuffer_object")},
