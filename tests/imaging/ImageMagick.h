@@ -4,6 +4,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/ELumatex.h"
+#include "platform/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,8 +25,7 @@ inline bool Convert(const std::string& arguments) {
 #define REQUIRE_CONVERT() ASSERT_TRUE(Convert("-version > /dev/null")) << "ImageMagick's convert is not installed"
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadWholeFile(path).value_or(std::vector<uint8_t>());
 }
 
 // A picture of `colours` distinct colours (at most 256) in a pattern that changes along both axes; 32-bit

