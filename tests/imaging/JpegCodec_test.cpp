@@ -52,10 +52,8 @@ TEST(JpegCodec, ColourGreyAndCmykFilesMatchImageMagickAndImageMagickReadsOurs) {
     EXPECT_THROW(SaveJpegFile(wide, temp.File("no/such/folder.jpg"), 75), ELumatex);
 }
 
-TEST(JpegCodec, QualityIsClampedAndTheFourthByteIgnored) {
+TEST(JpegCodec, QualityCountsAndTheFourthByteIsIgnored) {
     const TBitmap source = SmoothPicture(64, 48);
-    EXPECT_EQ(EncodeJpeg(source, 0), EncodeJpeg(source, 1));
-    EXPECT_EQ(EncodeJpeg(source, 1000), EncodeJpeg(source, 100));
     EXPECT_LT(EncodeJpeg(source, 1).size(), EncodeJpeg(source, 100).size());
     TBitmap withAlpha = source;
     withAlpha.ConvertTo(32);
