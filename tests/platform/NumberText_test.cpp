@@ -27,3 +27,10 @@ TEST(NumberText, GeneralFormatUses15DigitsAndSwitchesToExponentAtTheEdges) {
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(FloatToText(value), text);
 }
+
+TEST(NumberText, DisplayPatternsRoundHalvesAwayFromZeroWithoutANegativeZero) {
+    EXPECT_EQ(FormatFloat("0.00", 0.125), "0.13");
+    EXPECT_EQ(FormatFloat("0.000", -2.0), "-2.000");
+    EXPECT_EQ(FormatFloat("0.00", -0.001), "0.00");
+    EXPECT_EQ(FormatFloat("0.000", 255.0 * 0.5), "127.500");
+}
