@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark program of a build tree.
 set -euo pipefail
-build="$1"
+build="$(cd "$1" && pwd)"
 shopt -s nullglob
 for b in "$build"/bin/bench_*; do
   echo "== $(basename "$b")"
