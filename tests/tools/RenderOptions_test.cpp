@@ -38,12 +38,12 @@ TEST(ParseNumbers, DecimalsFrameSpecsAndSizesAcceptOnlyTheirSyntaxInRange) {
     for (const char* bad : {"", "+1", " 1", "1e2", "6", "99999999999999999999999"})
         EXPECT_FALSE(ParseDecimal(bad, 0, 5)) << bad;
 
-    const auto spec = [](const char* text) { return ParseFrameSpec(text).value_or(TFrameRange{-1, -1, false}); };
-    EXPECT_EQ(spec("7").First, 7);
-    EXPECT_FALSE(spec("7").Several());
-    EXPECT_TRUE(spec("3-5").Several());
-    EXPECT_FALSE(spec("4-4").Several()) << "an inclusive range of one frame is one frame";
-    EXPECT_TRUE(spec("all").All && spec("all").Several());
+    const auto range = [](const char* text) { return ParseFrameSpec(text).value_or(TFrameRange{-1, -1, false}); };
+    EXPECT_EQ(range("7").First, 7);
+    EXPECT_FALSE(range("7").Several());
+    EXPECT_TRUE(range("3-5").Several());
+    EXPECT_FALSE(range("4-4").Several()) << "an inclusive range of one frame is one frame";
+    EXPECT_TRUE(range("all").All && range("all").Several());
     for (const char* bad : {"", "5-3", "-3", "3-", "1-2-3", "1.5", "alll", "99999999999999"})
         EXPECT_FALSE(ParseFrameSpec(bad)) << bad;
 
@@ -54,16 +54,16 @@ TEST(ParseNumbers, DecimalsFrameSpecsAndSizesAcceptOnlyTheirSyntaxInRange) {
 }
 
 TEST(TOutputPattern, ExpandsOneIntegerFieldLikePrintf) {
-    for (const char* spec : {"%d", "%u", "%04d", "%-5d", "%+d", "% d", "%8.3d", "%-08d", "%.0d"}) {
+    for (const char* field : {"%d", "%u", "%04d", "%-5d", "%+d", "% d", "%8.3d", "%-08d", "%.0d"}) {
         std::string error;
-        const std::string text = std::string("f") + spec + ".bmp";
+        const std::string text = std::string("f") + field + ".bmp";
         auto pattern = TOutputPattern::Parse(text, error);
-        ASSERT_TRUE(pattern) << spec << ": " << error;
+        ASSERT_TRUE(pattern) << field << ": " << error;
         EXPECT_TRUE(pattern->HasField());
         for (int index : {0, 7, 12345}) {
             char expected[128];
-            // The spec strings above are constants of this test, never user text.
-            if (spec[std::strlen(spec) - 1] == 'u')
+            // The field strings above are constants of this test, never user text.
+            if (field[std::strlen(field) - 1] == 'u')
                 std::snprintf(expected, sizeof expected, text.c_str(), static_cast<unsigned>(index));
             else
                 std::snprintf(expected, sizeof expected, text.c_str(), index);

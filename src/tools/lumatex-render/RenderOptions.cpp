@@ -45,21 +45,21 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return value;
 }
 
-struct TOptionSpec {
+struct TOptionInfo {
     const char* Name;
     bool TakesValue;
 };
 
-constexpr TOptionSpec kOptions[] = {
+constexpr TOptionInfo kOptions[] = {
     {"--root", true},          {"--preset", true},        {"--fbo", true},
     {"--size", true},          {"--force-aspect", false}, {"--frames", true},
     {"--jpeg-quality", true},  {"--list-plugins", false}, {"--bench", true},
     {"--help", false},         {"--version", false},
 };
 
-const TOptionSpec* FindOption(const std::string& name) {
-    for (const TOptionSpec& spec : kOptions)
-        if (name == spec.Name) return &spec;
+const TOptionInfo* FindOption(const std::string& name) {
+    for (const TOptionInfo& option : kOptions)
+        if (name == option.Name) return &option;
     return nullptr;
 }
 
@@ -263,10 +263,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const TOptionSpec* spec = FindOption(name);
-        if (!spec) return fail("unknown option '" + name + "'");
-        if (!spec->TakesValue && value) return fail("option '" + name + "' takes no value");
-        if (spec->TakesValue && !value) {
+        const TOptionInfo* option = FindOption(name);
+        if (!option) return fail("unknown option '" + name + "'");
+        if (!option->TakesValue && value) return fail("option '" + name + "' takes no value");
+        if (option->TakesValue && !value) {
             if (i + 1 >= args.size()) return fail("option '" + name + "' needs a value");
             value = args[++i];
         }
