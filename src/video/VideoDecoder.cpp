@@ -232,6 +232,17 @@ int TVideoDecoder::Seek(int64_t targetNs, int64_t& landedNs) {
     return 0;
 }
 
+bool TVideoDecoder::WritesRowsExactly(const AVFrame* frame) const {
+    // A flipped write into the bitmap must not spill past a row's last pixel: the spill would land on the
+    // row written just before. swscale's unscaled 4:2:0 to BGR code writes rows in blocks of 8 pixels, so
+    // a width that is a multiple of 16 (rows without padding) ends exactly where the next row begins.
+    // Every other picture goes through the padded scratch frame.
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    return (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && frame->width == FFormat.Width &&
+           frame->height == FFormat.Height && FFormat.Width % 16 == 0 &&
+           FFormat.Stride() == static_cast<size_t>(FFormat.Width) * 3;
+}
+
 int TVideoDecoder::Convert(uint8_t* bits) {
     AVFrame* frame = FCurrent.get();
     if (frame->width <= 0 || frame->height <= 0 || frame->format < 0) return AVERROR_INVALIDDATA;
@@ -241,11 +252,20 @@ int TVideoDecoder::Convert(uint8_t* bits) {
                                     static_cast<AVPixelFormat>(frame->format), FFormat.Width, FFormat.Height,
                                     AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!FSws) return AVERROR(EINVAL);
+    const size_t stride = FFormat.Stride();
+    const size_t rowBytes = static_cast<size_t>(FFormat.Width) * 3;
+    if (WritesRowsExactly(frame)) {
+        // Straight into the bitmap, top row last in memory: a negative stride flips the picture for free
+        // and spares a copy of the whole frame.
+        uint8_t* top[4] = {bits + static_cast<size_t>(FFormat.Height - 1) * stride, nullptr, nullptr, nullptr};
+        const int lines[4] = {-static_cast<int>(stride), 0, 0, 0};
+        return sws_scale(FSws.get(), frame->data, frame->linesize, 0, frame->height, top, lines) == FFormat.Height
+                   ? 0
+                   : AVERROR(EINVAL);
+    }
     const int rows = sws_scale(FSws.get(), frame->data, frame->linesize, 0, frame->height, FScratch->data,
                                FScratch->linesize);
     if (rows != FFormat.Height) return AVERROR(EINVAL);
-    const size_t stride = FFormat.Stride();
-    const size_t rowBytes = static_cast<size_t>(FFormat.Width) * 3;
     for (int y = 0; y < FFormat.Height; ++y) {
         uint8_t* row = bits + static_cast<size_t>(FFormat.Height - 1 - y) * stride;
         std::memcpy(row, FScratch->data[0] + static_cast<size_t>(y) * static_cast<size_t>(FScratch->linesize[0]),

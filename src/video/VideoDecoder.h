@@ -36,12 +36,13 @@ public:
     // Makes the current frame the last one at or before targetNs (the first frame when the target lies
     // before it); Decode then continues after it. AVERROR_EOF when the stream holds no frame at all.
     int Seek(int64_t targetNs, int64_t& landedNs);
-    // Writes the current frame into bits (Format().ImageSize() bytes, bottom-up, padding left untouched).
+    // Writes the current frame into bits: Format().ImageSize() bytes, bottom-up, row padding zeroed, and
+    // not a byte outside them.
     int Convert(uint8_t* bits);
 
 private:
     int ReceiveFrame(AVFrame* frame);
-    int64_t FrameTs(AVFrame* frame);
+    bool WritesRowsExactly(const AVFrame* frame) const;
     int64_t TsToMediaNs(int64_t ts) const;
     int64_t MediaNsToTs(int64_t ns) const;
 

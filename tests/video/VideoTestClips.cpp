@@ -27,11 +27,12 @@ std::string PatternFilter(int width, int height, int frames) {
            ":flags=neighbor";
 }
 
-TTestClip MakeClip(const std::string& name, int width, int height, int frames, const std::string& codec) {
+TTestClip MakeClip(const std::string& name, int width, int height, int frames, const std::string& codec,
+                   const std::string& pixelFormat = "yuv420p") {
     TTestClip clip{ClipFolder().File(name), width, height, frames};
     const std::string args = "-f lavfi -i \"" + PatternFilter(width, height, frames) + "\" -frames:v " +
-                             std::to_string(frames) + " -c:v " + codec + " -q:v 2 -g 12 -pix_fmt yuv420p \"" +
-                             clip.Path + "\"";
+                             std::to_string(frames) + " -c:v " + codec + " -q:v 2 -g 12 -pix_fmt " + pixelFormat +
+                             " \"" + clip.Path + "\"";
     if (!RunFfmpeg(args)) ADD_FAILURE() << "ffmpeg could not make " << name;
     return clip;
 }
@@ -55,6 +56,16 @@ const TTestClip& Mpg720Clip() {
 
 const TTestClip& OddWidthClip() {
     static const TTestClip clip = MakeClip("counter330.avi", 330, 200, 25, "mpeg4");
+    return clip;
+}
+
+const TTestClip& MjpegClip() {
+    static const TTestClip clip = MakeClip("counter640j.avi", 640, 480, 10, "mjpeg", "yuvj420p");
+    return clip;
+}
+
+const TTestClip& Mjpeg422Clip() {
+    static const TTestClip clip = MakeClip("counter640j422.avi", 640, 480, 10, "mjpeg", "yuvj422p");
     return clip;
 }
 

@@ -26,6 +26,8 @@ struct TTestClip {
 const TTestClip& Avi640Clip();   // 640 x 480 MPEG-4 part 2 in AVI, 50 frames
 const TTestClip& Mpg720Clip();   // 720 x 576 MPEG-1 program stream, 50 frames (starts at 0.54 s)
 const TTestClip& OddWidthClip(); // 330 x 200 MPEG-4 in AVI, 25 frames: rows of 990 bytes padded to 992
+const TTestClip& MjpegClip();    // 640 x 480 Motion JPEG in AVI, full-range 4:2:0, 10 frames
+const TTestClip& Mjpeg422Clip(); // the same in 4:2:2
 const TTestClip& AudioOnlyClip();
 
 // The frame number shown by a frame in the delivered layout, or -1 when a block is neither black nor white.
