@@ -134,6 +134,7 @@ struct TFigures {
     double DecodeCpuMsPer25Frames = 0;
     double UnpacedWorkCpuMsPer25Frames = 0;
     double PacedDecodeCpuMsPerSecond = 0;
+    double PacedIdleCpuMsPerSecond = 0;
 } Figures;
 
 void BM_GraphUnpaced(benchmark::State& state) {
@@ -179,7 +180,8 @@ BENCHMARK(BM_FfmpegTool)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
 //  - unpaced work: the same graph and outputs on a free-running clock, per 25 frames: what each frame
 //    costs before any pacing (decode, conversion to the delivered layout, the copy into the hand-off);
 //  - paced decode: libavcodec alone at the clip's pace (a sleep until each frame's time), per second:
-//    what this machine charges for sleeping between frames.
+//    what this machine charges for sleeping between frames;
+//  - paced idle: the sleeps alone, per second.
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
@@ -236,15 +238,31 @@ double PacedDecodeCpuMsPerSecond() {
     return 1000.0 * (ProcessCpuSeconds() - cpuStart) / wall;
 }
 
+// Only the sleeps: waking at every frame time of the clip and doing nothing else.
+double PacedIdleCpuMsPerSecond() {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::unique_lock<std::mutex> lock(mutex);
+    const double cpuStart = ProcessCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    for (int frame = 1; frame <= static_cast<int>(kPlaybackSeconds * 25); ++frame) {
+        const auto due = start + std::chrono::milliseconds(40 * frame);
+        while (std::chrono::steady_clock::now() < due) wake.wait_until(lock, due);
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return 1000.0 * (ProcessCpuSeconds() - cpuStart) / wall;
+}
+
 void BM_PlaybackCpu(benchmark::State& state) {
     if (!Clip().Ok) return state.SkipWithError("ffmpeg could not make the clip");
-    std::vector<double> playback, decode, unpaced, paced;
+    std::vector<double> playback, decode, unpaced, paced, idle;
     for (auto _ : state) {
         for (int round = 0; round < kCpuRounds; ++round) {
             playback.push_back(PlaybackCpuMsPerSecond());
             decode.push_back(PureDecodeCpuMsPer25Frames());
             unpaced.push_back(UnpacedWorkCpuMsPer25Frames());
             paced.push_back(PacedDecodeCpuMsPerSecond());
+            idle.push_back(PacedIdleCpuMsPerSecond());
         }
     }
     for (const auto* v : {&playback, &decode, &unpaced, &paced})
@@ -253,10 +271,12 @@ void BM_PlaybackCpu(benchmark::State& state) {
     Figures.DecodeCpuMsPer25Frames = Median(decode);
     Figures.UnpacedWorkCpuMsPer25Frames = Median(unpaced);
     Figures.PacedDecodeCpuMsPerSecond = Median(paced);
+    Figures.PacedIdleCpuMsPerSecond = Median(idle);
     state.counters["playback_cpu_ms_per_s"] = Figures.PlaybackCpuMsPerSecond;
     state.counters["decode_cpu_ms_per_25"] = Figures.DecodeCpuMsPer25Frames;
     state.counters["unpaced_cpu_ms_per_25"] = Figures.UnpacedWorkCpuMsPer25Frames;
     state.counters["paced_decode_cpu_ms_per_s"] = Figures.PacedDecodeCpuMsPerSecond;
+    state.counters["paced_idle_cpu_ms_per_s"] = Figures.PacedIdleCpuMsPerSecond;
 }
 BENCHMARK(BM_PlaybackCpu)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -282,6 +302,8 @@ int main(int argc, char** argv) {
                     Figures.PlaybackCpuMsPerSecond / Figures.UnpacedWorkCpuMsPer25Frames);
         std::printf("  decoding alone at the clip's pace: %.1f ms CPU per second, %.2f x pure decode\n",
                     Figures.PacedDecodeCpuMsPerSecond, Figures.PacedDecodeCpuMsPerSecond / decode);
+        std::printf("  waking at every frame time and doing nothing else: %.2f ms CPU per second, %.2f x pure decode\n",
+                    Figures.PacedIdleCpuMsPerSecond, Figures.PacedIdleCpuMsPerSecond / decode);
         std::printf("  (medians of %d interleaved rounds)\n", kCpuRounds);
     }
     return 0;
