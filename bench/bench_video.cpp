@@ -221,18 +221,22 @@ double UnpacedWorkCpuMsPer25Frames() {
     return frames == kClipFrames ? 1000.0 * cpu / frames * 25 : 0;
 }
 
+// Sleeps the way the streaming thread does: a timed wait on a condition variable.
+void SleepUntil(std::chrono::steady_clock::time_point due) {
+    static std::mutex mutex;
+    static std::condition_variable wake;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (std::chrono::steady_clock::now() < due) wake.wait_until(lock, due);
+}
+
 double PacedDecodeCpuMsPerSecond() {
     TVideoDecoder decoder;
     if (decoder.Open(Clip().Clip) < 0) return 0;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::unique_lock<std::mutex> lock(mutex);
     const double cpuStart = ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     int64_t mediaNs = 0;
     while (decoder.Decode(mediaNs) == 0 && mediaNs < static_cast<int64_t>(kPlaybackSeconds * 1e9)) {
-        const auto due = start + std::chrono::nanoseconds(mediaNs);
-        while (std::chrono::steady_clock::now() < due) wake.wait_until(lock, due);
+        SleepUntil(start + std::chrono::nanoseconds(mediaNs));
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return 1000.0 * (ProcessCpuSeconds() - cpuStart) / wall;
@@ -240,15 +244,10 @@ double PacedDecodeCpuMsPerSecond() {
 
 // Only the sleeps: waking at every frame time of the clip and doing nothing else.
 double PacedIdleCpuMsPerSecond() {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::unique_lock<std::mutex> lock(mutex);
     const double cpuStart = ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    for (int frame = 1; frame <= static_cast<int>(kPlaybackSeconds * 25); ++frame) {
-        const auto due = start + std::chrono::milliseconds(40 * frame);
-        while (std::chrono::steady_clock::now() < due) wake.wait_until(lock, due);
-    }
+    for (int frame = 1; frame <= static_cast<int>(kPlaybackSeconds * 25); ++frame)
+        SleepUntil(start + std::chrono::milliseconds(40 * frame));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return 1000.0 * (ProcessCpuSeconds() - cpuStart) / wall;
 }
