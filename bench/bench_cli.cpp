@@ -10,12 +10,12 @@
 //     picture back and writes its BMP), write (that BMP's file write, timed again here on the same bytes and
 //     moved from render to write, plus the rename into place).
 #include "gl/HeadlessContext.h"
+#include "imaging/glBitmap.h"
 #include "platform/Bitmap.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "plugins/uChainState.h"
 #include "presets/uPresets.h"
-#include "imaging/glBitmap.h"
 #include "render/uRenderEngine.h"
 #include "video/VideoDecoder.h"
 
@@ -42,7 +42,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -56,13 +58,16 @@ std::string MakeProgramFolder() {
     fs::create_directories(folder / "plugins");
     fs::create_directories(folder / "shader");
     fs::create_directories(folder / "presets");
-    WriteFile(folder / "shader" / "pass.vert",
-              "void main()\n{\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n    gl_Position = ftransform();\n}\n");
-    WriteFile(folder / "shader" / "pass.frag", "uniform sampler2D Texture0;\nvoid main()\n{\n"
-                                               "    gl_FragColor = texture2D(Texture0, gl_TexCoord[0].st);\n}\n");
-    WriteFile(folder / "plugins" / "pass000.ini",
-              "[FileName]\r\nShaderFileName=pass\r\n[ScreenName]\r\nFullName=Pass\r\n[Group]\r\nGroupName=Bench\r\n"
-              "[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\n");
+    WriteFile(
+        folder / "shader" / "pass.vert",
+        "void main()\n{\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n    gl_Position = ftransform();\n}\n");
+    WriteFile(folder / "shader" / "pass.frag",
+              "uniform sampler2D Texture0;\nvoid main()\n{\n"
+              "    gl_FragColor = texture2D(Texture0, gl_TexCoord[0].st);\n}\n");
+    WriteFile(
+        folder / "plugins" / "pass000.ini",
+        "[FileName]\r\nShaderFileName=pass\r\n[ScreenName]\r\nFullName=Pass\r\n[Group]\r\nGroupName=Bench\r\n"
+        "[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\n");
     std::string preset;
     for (int slot = 1; slot <= 8; ++slot)
         preset += "[" + std::to_string(slot) + "]\r\nPlugInName=pass000.ini\r\nactive=1\r\n";
@@ -83,7 +88,8 @@ TRun Run(const std::string& program, std::vector<std::string> args, const std::s
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     args.insert(args.begin(), program);
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
+    for (std::string& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     TRun run;
     pid_t pid = 0;
@@ -110,7 +116,8 @@ std::optional<double> Match(const std::string& text, const std::string& pattern)
 void CompareWithRawLoop(const std::string& bin, const std::string& root, const std::string& video,
                         const std::string& scratch) {
     std::printf("== lumatex-render --bench 5 against bench_render's hand-written loop\n");
-    std::printf("   8 pass-through slots, FBO 1024, view 1024x768, source: first frame of %s\n", video.c_str());
+    std::printf("   8 pass-through slots, FBO 1024, view 1024x768, source: first frame of %s\n",
+                video.c_str());
     if (!FileExists(bin + "bench_render")) {
         std::printf("   skipped: %sbench_render is not built\n", bin.c_str());
         return;
@@ -145,8 +152,9 @@ void CompareWithRawLoop(const std::string& bin, const std::string& root, const s
         return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     };
     const double cli = median(cliRates), raw = median(rawRates);
-    std::printf("   medians: lumatex-render %.2f fps, raw loop %.2f fps, ratio %.3f (target: at least 0.95)\n", cli,
-                raw, cli / raw);
+    std::printf(
+        "   medians: lumatex-render %.2f fps, raw loop %.2f fps, ratio %.3f (target: at least 0.95)\n", cli,
+        raw, cli / raw);
 }
 
 // The program's batch, end to end.
@@ -154,10 +162,12 @@ void BatchWithTheProgram(const std::string& bin, const std::string& root, const 
                          const std::string& scratch) {
     const std::string out = scratch + "batch/";
     fs::create_directories(out);
-    const TRun run = Run(bin + "lumatex-render",
-                         {"--root", root, "--preset", "eight", "--frames", "0-99", video, out + "f%03d.bmp"}, scratch);
+    const TRun run =
+        Run(bin + "lumatex-render",
+            {"--root", root, "--preset", "eight", "--frames", "0-99", video, out + "f%03d.bmp"}, scratch);
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(out)) files += entry.is_regular_file() ? 1 : 0;
+    for (const auto& entry : fs::directory_iterator(out))
+        files += entry.is_regular_file() ? 1 : 0;
     std::printf("== lumatex-render --frames 0-99 to BMP (8 slots, FBO 512, %s)\n", video.c_str());
     std::printf("   status %d, %d files, %.2f s wall, %.2f frames/s including start-up\n", run.Status, files,
                 run.Seconds, files / run.Seconds);
@@ -227,8 +237,9 @@ void BatchSplit(const std::string& root, const std::string& video, const std::st
         fs::remove_all(out);
     }
     const double total = decode + render + write;
-    std::printf("   in-process split over %d frames: %.1f frames/s; decode %.1f %%, render %.1f %%, write %.1f %%\n",
-                frames, frames / total, 100 * decode / total, 100 * render / total, 100 * write / total);
+    std::printf(
+        "   in-process split over %d frames: %.1f frames/s; decode %.1f %%, render %.1f %%, write %.1f %%\n",
+        frames, frames / total, 100 * decode / total, 100 * render / total, 100 * write / total);
     std::printf("   per frame: decode %.2f ms, render %.2f ms, write %.2f ms\n", 1000 * decode / frames,
                 1000 * render / frames, 1000 * write / frames);
     if (!messages.Entries.empty()) std::printf("   messages: %s\n", messages.Entries[0].Text.c_str());

@@ -93,8 +93,12 @@ void ConvertProcess(benchmark::State& state, const std::string& name) {
     for (auto _ : state)
         if (std::system(command.c_str()) != 0) return state.SkipWithError("convert failed");
 }
-void BM_ConvertBmp(benchmark::State& state) { ConvertProcess(state, "picture.bmp"); }
-void BM_ConvertJpeg(benchmark::State& state) { ConvertProcess(state, "picture.jpg"); }
+void BM_ConvertBmp(benchmark::State& state) {
+    ConvertProcess(state, "picture.bmp");
+}
+void BM_ConvertJpeg(benchmark::State& state) {
+    ConvertProcess(state, "picture.jpg");
+}
 
 BENCHMARK(BM_FrameUpload)->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareTexImage)->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
@@ -115,7 +119,8 @@ public:
     std::map<std::string, double> Times;
 };
 
-void PrintRatio(const TRatioReporter& r, const char* what, const std::string& ours, const std::string& theirs) {
+void PrintRatio(const TRatioReporter& r, const char* what, const std::string& ours,
+                const std::string& theirs) {
     const auto a = r.Times.find(ours), b = r.Times.find(theirs);
     if (a == r.Times.end() || b == r.Times.end()) return;
     std::printf("%-44s %8.3f ms vs %8.3f ms  ratio %.2f\n", what, a->second * 1e3, b->second * 1e3,
@@ -139,10 +144,12 @@ int main(int argc, char** argv) {
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nratios (ours / reference, below 1 is faster):\n");
-    PrintRatio(reporter, "upload 640x480 vs bare glTexImage2D", "BM_FrameUpload/640/480", "BM_BareTexImage/640/480");
+    PrintRatio(reporter, "upload 640x480 vs bare glTexImage2D", "BM_FrameUpload/640/480",
+               "BM_BareTexImage/640/480");
     PrintRatio(reporter, "upload 1920x1080 vs bare glTexImage2D", "BM_FrameUpload/1920/1080",
                "BM_BareTexImage/1920/1080");
-    PrintRatio(reporter, "BMP decode 1920x1080 vs convert process", "BM_DecodeBmp", "BM_ConvertBmp/iterations:10");
+    PrintRatio(reporter, "BMP decode 1920x1080 vs convert process", "BM_DecodeBmp",
+               "BM_ConvertBmp/iterations:10");
     PrintRatio(reporter, "JPEG decode 1920x1080 vs convert process", "BM_DecodeJpeg",
                "BM_ConvertJpeg/iterations:10");
 

@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -41,7 +41,8 @@ constexpr int kSourceHeight = 480;
 THeadlessContext* Context = nullptr;
 std::string ProgramFolder; // plugins/ and shader/ of the benchmark, in a temporary folder
 
-const char* kVertexShader = "void main()\n{\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n    gl_Position = ftransform();\n}\n";
+const char* kVertexShader =
+    "void main()\n{\n    gl_TexCoord[0] = gl_MultiTexCoord0;\n    gl_Position = ftransform();\n}\n";
 const char* kFragmentShader = "uniform sampler2D Texture0;\nvoid main()\n{\n"
                               "    gl_FragColor = texture2D(Texture0, gl_TexCoord[0].st);\n}\n";
 
@@ -65,8 +66,10 @@ std::string MakeProgramFolder(int count) {
                   std::string(kFragmentShader) + "// " + name + "\nconst float unused" + name + " = " +
                       std::to_string(i) + ".0;\n");
         WriteFile(folder / "plugins" / (std::string(name) + ".ini"),
-                  std::string("[FileName]\r\nShaderFileName=") + name + "\r\n[ScreenName]\r\nFullName=Pass " + name +
-                      "\r\n[Group]\r\nGroupName=Bench\r\n[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\n");
+                  std::string("[FileName]\r\nShaderFileName=") + name + "\r\n[ScreenName]\r\nFullName=Pass " +
+                      name +
+                      "\r\n[Group]\r\nGroupName=Bench\r\n[Version]\r\nPluginReader=0.2\r\n[provides]"
+                      "\r\ntexture0=1\r\n");
     }
     return folder.string() + "/";
 }
@@ -75,7 +78,8 @@ TBitmap MakeSource() {
     TBitmap bitmap(kSourceWidth, kSourceHeight, 24);
     for (int y = 0; y < kSourceHeight; ++y) {
         uint8_t* row = bitmap.ScanLine(y);
-        for (int x = 0; x < kSourceWidth * 3; ++x) row[x] = uint8_t(x ^ y);
+        for (int x = 0; x < kSourceWidth * 3; ++x)
+            row[x] = uint8_t(x ^ y);
     }
     return bitmap;
 }
@@ -87,7 +91,9 @@ struct TPairedRun {
     double EngineFps, RawFps, Ratio, EngineCpuMs, RawCpuMs;
 };
 std::map<std::string, std::vector<TPairedRun>> PairedRuns;
-std::string Key(int64_t slots, int64_t fbo) { return std::to_string(slots) + " " + std::to_string(fbo); }
+std::string Key(int64_t slots, int64_t fbo) {
+    return std::to_string(slots) + " " + std::to_string(fbo);
+}
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -116,8 +122,8 @@ std::unique_ptr<TRenderEngine> MakeEngine(benchmark::State& state, int activeSlo
     engine->RecreateFBOs(fboSize);
     engine->SetViewport(kViewWidth, kViewHeight, 0, 0);
     for (int k = 0; k < activeSlots; ++k) {
-        engine->Slots[size_t(k)] =
-            std::make_unique<TShaderPlugin>(ProgramFolder + "plugins/", "pass000.ini", ProgramFolder + "shader/");
+        engine->Slots[size_t(k)] = std::make_unique<TShaderPlugin>(ProgramFolder + "plugins/", "pass000.ini",
+                                                                   ProgramFolder + "shader/");
         if (!engine->Slots[size_t(k)]->Load()) state.SkipWithError("plugin did not load");
         engine->SlotActive[size_t(k)] = true;
     }
@@ -136,7 +142,8 @@ void EngineFrame(TRenderEngine& engine, const TBitmap& source) {
 class TRawLoop {
 public:
     TRawLoop(int activeSlots, int fboSize) : ActiveSlots(activeSlots), FBOSize(fboSize) {
-        for (int k = 0; k < activeSlots; ++k) Programs.push_back(std::make_unique<TShader>(ProgramFolder + "shader/", "pass000"));
+        for (int k = 0; k < activeSlots; ++k)
+            Programs.push_back(std::make_unique<TShader>(ProgramFolder + "shader/", "pass000"));
         for (TTarget& t : Targets) {
             glGenFramebuffers(1, &t.Framebuffer);
             glGenRenderbuffers(1, &t.Depth);
@@ -189,7 +196,8 @@ private:
     void Upload(const TBitmap& source) {
         const size_t rowBytes = size_t(kSourceWidth) * 3;
         std::unique_ptr<uint8_t[]> pixels(new uint8_t[rowBytes * kSourceHeight]());
-        for (int y = 0; y < kSourceHeight; ++y) std::memcpy(pixels.get() + rowBytes * size_t(y), source.ScanLine(y), rowBytes);
+        for (int y = 0; y < kSourceHeight; ++y)
+            std::memcpy(pixels.get() + rowBytes * size_t(y), source.ScanLine(y), rowBytes);
         if (SourceTexture) glDeleteTextures(1, &SourceTexture);
         glGenTextures(1, &SourceTexture);
         glBindTexture(GL_TEXTURE_2D, SourceTexture);
@@ -200,7 +208,8 @@ private:
         glBindTexture(GL_TEXTURE_2D, SourceTexture);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kSourceWidth, kSourceHeight, 0, GL_BGR, GL_UNSIGNED_BYTE, pixels.get());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kSourceWidth, kSourceHeight, 0, GL_BGR, GL_UNSIGNED_BYTE,
+                     pixels.get());
         pixels.reset();
         GLint compressed = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED, &compressed);
@@ -301,12 +310,14 @@ void BM_Paired(benchmark::State& state) {
     state.counters["engine_fps"] = run.EngineFps;
     state.counters["raw_fps"] = run.RawFps;
     state.counters["ratio"] = run.Ratio;
-    if (engineSeconds + rawSeconds >= 0.9 * kMinTimeSeconds) PairedRuns[Key(state.range(0), state.range(1))].push_back(run);
+    if (engineSeconds + rawSeconds >= 0.9 * kMinTimeSeconds)
+        PairedRuns[Key(state.range(0), state.range(1))].push_back(run);
 }
 
 void RenderArguments(benchmark::internal::Benchmark* b) {
     for (int slots : {0, 2, 8})
-        for (int fbo : {256, 512, 1024}) b->Args({slots, fbo});
+        for (int fbo : {256, 512, 1024})
+            b->Args({slots, fbo});
     b->ArgNames({"slots", "fbo"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
@@ -339,7 +350,8 @@ int main(int argc, char** argv) {
     // Unless told otherwise: three runs of each configuration, engine and hand-written runs interleaved at
     // random, so that a busy moment of the machine does not fall on one side only.
     std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=3", interleave = "--benchmark_enable_random_interleaving=true",
+    std::string repetitions = "--benchmark_repetitions=3",
+                interleave = "--benchmark_enable_random_interleaving=true",
                 minTime = "--benchmark_min_time=" + std::to_string(kMinTimeSeconds);
     if (argc == 1) args.insert(args.end(), {repetitions.data(), interleave.data(), minTime.data()});
     int count = int(args.size());
@@ -348,7 +360,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\nengine / hand-written loop, paired runs, medians (target: ratio of frame rates at least 0.95)\n");
+    std::printf(
+        "\nengine / hand-written loop, paired runs, medians (target: ratio of frame rates at least 0.95)\n");
     std::printf("%-6s %-5s %11s %11s %7s %16s %16s\n", "slots", "fbo", "engine fps", "raw fps", "ratio",
                 "engine cpu ms/f", "raw cpu ms/f");
     for (int slots : {0, 2, 8})
@@ -357,11 +370,13 @@ int main(int argc, char** argv) {
             if (found == PairedRuns.end()) continue;
             auto median = [&](double TPairedRun::*field) {
                 std::vector<double> values;
-                for (const TPairedRun& run : found->second) values.push_back(run.*field);
+                for (const TPairedRun& run : found->second)
+                    values.push_back(run.*field);
                 return Median(values);
             };
-            std::printf("%-6d %-5d %11.1f %11.1f %7.3f %16.3f %16.3f\n", slots, fbo, median(&TPairedRun::EngineFps),
-                        median(&TPairedRun::RawFps), median(&TPairedRun::Ratio), median(&TPairedRun::EngineCpuMs),
+            std::printf("%-6d %-5d %11.1f %11.1f %7.3f %16.3f %16.3f\n", slots, fbo,
+                        median(&TPairedRun::EngineFps), median(&TPairedRun::RawFps),
+                        median(&TPairedRun::Ratio), median(&TPairedRun::EngineCpuMs),
                         median(&TPairedRun::RawCpuMs));
         }
     fs::remove_all(ProgramFolder);

@@ -46,8 +46,9 @@ struct TClipFolder {
         fs::create_directories(Path);
         Clip = (Path / "clip.avi").string();
         // The sample media's recipe, longer: moving test picture, MPEG-4 part 2 at quality 3.
-        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x480:rate=25:duration=" +
-                                    std::to_string(kClipSeconds) + " -c:v mpeg4 -q:v 3 -pix_fmt yuv420p " + Clip;
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x480:rate=25:duration=" +
+            std::to_string(kClipSeconds) + " -c:v mpeg4 -q:v 3 -pix_fmt yuv420p " + Clip;
         Ok = std::system(command.c_str()) == 0;
     }
     ~TClipFolder() {
@@ -107,7 +108,8 @@ struct TPlayer {
         : Graph(std::move(clock)) {
         HandOff.PlayState = 1;
         HandOff.RenderSuspended = false;
-        Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
+        Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
+                                  int32_t length) {
             HandOff.SampleGrabberBuffer(sender, time, buffer, length);
             Frames.fetch_add(1);
         };
@@ -206,7 +208,8 @@ double PureDecodeCpuMsPer25Frames() {
     const double cpuStart = ProcessCpuSeconds();
     int frames = 0;
     int64_t mediaNs = 0;
-    while (decoder.Decode(mediaNs) == 0) ++frames;
+    while (decoder.Decode(mediaNs) == 0)
+        ++frames;
     return frames > 0 ? 1000.0 * (ProcessCpuSeconds() - cpuStart) / frames * 25 : 0;
 }
 
@@ -226,7 +229,8 @@ void SleepUntil(std::chrono::steady_clock::time_point due) {
     static std::mutex mutex;
     static std::condition_variable wake;
     std::unique_lock<std::mutex> lock(mutex);
-    while (std::chrono::steady_clock::now() < due) wake.wait_until(lock, due);
+    while (std::chrono::steady_clock::now() < due)
+        wake.wait_until(lock, due);
 }
 
 double PacedDecodeCpuMsPerSecond() {
@@ -265,7 +269,8 @@ void BM_PlaybackCpu(benchmark::State& state) {
         }
     }
     for (const auto* v : {&playback, &decode, &unpaced, &paced})
-        if (std::find(v->begin(), v->end(), 0.0) != v->end()) return state.SkipWithError("a measurement failed");
+        if (std::find(v->begin(), v->end(), 0.0) != v->end())
+            return state.SkipWithError("a measurement failed");
     Figures.PlaybackCpuMsPerSecond = Median(playback);
     Figures.DecodeCpuMsPer25Frames = Median(decode);
     Figures.UnpacedWorkCpuMsPer25Frames = Median(unpaced);
@@ -292,16 +297,19 @@ int main(int argc, char** argv) {
                     Figures.GraphFps, Figures.ToolFps, Figures.GraphFps / Figures.ToolFps);
     const double decode = Figures.DecodeCpuMsPer25Frames;
     if (Figures.PlaybackCpuMsPerSecond > 0 && decode > 0) {
-        std::printf("  real-time playback: %.1f ms CPU per second, pure decode of 25 frames %.1f ms, ratio %.2f "
-                    "(target <= 1.20)\n",
-                    Figures.PlaybackCpuMsPerSecond, decode, Figures.PlaybackCpuMsPerSecond / decode);
-        std::printf("  the same frames unpaced (decode, conversion, hand-off copy): %.1f ms per 25 frames, %.2f x pure "
+        std::printf(
+            "  real-time playback: %.1f ms CPU per second, pure decode of 25 frames %.1f ms, ratio %.2f "
+            "(target <= 1.20)\n",
+            Figures.PlaybackCpuMsPerSecond, decode, Figures.PlaybackCpuMsPerSecond / decode);
+        std::printf("  the same frames unpaced (decode, conversion, hand-off copy): %.1f ms per 25 frames, "
+                    "%.2f x pure "
                     "decode; playback against it: %.2f\n",
                     Figures.UnpacedWorkCpuMsPer25Frames, Figures.UnpacedWorkCpuMsPer25Frames / decode,
                     Figures.PlaybackCpuMsPerSecond / Figures.UnpacedWorkCpuMsPer25Frames);
         std::printf("  decoding alone at the clip's pace: %.1f ms CPU per second, %.2f x pure decode\n",
                     Figures.PacedDecodeCpuMsPerSecond, Figures.PacedDecodeCpuMsPerSecond / decode);
-        std::printf("  waking at every frame time and doing nothing else: %.2f ms CPU per second, %.2f x pure decode\n",
+        std::printf("  waking at every frame time and doing nothing else: %.2f ms CPU per second, %.2f x "
+                    "pure decode\n",
                     Figures.PacedIdleCpuMsPerSecond, Figures.PacedIdleCpuMsPerSecond / decode);
         std::printf("  (medians of %d interleaved rounds)\n", kCpuRounds);
     }

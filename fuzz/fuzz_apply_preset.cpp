@@ -36,7 +36,8 @@ void Write(const std::string& path, const std::string& text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-const char* const kVertex = "void main() { gl_TexCoord[0] = gl_MultiTexCoord0; gl_Position = ftransform(); }\n";
+const char* const kVertex =
+    "void main() { gl_TexCoord[0] = gl_MultiTexCoord0; gl_Position = ftransform(); }\n";
 
 void WriteProgramFolder(const std::string& root) {
     std::filesystem::create_directories(root + "plugins");
@@ -44,24 +45,29 @@ void WriteProgramFolder(const std::string& root) {
     std::filesystem::create_directories(root + "presets");
     const auto plugin = [&](const std::string& file, const std::string& shader, const std::string& params) {
         Write(root + "plugins/" + file, "[FileName]\r\nShaderFileName=" + shader +
-                                            "\r\n[ScreenName]\r\nFullName=" + shader + "\r\n[Group]\r\nGroupName=G\r\n"
-                                            "[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\n" + params);
+                                            "\r\n[ScreenName]\r\nFullName=" + shader +
+                                            "\r\n[Group]\r\nGroupName=G\r\n"
+                                            "[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\n" +
+                                            params);
         Write(root + "shader/" + shader + ".vert", kVertex);
     };
     plugin("gain.ini", "gain", "[parameter_u1f]\r\ngain=0.5 : 2 : Gain\r\nbias=0 : 1 : Bias\r\n");
-    Write(root + "shader/gain.frag", "uniform sampler2D Texture0; uniform float gain; uniform float bias;\n"
-                                     "void main() { gl_FragColor = texture2D(Texture0, gl_TexCoord[0].xy) * gain + bias; }\n");
+    Write(root + "shader/gain.frag",
+          "uniform sampler2D Texture0; uniform float gain; uniform float bias;\n"
+          "void main() { gl_FragColor = texture2D(Texture0, gl_TexCoord[0].xy) * gain + bias; }\n");
     plugin("Mixer.INI", "mixer",
            "[parameter_u4f]\r\nweights=0.25;0.5;0.75;1 : 1 : W\r\n[parameter_u3f]\r\ntint=1;0.5;0 : 1 : T\r\n"
-           "[parameter_u2f]\r\nscale=0.5;0.5 : 1 : S\r\noffset=0;0 : 1 : O\r\n[parameter_u1f]\r\namount=0.5 : 1 : A\r\n");
+           "[parameter_u2f]\r\nscale=0.5;0.5 : 1 : S\r\noffset=0;0 : 1 : O\r\n[parameter_u1f]\r\namount=0.5 "
+           ": 1 : A\r\n");
     Write(root + "shader/mixer.frag",
           "uniform sampler2D Texture0; uniform vec4 weights; uniform vec3 tint; uniform vec2 scale;\n"
           "uniform vec2 offset; uniform float amount;\n"
           "void main() { vec4 c = texture2D(Texture0, gl_TexCoord[0].xy * scale + offset);\n"
           "  gl_FragColor = vec4(c.rgb * tint * amount, 1.0) * weights; }\n");
     plugin("invert.ini", "invert", "");
-    Write(root + "shader/invert.frag", "uniform sampler2D Texture0;\n"
-                                       "void main() { gl_FragColor = 1.0 - texture2D(Texture0, gl_TexCoord[0].xy); }\n");
+    Write(root + "shader/invert.frag",
+          "uniform sampler2D Texture0;\n"
+          "void main() { gl_FragColor = 1.0 - texture2D(Texture0, gl_TexCoord[0].xy); }\n");
     // A description that exists but never loads: it is in the folder, not in the catalogue.
     Write(root + "plugins/broken.ini", "[ScreenName]\r\nFullName=Broken\r\n");
 }
@@ -79,8 +85,7 @@ struct TFuzzChain {
 
 TFuzzChain* Fuzz = nullptr;
 
-template <int N>
-const TShaderParam<N>* Last(const std::vector<TShaderParam<N>>& params) {
+template <int N> const TShaderParam<N>* Last(const std::vector<TShaderParam<N>>& params) {
     return params.empty() ? nullptr : &params.back();
 }
 

@@ -47,10 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool valid = plugin.ReadDescription(TIniFile::FromText(bytes));
     if (valid) {
         Check(!plugin.FullName.empty() && !plugin.GroupName.empty(), "valid without names");
-        Check(FindFileNoCase(ShaderFolder() + plugin.ShaderFileName + ".frag").has_value(), "valid without shader");
-        for (const auto& p : plugin.Params1f) Check(std::isfinite(p.Value[0]) && std::isfinite(p.Scale), "1f");
+        Check(FindFileNoCase(ShaderFolder() + plugin.ShaderFileName + ".frag").has_value(),
+              "valid without shader");
+        for (const auto& p : plugin.Params1f)
+            Check(std::isfinite(p.Value[0]) && std::isfinite(p.Scale), "1f");
         for (const auto& p : plugin.Params4f)
-            for (float v : p.Value) Check(std::isfinite(v), "4f");
+            for (float v : p.Value)
+                Check(std::isfinite(v), "4f");
     }
     Check(plugin.Shader == nullptr, "reading built a shader");
 

@@ -64,7 +64,9 @@ std::string CurrentGLExtensions() {
     return joined;
 }
 
-bool IsExtensionSupported(std::string_view name) { return IsExtensionSupported(CurrentGLExtensions(), name); }
+bool IsExtensionSupported(std::string_view name) {
+    return IsExtensionSupported(CurrentGLExtensions(), name);
+}
 
 bool CheckGLAndExtensions(std::string_view extensions) {
     NpotSupported = true;
@@ -75,10 +77,18 @@ bool CheckGLAndExtensions(std::string_view extensions) {
         missing += needed.Name;
         missing += "\n\r";
         switch (needed.Requirement) {
-        case TRequirement::Shader: shaderMissing = true; break;
-        case TRequirement::Npot: NpotSupported = false; break;
-        case TRequirement::Framebuffer: framebufferMissing = true; break;
-        case TRequirement::PixelBuffer: pixelBufferMissing = true; break;
+        case TRequirement::Shader:
+            shaderMissing = true;
+            break;
+        case TRequirement::Npot:
+            NpotSupported = false;
+            break;
+        case TRequirement::Framebuffer:
+            framebufferMissing = true;
+            break;
+        case TRequirement::PixelBuffer:
+            pixelBufferMissing = true;
+            break;
         }
     }
     if (shaderMissing || framebufferMissing || pixelBufferMissing) {
@@ -90,4 +100,6 @@ bool CheckGLAndExtensions(std::string_view extensions) {
     return true;
 }
 
-bool CheckGLAndExtensions() { return CheckGLAndExtensions(CurrentGLExtensions()); }
+bool CheckGLAndExtensions() {
+    return CheckGLAndExtensions(CurrentGLExtensions());
+}

@@ -9,7 +9,8 @@
 // False once the check finds "GL_ARB_texture_non_power_of_two" missing; restricts video and image sizes.
 extern bool NpotSupported;
 
-inline constexpr const char* kGLMissingFunctionsText = "Some needed functions are not supported by your gfx-card:\n\r";
+inline constexpr const char* kGLMissingFunctionsText =
+    "Some needed functions are not supported by your gfx-card:\n\r";
 inline constexpr const char* kGLQuitText = "The program will quit now...";
 inline constexpr const char* kGLNpotWarningText =
     "Your gfx-card doesnt support the GL_ARB_texture_non_power_of_two extension.\n\r"

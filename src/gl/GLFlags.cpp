@@ -16,7 +16,8 @@ TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions)
     if (std::sscanf(version.c_str(), "%d.%d", &f.Major, &f.Minor) != 2) f.Major = f.Minor = 0;
     std::unordered_set<std::string> names;
     std::istringstream words(extensions);
-    for (std::string name; words >> name;) names.insert(name);
+    for (std::string name; words >> name;)
+        names.insert(name);
     auto has = [&](const char* name) { return names.count(name) != 0; };
     f.Version12 = f.AtLeast(1, 2);
     f.Version13 = f.AtLeast(1, 3);

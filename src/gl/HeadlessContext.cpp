@@ -30,7 +30,8 @@ void PinGLDriver() {
 
 EGLDisplay OpenSurfacelessDisplay() {
     if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
-        EGLDisplay display = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        EGLDisplay display =
+            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (display != EGL_NO_DISPLAY) return display;
     }
     return eglGetDisplay(EGL_DEFAULT_DISPLAY);
@@ -38,7 +39,9 @@ EGLDisplay OpenSurfacelessDisplay() {
 
 } // namespace
 
-THeadlessContext::~THeadlessContext() { Destroy(); }
+THeadlessContext::~THeadlessContext() {
+    Destroy();
+}
 
 void THeadlessContext::Destroy() {
     if (!Display) return;
@@ -69,9 +72,21 @@ bool THeadlessContext::Create(int width, int height) {
         return false;
     }
     // Mesa lists deeper (10-bit) configs first; the pixel buffer and the captures want 8 bits a channel.
-    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-                                 EGL_DEPTH_SIZE, 24, EGL_NONE};
+    const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_ALPHA_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 24,
+                                 EGL_NONE};
     EGLConfig configs[64];
     EGLint count = 0;
     eglChooseConfig(display, attributes, configs, 64, &count);

@@ -34,7 +34,9 @@ TGLBMP::~TGLBMP() {
     if (TextureId != 0) glDeleteTextures(1, &TextureId);
 }
 
-void TGLBMP::ReleasePixels() { Pixels.reset(); }
+void TGLBMP::ReleasePixels() {
+    Pixels.reset();
+}
 
 void TGLBMP::SwapRedBlue() {
     if (!Pixels) return;

@@ -120,7 +120,9 @@ bool Compress(jpeg_compress_struct* info, TJpegError* error, const TBitmap* bitm
 
 } // namespace
 
-bool LooksLikeJpeg(const uint8_t* data, size_t size) { return size >= 2 && data[0] == 0xFF && data[1] == 0xD8; }
+bool LooksLikeJpeg(const uint8_t* data, size_t size) {
+    return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
+}
 
 void DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageBytes) {
     if (!LooksLikeJpeg(data, size)) throw ELumatex("Invalid JPEG file: no start-of-image marker");
@@ -134,7 +136,8 @@ void DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxIma
         ~TGuard() { jpeg_destroy_decompress(Info); }
     } guard{&info};
 
-    if (!ReadHeader(&info, &error, data, size)) throw ELumatex(std::string("Invalid JPEG file: ") + error.Message);
+    if (!ReadHeader(&info, &error, data, size))
+        throw ELumatex(std::string("Invalid JPEG file: ") + error.Message);
     const int width = static_cast<int>(info.output_width);
     const int height = static_cast<int>(info.output_height);
     const size_t imageBytes = TBitmap::ImageSize(width, height, 24);

@@ -23,7 +23,9 @@ uint8_t AverageTiesToEven(uint64_t sum, uint64_t count) {
 
 } // namespace
 
-bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+bool IsPowerOfTwo(int n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
 
 bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
     const int sw = bitmap.Width();
@@ -37,7 +39,8 @@ bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
     std::vector<TRgb> table(size_t(sw) * size_t(sh));
     for (int y = 0; y < sh; ++y) {
         const uint8_t* row = bitmap.ScanLine(y);
-        for (int x = 0; x < sw; ++x, row += srcBpp) table[size_t(y) * size_t(sw) + size_t(x)] = {row[2], row[1], row[0]};
+        for (int x = 0; x < sw; ++x, row += srcBpp)
+            table[size_t(y) * size_t(sw) + size_t(x)] = {row[2], row[1], row[0]};
     }
 
     TBitmap result;

@@ -18,7 +18,8 @@ bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImag
     const int depth = data[16];
     const size_t bpp = size_t(depth) / 8;
     const bool topFirst = (data[17] & 0x20) != 0;
-    if (width == 0 || height == 0) throw ELumatex(FormatText("Invalid TGA file: size %d x %d", width, height));
+    if (width == 0 || height == 0)
+        throw ELumatex(FormatText("Invalid TGA file: size %d x %d", width, height));
 
     const size_t start = kTgaHeaderSize + data[0]; // after the image identification field
     if (start > size) throw ELumatex("Invalid TGA file: data truncated");
@@ -36,10 +37,13 @@ bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImag
         throw ELumatex(FormatText("Invalid TGA file: %d x %d pixels is too large", width, height));
 
     TBitmap result(width, height, depth);
-    auto rowOf = [&](int storedRow) { return result.ScanLine(topFirst ? storedRow : height - 1 - storedRow); };
+    auto rowOf = [&](int storedRow) {
+        return result.ScanLine(topFirst ? storedRow : height - 1 - storedRow);
+    };
     if (!rle) {
         const size_t rowBytes = size_t(width) * bpp;
-        for (int row = 0; row < height; ++row) std::memcpy(rowOf(row), src + size_t(row) * rowBytes, rowBytes);
+        for (int row = 0; row < height; ++row)
+            std::memcpy(rowOf(row), src + size_t(row) * rowBytes, rowBytes);
     } else {
         size_t pos = 0;
         uint64_t produced = 0;
@@ -56,12 +60,14 @@ bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImag
             const uint64_t fit = std::min(count, pixelCount - produced);
             if (packet & 0x80) {
                 if (available - pos < bpp) throw ELumatex("Invalid TGA file: pixel data truncated");
-                for (uint64_t i = 0; i < fit; ++i) put(src + pos);
+                for (uint64_t i = 0; i < fit; ++i)
+                    put(src + pos);
                 pos += bpp;
             } else {
                 // Only the pixels that fit need to be there; the rest of the packet is never read.
                 if ((available - pos) / bpp < fit) throw ELumatex("Invalid TGA file: pixel data truncated");
-                for (uint64_t i = 0; i < fit; ++i) put(src + pos + i * bpp);
+                for (uint64_t i = 0; i < fit; ++i)
+                    put(src + pos + i * bpp);
                 pos += std::min<uint64_t>(count * bpp, available - pos);
             }
         }

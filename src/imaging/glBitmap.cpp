@@ -58,7 +58,9 @@ bool IsValidMinFilter(GLenum filter) {
     }
 }
 
-bool IsValidMagFilter(GLenum filter) { return filter == GL_NEAREST || filter == GL_LINEAR; }
+bool IsValidMagFilter(GLenum filter) {
+    return filter == GL_NEAREST || filter == GL_LINEAR;
+}
 
 bool IsValidWrap(GLenum wrap) {
     return wrap == GL_CLAMP || wrap == GL_REPEAT || wrap == GL_CLAMP_TO_BORDER || wrap == GL_CLAMP_TO_EDGE;
@@ -149,9 +151,13 @@ void TglBitmap::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
     PixelBytes = Pixels ? size : 0;
 }
 
-void TglBitmap::SwapRedBlue() { MapPixels(SwapRedBlueFunc, false, nullptr); }
+void TglBitmap::SwapRedBlue() {
+    MapPixels(SwapRedBlueFunc, false, nullptr);
+}
 
-void TglBitmap::AllocatePixels(size_t size) { SetPixels(NewBuffer(size), size); }
+void TglBitmap::AllocatePixels(size_t size) {
+    SetPixels(NewBuffer(size), size);
+}
 
 std::vector<uint8_t> TglBitmap::ReadImageData(TStream& stream) {
     return stream.ReadRest(MaxImageBytes + kStreamSlack);
@@ -222,7 +228,8 @@ void TglBitmap::Bind() {
 }
 
 GLenum TglBitmap::EffectiveMinFilter() const {
-    if (MipMapMode == kMipMapNone || Target == GL_TEXTURE_RECTANGLE) return MinFilterWithoutMipMaps(MinFilter);
+    if (MipMapMode == kMipMapNone || Target == GL_TEXTURE_RECTANGLE)
+        return MinFilterWithoutMipMaps(MinFilter);
     return MinFilter;
 }
 
@@ -293,7 +300,8 @@ TglBitmapFormats TglBitmap::ChooseFormats() {
 TglBitmap2D::TglBitmap2D() {
     Target = GL_TEXTURE_2D;
     PixelReader = [this](const TglBitmapPixelPosition& position, TglBitmapPixel& channels) {
-        if (!Pixels || position.X < 0 || position.Y < 0 || position.X >= Width || position.Y >= Height) return;
+        if (!Pixels || position.X < 0 || position.Y < 0 || position.X >= Width || position.Y >= Height)
+            return;
         channels = PixelIn(Pixels.get(), position.X, position.Y);
     };
 }
@@ -320,7 +328,8 @@ void TglBitmap2D::ResetRowStarts() {
     // Never describe more rows than the buffer holds.
     if (Width <= 0 || Height <= 0 || rowBytes * size_t(Height) > PixelBytes) return;
     RowStarts.resize(size_t(Height));
-    for (int i = 0; i < Height; ++i) RowStarts[size_t(i)] = Pixels.get() + size_t(i) * rowBytes;
+    for (int i = 0; i < Height; ++i)
+        RowStarts[size_t(i)] = Pixels.get() + size_t(i) * rowBytes;
 }
 
 void TglBitmap2D::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
@@ -369,7 +378,8 @@ void TglBitmap2D::GenTexture(bool testSize) {
 
 bool TglBitmap2D::AssignFromBitmap(const TBitmap* bitmap) {
     if (!bitmap) return false;
-    if (bitmap->BitsPerPixel() != 24 && bitmap->BitsPerPixel() != 32) throw ELumatex(kAssignFromBitmapDepthMessage);
+    if (bitmap->BitsPerPixel() != 24 && bitmap->BitsPerPixel() != 32)
+        throw ELumatex(kAssignFromBitmapDepthMessage);
     HasAlpha = bitmap->BitsPerPixel() == 32;
     Width = bitmap->Width();
     Height = bitmap->Height();
@@ -383,7 +393,8 @@ bool TglBitmap2D::AssignFromBitmap(const TBitmap* bitmap) {
         return false;
     }
     if (RowStarts.empty()) return true; // 0 pixels wide or high: nothing to copy
-    for (int i = 0; i < Height; ++i) std::memcpy(RowStarts[size_t(i)], bitmap->ScanLine(i), rowBytes);
+    for (int i = 0; i < Height; ++i)
+        std::memcpy(RowStarts[size_t(i)], bitmap->ScanLine(i), rowBytes);
     return true;
 }
 
@@ -393,7 +404,8 @@ bool TglBitmap2D::CopyToBitmap(TBitmap* bitmap) {
     if (HasAlpha) bitmap->SetSize(Width, Height, 32);
     const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
     if (RowStarts.empty()) return true;
-    for (int i = 0; i < Height; ++i) std::memcpy(bitmap->ScanLine(i), RowStarts[size_t(i)], rowBytes);
+    for (int i = 0; i < Height; ++i)
+        std::memcpy(bitmap->ScanLine(i), RowStarts[size_t(i)], rowBytes);
     return true;
 }
 
@@ -404,7 +416,8 @@ bool TglBitmap2D::CopyAlphaToBitmap(TBitmap* bitmap) {
     for (int y = 0; y < Height; ++y) {
         const uint8_t* src = RowStarts[size_t(y)];
         uint8_t* dst = bitmap->ScanLine(y);
-        for (int x = 0; x < Width; ++x, src += 4, dst += 3) dst[0] = dst[1] = dst[2] = src[3];
+        for (int x = 0; x < Width; ++x, src += 4, dst += 3)
+            dst[0] = dst[1] = dst[2] = src[3];
     }
     return true;
 }
@@ -433,7 +446,8 @@ bool TglBitmap2D::MirrorLeftRight() {
     for (int y = 0; y < Height; ++y) {
         const uint8_t* src = RowStarts[size_t(y)];
         uint8_t* dst = mirrored.get() + size_t(y) * size_t(Width) * bpp;
-        for (int x = 0; x < Width; ++x) std::memcpy(dst + size_t(Width - 1 - x) * bpp, src + size_t(x) * bpp, bpp);
+        for (int x = 0; x < Width; ++x)
+            std::memcpy(dst + size_t(Width - 1 - x) * bpp, src + size_t(x) * bpp, bpp);
     }
     SetPixels(std::move(mirrored), PixelBytes);
     return true;
@@ -479,7 +493,8 @@ bool TglBitmap2D::BuildAlphaFromBitmap(const TBitmap* bitmap, TglBitmapMapFunc f
         for (int x = 0; x < Width; ++x) {
             // A private copy of the other bitmap's pixel: the function sees writable addresses but cannot
             // change that bitmap.
-            uint8_t other[4] = {row[size_t(x) * srcBpp], row[size_t(x) * srcBpp + 1], row[size_t(x) * srcBpp + 2],
+            uint8_t other[4] = {row[size_t(x) * srcBpp], row[size_t(x) * srcBpp + 1],
+                                row[size_t(x) * srcBpp + 2],
                                 srcBpp == 4 ? row[size_t(x) * srcBpp + 3] : uint8_t(255)};
             TglBitmapPixel source;
             source.Blue = &other[0];
@@ -506,7 +521,8 @@ void TglBitmap2D::DropAlpha() {
     auto reduced = NewBuffer(count * 3);
     const uint8_t* src = Pixels.get();
     uint8_t* dst = reduced.get();
-    for (size_t i = 0; i < count; ++i, src += 4, dst += 3) std::memcpy(dst, src, 3);
+    for (size_t i = 0; i < count; ++i, src += 4, dst += 3)
+        std::memcpy(dst, src, 3);
     HasAlpha = false;
     SetPixels(std::move(reduced), count * 3);
 }

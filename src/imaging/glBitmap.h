@@ -19,7 +19,8 @@
 #include <vector>
 
 inline constexpr const char* kGenTextureTooLargeMessage =
-    "TglBitmap2D.GenTexture - The size for the texture is to large. It's may be not conform with the Hardware.";
+    "TglBitmap2D.GenTexture - The size for the texture is to large. It's may be not conform with the "
+    "Hardware.";
 inline constexpr const char* kGenTextureNpotMessage =
     "TglBitmap2D.GenTexture - Rendercontex dosn't support non power of two texture.";
 inline constexpr const char* kAssignFromBitmapDepthMessage =
@@ -67,9 +68,9 @@ bool IsValidWrap(GLenum wrap);
 GLenum MinFilterWithoutMipMaps(GLenum filter);
 
 struct TglBitmapFormats {
-    GLenum Format = 0;         // pixel format of the data handed to GL
+    GLenum Format = 0; // pixel format of the data handed to GL
     GLenum InternalFormat = 0;
-    bool SwapRedBlue = false;  // the data must be turned into red, green, blue order first
+    bool SwapRedBlue = false; // the data must be turned into red, green, blue order first
 };
 // The upload formats for a context with the given flags; pure, so any flag combination can be tried.
 TglBitmapFormats glBitmapChooseFormats(const TGLFlags& flags, bool hasAlpha, uint8_t formatKind);
@@ -118,9 +119,9 @@ public:
     GLenum WrapR = GL_CLAMP_TO_EDGE;
     std::function<void(const TglBitmapPixelPosition&, TglBitmapPixel&)> PixelReader;
 
-    size_t PixelBytes = 0;                            // size of the Pixels buffer
-    const TGLFlags* Flags = nullptr;                  // flags the upload consults; null: GLFlags()
-    size_t MaxImageBytes = TBitmap::kMaxImageBytes;   // decoders refuse larger images before allocating
+    size_t PixelBytes = 0;                          // size of the Pixels buffer
+    const TGLFlags* Flags = nullptr;                // flags the upload consults; null: GLFlags()
+    size_t MaxImageBytes = TBitmap::kMaxImageBytes; // decoders refuse larger images before allocating
 
     // Replaces Pixels (size bytes) with buffer, freeing the previous one.
     virtual void SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size);

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <utility>
 
-TBitmap::TBitmap(int width, int height, int bitsPerPixel) { SetSize(width, height, bitsPerPixel); }
+TBitmap::TBitmap(int width, int height, int bitsPerPixel) {
+    SetSize(width, height, bitsPerPixel);
+}
 
 size_t TBitmap::ImageSize(int width, int height, int bitsPerPixel) {
     if (width < 0 || height < 0) return 0;
@@ -17,8 +19,7 @@ size_t TBitmap::ImageSize(int width, int height, int bitsPerPixel) {
 void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
     if (bitsPerPixel != 24 && bitsPerPixel != 32)
         throw ELumatex(FormatText("Unsupported bitmap depth: %d bits per pixel", bitsPerPixel));
-    if (width < 0 || height < 0)
-        throw ELumatex(FormatText("Invalid bitmap size %d x %d", width, height));
+    if (width < 0 || height < 0) throw ELumatex(FormatText("Invalid bitmap size %d x %d", width, height));
     const size_t bytes = ImageSize(width, height, bitsPerPixel);
     if (bytes == 0 && width != 0 && height != 0)
         throw ELumatex(FormatText("Bitmap of %d x %d pixels is too large", width, height));
@@ -63,7 +64,8 @@ void TBitmap::Fill(uint8_t blue, uint8_t green, uint8_t red) {
 }
 
 bool TBitmap::SamePixels(const TBitmap& other) const {
-    if (FWidth != other.FWidth || FHeight != other.FHeight || FBitsPerPixel != other.FBitsPerPixel) return false;
+    if (FWidth != other.FWidth || FHeight != other.FHeight || FBitsPerPixel != other.FBitsPerPixel)
+        return false;
     const size_t rowBytes = static_cast<size_t>(FWidth) * static_cast<size_t>(BytesPerPixel());
     for (int y = 0; y < FHeight; ++y)
         if (std::memcmp(ScanLine(y), other.ScanLine(y), rowBytes) != 0) return false;

@@ -18,7 +18,9 @@ constexpr uint32_t kBiBitfields = 3;
 constexpr uint32_t kBiAlphaBitfields = 6;
 constexpr size_t kFileHeaderSize = 14;
 
-[[noreturn]] void Fail(const char* what) { throw ELumatex(FormatText("Invalid bitmap file: %s", what)); }
+[[noreturn]] void Fail(const char* what) {
+    throw ELumatex(FormatText("Invalid bitmap file: %s", what));
+}
 
 // Bounds-checked little-endian reads: every header field goes through these.
 struct TBytes {
@@ -31,8 +33,8 @@ struct TBytes {
     }
     uint32_t U32(size_t offset) const {
         if (!Has(offset, 4)) Fail("header truncated");
-        return uint32_t(Data[offset]) | (uint32_t(Data[offset + 1]) << 8) | (uint32_t(Data[offset + 2]) << 16) |
-               (uint32_t(Data[offset + 3]) << 24);
+        return uint32_t(Data[offset]) | (uint32_t(Data[offset + 1]) << 8) |
+               (uint32_t(Data[offset + 2]) << 16) | (uint32_t(Data[offset + 3]) << 24);
     }
 };
 
@@ -74,7 +76,8 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, const std::array<
     int y = 0;
     size_t pos = 0;
     auto put = [&](uint8_t index) {
-        if (x < width && y < height) PutColour(bitmap.ScanLine(height - 1 - y) + size_t(x) * 3, palette[index]);
+        if (x < width && y < height)
+            PutColour(bitmap.ScanLine(height - 1 - y) + size_t(x) * 3, palette[index]);
         if (x < width) ++x; // columns past the row end are dropped, not wrapped
     };
     for (;;) {
@@ -84,7 +87,8 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, const std::array<
         const uint8_t value = data[pos + 1];
         pos += 2;
         if (count > 0) {
-            for (int i = 0; i < count; ++i) put(fourBit ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+            for (int i = 0; i < count; ++i)
+                put(fourBit ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
             continue;
         }
         switch (value) {
@@ -136,14 +140,16 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
         height = static_cast<int16_t>(in.U16(20));
         bpp = in.U16(24);
         paletteEntrySize = 3;
-    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 || headerSize == 124) {
+    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+               headerSize == 124) {
         width = static_cast<int32_t>(in.U32(18));
         height = static_cast<int32_t>(in.U32(22));
         bpp = in.U16(28);
         compression = in.U32(30);
         coloursUsed = in.U32(46);
         if (headerSize >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = in.U32(54 + 4 * size_t(i));
+            for (int i = 0; i < 3; ++i)
+                masks[i] = in.U32(54 + 4 * size_t(i));
             haveMasks = true;
         }
         if (headerSize >= 56) masks[3] = in.U32(66);
@@ -177,7 +183,8 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
                 masks[2] = bpp == 16 ? 0x001F : 0x0000FF;
                 break;
             }
-            for (int i = 0; i < count; ++i) masks[i] = in.U32(pos + 4 * size_t(i));
+            for (int i = 0; i < count; ++i)
+                masks[i] = in.U32(pos + 4 * size_t(i));
             pos += 4 * size_t(count);
         }
         break;
@@ -191,7 +198,9 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
         masks[3] = 0;
     }
 
-    if (width <= 0 || height == 0) throw ELumatex(FormatText("Invalid bitmap file: size %lld x %lld", (long long)width, (long long)height));
+    if (width <= 0 || height == 0)
+        throw ELumatex(
+            FormatText("Invalid bitmap file: size %lld x %lld", (long long)width, (long long)height));
     const bool topDown = height < 0;
     if (topDown) height = -height;
     if (topDown && (compression == kBiRle8 || compression == kBiRle4)) Fail("RLE images cannot be top-down");

@@ -34,7 +34,7 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // Ensures a trailing "/" (empty stays empty).
 std::string IncludeTrailingSlash(const std::string& folder);
 
-bool FileExists(const std::string& path);     // a regular file (or a link to one)
+bool FileExists(const std::string& path); // a regular file (or a link to one)
 bool DirectoryExists(const std::string& path);
 
 // Whole file into memory; nullopt when it cannot be opened or read, or is not a regular file.

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,11 +14,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -96,13 +100,16 @@ std::optional<std::pair<size_t, size_t>> TIniFile::FindSection(std::string_view 
     for (size_t i = 0; i < Lines.size(); ++i) {
         if (Lines[i].Kind != TLineKind::Section || !SameTextAscii(Lines[i].Name, wanted)) continue;
         size_t last = i + 1;
-        while (last < Lines.size() && Lines[last].Kind != TLineKind::Section) ++last;
+        while (last < Lines.size() && Lines[last].Kind != TLineKind::Section)
+            ++last;
         return std::make_pair(i + 1, last);
     }
     return std::nullopt;
 }
 
-bool TIniFile::SectionExists(std::string_view section) const { return FindSection(section).has_value(); }
+bool TIniFile::SectionExists(std::string_view section) const {
+    return FindSection(section).has_value();
+}
 
 std::optional<std::string> TIniFile::FindValue(std::string_view section, std::string_view key) const {
     const auto range = FindSection(section);
@@ -118,7 +125,8 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
     if (auto value = FindValue(section, key)) return std::move(*value);
     // The platform function drops a default's trailing blanks and hands it back through the value's buffer.
-    while (!defaultValue.empty() && IsBlank(defaultValue.back())) defaultValue.remove_suffix(1);
+    while (!defaultValue.empty() && IsBlank(defaultValue.back()))
+        defaultValue.remove_suffix(1);
     return std::string(defaultValue.substr(0, kIniMaxValueLength));
 }
 
@@ -172,7 +180,8 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
 std::string TIniFile::Text() const {
     std::string text;
     size_t total = 0;
-    for (const TLine& line : Lines) total += line.Content.size() + 1;
+    for (const TLine& line : Lines)
+        total += line.Content.size() + 1;
     text.reserve(total);
     for (const TLine& line : Lines) {
         text += line.Content;
@@ -195,8 +204,8 @@ void TIniFile::SaveToFile(const std::string& path) const {
     if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) RaiseWriteError(path);
 
     static std::atomic<unsigned> counter{0};
-    const std::string temp = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1));
+    const std::string temp =
+        target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) RaiseWriteError(path);
     bool ok = WriteAll(fd, Text());
@@ -231,7 +240,8 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
         if (!S_ISREG(info.st_mode)) RaiseWriteError(path);
         const auto bytes = ReadWholeFile(path);
         if (!bytes) RaiseWriteError(path);
-        ini = TIniFile::FromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        ini =
+            TIniFile::FromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     }
     ini.WriteString(section, key, value);
     ini.SaveToFile(path);

@@ -6,7 +6,8 @@
 //   ";" are comments; other lines and lines before the first section are kept but never read; when a name
 //   occurs twice, the first section and the first key win for lookups and writes;
 // - lines end in LF or CR LF on read; written lines end in CR LF; lines a write does not touch stay byte
-//   for byte; a file is replaced through a temporary file renamed over it, so a crash never leaves half a file.
+//   for byte; a file is replaced through a temporary file renamed over it, so a crash never leaves half a
+//   file.
 // Any bytes are accepted (NUL, binary garbage, huge lines). No locking: GUI thread only.
 #pragma once
 
@@ -31,7 +32,8 @@ public:
 
     // The value of key in section, nullopt when either is missing.
     std::optional<std::string> FindValue(std::string_view section, std::string_view key) const;
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
     // The section's pairs in file order, each with its own line's value; empty when the section is missing.
     TIniPairs ReadSection(std::string_view section) const;
     bool SectionExists(std::string_view section) const;
@@ -49,7 +51,7 @@ public:
 private:
     enum class TLineKind { Other, Section, Pair };
     struct TLine {
-        std::string Content; // everything before the "\n", a CR included
+        std::string Content;     // everything before the "\n", a CR included
         bool Terminated = false; // followed by "\n"
         TLineKind Kind = TLineKind::Other;
         std::string Name;  // section name or key, trimmed

@@ -21,15 +21,18 @@ void TRecordingMessageSink::ShowMessage(const std::string& text, const std::stri
     Entries.push_back({text, caption, icon, false});
 }
 
-bool TRecordingMessageSink::AskYesNo(const std::string& text, const std::string& caption,
-                                     TMessageIcon icon) {
+bool TRecordingMessageSink::AskYesNo(const std::string& text, const std::string& caption, TMessageIcon icon) {
     Entries.push_back({text, caption, icon, true});
     return NextAnswer;
 }
 
-void SetMessageSink(IMessageSink* sink) { CurrentSink = sink ? sink : &StderrSink; }
+void SetMessageSink(IMessageSink* sink) {
+    CurrentSink = sink ? sink : &StderrSink;
+}
 
-IMessageSink& MessageSink() { return *CurrentSink; }
+IMessageSink& MessageSink() {
+    return *CurrentSink;
+}
 
 void ShowMessage(const std::string& text, const std::string& caption, TMessageIcon icon) {
     CurrentSink->ShowMessage(text, caption, icon);
@@ -39,6 +42,10 @@ bool AskYesNo(const std::string& text, const std::string& caption, TMessageIcon 
     return CurrentSink->AskYesNo(text, caption, icon);
 }
 
-TMessageSinkGuard::TMessageSinkGuard(IMessageSink& sink) : Previous(&MessageSink()) { SetMessageSink(&sink); }
+TMessageSinkGuard::TMessageSinkGuard(IMessageSink& sink) : Previous(&MessageSink()) {
+    SetMessageSink(&sink);
+}
 
-TMessageSinkGuard::~TMessageSinkGuard() { SetMessageSink(Previous); }
+TMessageSinkGuard::~TMessageSinkGuard() {
+    SetMessageSink(Previous);
+}

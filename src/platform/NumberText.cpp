@@ -8,8 +8,12 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string NonFinite(double value) {
     if (std::isnan(value)) return "NAN";
@@ -21,16 +25,19 @@ std::string NonFinite(double value) {
 std::optional<double> ParseFloat(std::string_view text) {
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n && IsBlank(text[i])) ++i;
+    while (i < n && IsBlank(text[i]))
+        ++i;
     bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const size_t intStart = i;
-    while (i < n && IsDigit(text[i])) ++i;
+    while (i < n && IsDigit(text[i]))
+        ++i;
     const std::string_view intDigits = text.substr(intStart, i - intStart);
     std::string_view fracDigits;
     if (i < n && text[i] == '.') {
         const size_t fracStart = ++i;
-        while (i < n && IsDigit(text[i])) ++i;
+        while (i < n && IsDigit(text[i]))
+            ++i;
         fracDigits = text.substr(fracStart, i - fracStart);
     }
     if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
@@ -50,7 +57,8 @@ std::optional<double> ParseFloat(std::string_view text) {
         if (expNegative) exponent = -exponent;
         hasExponent = true;
     }
-    while (i < n && IsBlank(text[i])) ++i;
+    while (i < n && IsBlank(text[i]))
+        ++i;
     if (i != n) return std::nullopt;
 
     // Hand from_chars one canonical form, so that its own leniencies never decide what is accepted.
@@ -87,14 +95,16 @@ std::string FloatToText(double value) {
     if (value == 0.0) return "0";
     // 15 significant digits, correctly rounded: d.dddddddddddddde<exp>.
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
     const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
     const size_t ePos = text.find('e');
     const bool negative = text.front() == '-';
     std::string digits;
     for (char c : text.substr(0, ePos))
         if (IsDigit(c)) digits += c;
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
     int exponent = 0;
     std::from_chars(text.data() + ePos + 1 + (text[ePos + 1] == '+'), text.data() + text.size(), exponent);
 
@@ -124,8 +134,8 @@ std::string FormatFixed(double value, int decimals) {
     // Enough extra digits that no double closer to a half than these digits show can be mistaken for one;
     // then round the decimal text, halves away from zero.
     char buffer[96];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed,
-                                      decimals + 25);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                      std::chars_format::fixed, decimals + 25);
     std::string text(buffer, result.ptr);
     const size_t point = text.find('.');
     std::string digits = text.substr(0, point) + text.substr(point + 1, static_cast<size_t>(decimals));

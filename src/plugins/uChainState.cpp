@@ -7,7 +7,9 @@
 
 namespace {
 
-bool IsSlot(int slot) { return slot >= 1 && slot <= kSlotCount; }
+bool IsSlot(int slot) {
+    return slot >= 1 && slot <= kSlotCount;
+}
 
 } // namespace
 
@@ -80,9 +82,9 @@ void TChainState::SetRenderPlugins(int slotIndex) {
 
     bool loaded = false;
     if (static_cast<size_t>(tag) < Engine.Catalogue.size()) {
-        Engine.Slots[i] = std::make_unique<TShaderPlugin>(programFolder + "plugins/",
-                                                          Engine.Catalogue[static_cast<size_t>(tag)]->IniFileName,
-                                                          programFolder + "shader/");
+        Engine.Slots[i] = std::make_unique<TShaderPlugin>(
+            programFolder + "plugins/", Engine.Catalogue[static_cast<size_t>(tag)]->IniFileName,
+            programFolder + "shader/");
         loaded = Engine.Slots[i]->Load();
     }
     if (!loaded) {
@@ -142,7 +144,8 @@ std::vector<TPluginMenuItem> TChainState::BuildPluginMenu(bool grouping) const {
         item.IsSeparator = true;
         return item;
     };
-    menu.push_back({kMenuPresetsCaption, "Item_" + std::to_string(kMenuTagPresets), kMenuTagPresets, false, {}});
+    menu.push_back(
+        {kMenuPresetsCaption, "Item_" + std::to_string(kMenuTagPresets), kMenuTagPresets, false, {}});
     menu.push_back(separator());
     menu.push_back({kMenuNoneCaption, "Item_" + std::to_string(kMenuTagNone), kMenuTagNone, false, {}});
     menu.push_back(separator());
@@ -150,7 +153,8 @@ std::vector<TPluginMenuItem> TChainState::BuildPluginMenu(bool grouping) const {
     const auto& catalogue = Engine.Catalogue;
     if (!grouping) {
         for (size_t p = 0; p < catalogue.size(); ++p)
-            menu.push_back({catalogue[p]->FullName, "Item_" + std::to_string(p), static_cast<int>(p), false, {}});
+            menu.push_back(
+                {catalogue[p]->FullName, "Item_" + std::to_string(p), static_cast<int>(p), false, {}});
         return menu;
     }
 
@@ -165,12 +169,14 @@ std::vector<TPluginMenuItem> TChainState::BuildPluginMenu(bool grouping) const {
     for (const auto& plugin : catalogue) {
         if (findTopLevel(plugin->GroupName)) continue;
         ++groupCounter;
-        menu.push_back({plugin->GroupName, "Item_Group_" + std::to_string(groupCounter), kMenuTagGroup, false, {}});
+        menu.push_back(
+            {plugin->GroupName, "Item_Group_" + std::to_string(groupCounter), kMenuTagGroup, false, {}});
     }
     for (size_t p = 0; p < catalogue.size(); ++p) {
         TPluginMenuItem* group = findTopLevel(catalogue[p]->GroupName);
         if (!group) continue;
-        group->Items.push_back({catalogue[p]->FullName, "Item_" + std::to_string(p), static_cast<int>(p), false, {}});
+        group->Items.push_back(
+            {catalogue[p]->FullName, "Item_" + std::to_string(p), static_cast<int>(p), false, {}});
     }
     return menu;
 }
@@ -181,7 +187,8 @@ void TChainState::AfterChange() {
 }
 
 std::string SlotLabelText(const std::string& hint, const std::function<int(const std::string&)>& measure) {
-    if (hint.size() < static_cast<size_t>(kLabelTextMinChars) || measure(hint) <= kLabelTextMaxWidth) return hint;
+    if (hint.size() < static_cast<size_t>(kLabelTextMinChars) || measure(hint) <= kLabelTextMaxWidth)
+        return hint;
     for (size_t length = hint.size(); length >= static_cast<size_t>(kLabelTextMinChars); --length) {
         const std::string candidate = hint.substr(0, length) + "...";
         if (measure(candidate) < kLabelTextMaxWidth) return candidate;

@@ -103,7 +103,7 @@ public:
 
     TRenderEngine& Engine;
     std::array<TSlotLabel, kSlotCount> Labels;
-    int SelectedSlot = -1; // 1..8, or -1 for none
+    int SelectedSlot = -1;    // 1..8, or -1 for none
     int HighlightedSlot = -1; // slot drawn navy by the last RefreshSlots, -1 for none
     int PanelSlot = -1;       // slot whose parameters the panel shows, -1 when the panel is empty
     std::array<TColorRef, kSlotCount> TextColours{kLabelTextInactive, kLabelTextInactive, kLabelTextInactive,

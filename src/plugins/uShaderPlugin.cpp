@@ -10,8 +10,10 @@
 namespace {
 
 std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -60,7 +62,8 @@ bool ParseShaderParam(const std::string& key, const std::string& value, TShaderP
     std::string_view rest = TrimBlanks(value);
     bool ok = true;
     for (int i = 0; i < N; ++i)
-        ok = ParseComponent(TakePiece(rest, i < N - 1 ? ';' : ':'), param.Value[static_cast<size_t>(i)]) && ok;
+        ok =
+            ParseComponent(TakePiece(rest, i < N - 1 ? ';' : ':'), param.Value[static_cast<size_t>(i)]) && ok;
     ok = ParseComponent(TakePiece(rest, ':'), param.Scale) && ok;
     param.Caption = rest;
     return ok;
@@ -102,7 +105,8 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
 
     bool ok = true;
     const std::string shaderName = description.ReadString("FileName", "ShaderFileName", "");
-    if (FindFileNoCase(ShaderFolder + shaderName + ".vert") && FindFileNoCase(ShaderFolder + shaderName + ".frag"))
+    if (FindFileNoCase(ShaderFolder + shaderName + ".vert") &&
+        FindFileNoCase(ShaderFolder + shaderName + ".frag"))
         ShaderFileName = shaderName;
     else
         ok = false;
@@ -134,9 +138,12 @@ void TShaderPlugin::Bind() {
     if (UsesTexture0) Shader->SetUniform1i("Texture0", 0);
     if (UsesTexWidth) Shader->SetUniform1f("texWidth", kPluginTextureEdge);
     if (UsesTexHeight) Shader->SetUniform1f("texHeight", kPluginTextureEdge);
-    for (const ShaderParam1f& p : Params1f) Shader->SetUniform1f(p.UniformName, p.Value[0]);
-    for (const ShaderParam2f& p : Params2f) Shader->SetUniform2f(p.UniformName, p.Value[0], p.Value[1]);
-    for (const ShaderParam3f& p : Params3f) Shader->SetUniform3f(p.UniformName, p.Value[0], p.Value[1], p.Value[2]);
+    for (const ShaderParam1f& p : Params1f)
+        Shader->SetUniform1f(p.UniformName, p.Value[0]);
+    for (const ShaderParam2f& p : Params2f)
+        Shader->SetUniform2f(p.UniformName, p.Value[0], p.Value[1]);
+    for (const ShaderParam3f& p : Params3f)
+        Shader->SetUniform3f(p.UniformName, p.Value[0], p.Value[1], p.Value[2]);
     for (const ShaderParam4f& p : Params4f)
         Shader->SetUniform4f(p.UniformName, p.Value[0], p.Value[1], p.Value[2], p.Value[3]);
 }

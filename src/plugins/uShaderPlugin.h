@@ -18,8 +18,7 @@ class TIniFile;
 
 // One parameter of N float components, sent as uniform float/vec2/vec3/vec4 named UniformName.
 // A new record is all zero and empty.
-template <int N>
-struct TShaderParam {
+template <int N> struct TShaderParam {
     static constexpr int ComponentCount = N;
     std::string UniformName;
     std::array<float, N> Value{}; // sent to the shader; the chain window keeps it in 0..1
@@ -44,7 +43,8 @@ inline constexpr float kPluginTextureEdge = 512.0f;
 class TShaderPlugin {
 public:
     // Stores the three names; reads nothing. Folders end with "/"; iniFileName is a bare file name.
-    TShaderPlugin(const std::string& pluginFolder, const std::string& iniFileName, const std::string& shaderFolder);
+    TShaderPlugin(const std::string& pluginFolder, const std::string& iniFileName,
+                  const std::string& shaderFolder);
     TShaderPlugin(const TShaderPlugin&) = delete;
     TShaderPlugin& operator=(const TShaderPlugin&) = delete;
     ~TShaderPlugin();

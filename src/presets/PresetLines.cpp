@@ -21,8 +21,10 @@ std::optional<float> ReadSingle(std::string_view text) {
 std::string_view TrimBlanks(std::string_view text) {
     size_t first = 0;
     size_t last = text.size();
-    while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
-    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+    while (first < last && (text[first] == ' ' || text[first] == '\t'))
+        ++first;
+    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t'))
+        --last;
     return text.substr(first, last - first);
 }
 

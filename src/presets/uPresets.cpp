@@ -16,25 +16,35 @@ template <int N>
 void WriteParams(TIniFile& ini, const std::string& section, const std::vector<TShaderParam<N>>& params) {
     // One key per kind: every write replaces the previous one, so the last parameter of a kind is kept.
     for (const TShaderParam<N>& param : params)
-        ini.WriteString(section, kPresetParamKeys[N - 1], PresetParamValue(param.UniformName, param.Value.data(), N));
+        ini.WriteString(section, kPresetParamKeys[N - 1],
+                        PresetParamValue(param.UniformName, param.Value.data(), N));
 }
 
-template <int N>
-void StoreParam(std::vector<TShaderParam<N>>& params, const TPresetParamLine& line) {
+template <int N> void StoreParam(std::vector<TShaderParam<N>>& params, const TPresetParamLine& line) {
     for (TShaderParam<N>& param : params) {
         if (!SameTextAscii(param.UniformName, line.Name)) continue;
-        for (int k = 0; k < N; ++k) param.Value[static_cast<size_t>(k)] = line.Value[static_cast<size_t>(k)];
+        for (int k = 0; k < N; ++k)
+            param.Value[static_cast<size_t>(k)] = line.Value[static_cast<size_t>(k)];
         return;
     }
 }
 
 void StoreParam(TShaderPlugin& plugin, const TPresetParamLine& line) {
     switch (line.Components) {
-    case 1: StoreParam(plugin.Params1f, line); break;
-    case 2: StoreParam(plugin.Params2f, line); break;
-    case 3: StoreParam(plugin.Params3f, line); break;
-    case 4: StoreParam(plugin.Params4f, line); break;
-    default: break;
+    case 1:
+        StoreParam(plugin.Params1f, line);
+        break;
+    case 2:
+        StoreParam(plugin.Params2f, line);
+        break;
+    case 3:
+        StoreParam(plugin.Params3f, line);
+        break;
+    case 4:
+        StoreParam(plugin.Params4f, line);
+        break;
+    default:
+        break;
     }
 }
 
@@ -48,7 +58,8 @@ bool IsBareFileName(const std::string& name) {
 // The value a lookup of key returns in the section: with a key written twice, its first line's value.
 std::unordered_map<std::string, std::string> FirstValues(const TIniPairs& pairs) {
     std::unordered_map<std::string, std::string> first;
-    for (const auto& [key, value] : pairs) first.emplace(AsciiUpper(key), value);
+    for (const auto& [key, value] : pairs)
+        first.emplace(AsciiUpper(key), value);
     return first;
 }
 
@@ -66,7 +77,8 @@ bool WritePreset(const TChainState& chain, const std::string& path) {
             ini.WriteString(section, kPresetPlugInNameKey, kPresetEmptySlot);
             continue;
         }
-        ini.WriteString(section, kPresetPlugInNameKey, engine.Catalogue[static_cast<size_t>(tag)]->IniFileName);
+        ini.WriteString(section, kPresetPlugInNameKey,
+                        engine.Catalogue[static_cast<size_t>(tag)]->IniFileName);
         // A slot whose instance could not be built has no values to write: its name and switch only.
         if (const TShaderPlugin* plugin = engine.Slots[static_cast<size_t>(slot - 1)].get()) {
             WriteParams(ini, section, plugin->Params1f);
@@ -74,7 +86,8 @@ bool WritePreset(const TChainState& chain, const std::string& path) {
             WriteParams(ini, section, plugin->Params3f);
             WriteParams(ini, section, plugin->Params4f);
         }
-        ini.WriteString(section, kPresetActiveKey, engine.SlotActive[static_cast<size_t>(slot - 1)] ? "1" : "0");
+        ini.WriteString(section, kPresetActiveKey,
+                        engine.SlotActive[static_cast<size_t>(slot - 1)] ? "1" : "0");
     }
     ini.SaveToFile(path);
     return true;
@@ -113,7 +126,8 @@ void ApplyPreset(TChainState& chain, const std::string& path) {
         for (const auto& [key, ownValue] : pairs) {
             const auto found = firstValues.find(AsciiUpper(key));
             const std::string line = key + "=" + (found != firstValues.end() ? found->second : ownValue);
-            for (const TPresetParamLine& param : ParsePresetLine(line)) StoreParam(*plugin, param);
+            for (const TPresetParamLine& param : ParsePresetLine(line))
+                StoreParam(*plugin, param);
         }
     }
 }

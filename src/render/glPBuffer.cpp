@@ -10,18 +10,33 @@ namespace {
 
 constexpr EGLint kMaxFormats = 65;
 
-std::string HandleText(const void* handle) { return std::to_string(reinterpret_cast<uintptr_t>(handle)); }
+std::string HandleText(const void* handle) {
+    return std::to_string(reinterpret_cast<uintptr_t>(handle));
+}
 
 } // namespace
 
 std::vector<int32_t> TPixelBuffer::DefaultPixelFormatAttributes() {
-    return {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-            EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
-            EGL_BLUE_SIZE,    8,               EGL_ALPHA_SIZE,      8,
-            EGL_DEPTH_SIZE,   24,              EGL_NONE};
+    return {EGL_SURFACE_TYPE,
+            EGL_PBUFFER_BIT,
+            EGL_RENDERABLE_TYPE,
+            EGL_OPENGL_BIT,
+            EGL_RED_SIZE,
+            8,
+            EGL_GREEN_SIZE,
+            8,
+            EGL_BLUE_SIZE,
+            8,
+            EGL_ALPHA_SIZE,
+            8,
+            EGL_DEPTH_SIZE,
+            24,
+            EGL_NONE};
 }
 
-TPixelBuffer::~TPixelBuffer() { Release(); }
+TPixelBuffer::~TPixelBuffer() {
+    Release();
+}
 
 void TPixelBuffer::Release() {
     if (!Display) return;
@@ -60,7 +75,8 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
     }
     Log.push_back(FormatText("PixelBuffer->wglChoosePixelFormatARB->%d suitable pixelformats found", count));
 
-    // EGL sorts deeper configs first and Mesa offers 10-bit ones; the first with exactly the asked sizes wins.
+    // EGL sorts deeper configs first and Mesa offers 10-bit ones; the first with exactly the asked sizes
+    // wins.
     EGLConfig format = formats[0];
     for (EGLint i = 0; i < count; ++i) {
         EGLint r = 0, g = 0, b = 0, a = 0;
@@ -83,7 +99,8 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
     }
     const bool sizeFits = width >= 1 && height >= 1 && width <= maxWidth && height <= maxHeight;
     const EGLint bufferAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    EGLSurface buffer = sizeFits ? eglCreatePbufferSurface(display, format, bufferAttributes) : EGL_NO_SURFACE;
+    EGLSurface buffer =
+        sizeFits ? eglCreatePbufferSurface(display, format, bufferAttributes) : EGL_NO_SURFACE;
     if (buffer == EGL_NO_SURFACE) {
         Log.push_back("PixelBuffer->wglCreatePBufferARB->Couldn't obtain valid handle");
         return false;
@@ -92,9 +109,9 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
     EGLint grantedWidth = 0, grantedHeight = 0;
     eglQuerySurface(display, buffer, EGL_WIDTH, &grantedWidth);
     eglQuerySurface(display, buffer, EGL_HEIGHT, &grantedHeight);
-    Log.push_back(FormatText(
-        "PixelBuffer->wglCreatePBufferARB->PixelBuffer successfully created.Received size : Width=%d Height=%d",
-        grantedWidth, grantedHeight));
+    Log.push_back(FormatText("PixelBuffer->wglCreatePBufferARB->PixelBuffer successfully created.Received "
+                             "size : Width=%d Height=%d",
+                             grantedWidth, grantedHeight));
 
     // Under EGL the pbuffer surface is also what gets drawn into.
     BufferDC = BufferHandle;
@@ -104,16 +121,19 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
     eglBindAPI(EGL_OPENGL_API);
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 2, EGL_CONTEXT_MINOR_VERSION, 1, EGL_NONE};
     // A context that cannot share with the previous one would draw without the chain's textures and programs.
-    const bool canShare = previous.System == TWindowSystem::EGL && previous.Display == Display && previous.Context;
-    EGLContext context = canShare ? eglCreateContext(display, format, static_cast<EGLContext>(previous.Context),
-                                                     contextAttributes)
-                                  : EGL_NO_CONTEXT;
+    const bool canShare =
+        previous.System == TWindowSystem::EGL && previous.Display == Display && previous.Context;
+    EGLContext context =
+        canShare
+            ? eglCreateContext(display, format, static_cast<EGLContext>(previous.Context), contextAttributes)
+            : EGL_NO_CONTEXT;
     if (context == EGL_NO_CONTEXT) {
         Log.push_back("PixelBuffer->wglGetPBufferDCARB->Couldn't create rendercontext for PBuffer");
         return false;
     }
     BufferRC = context;
-    Log.push_back("PixelBuffer->wglCreateContext->Created rendercontext for PBuffer : " + HandleText(BufferRC));
+    Log.push_back("PixelBuffer->wglCreateContext->Created rendercontext for PBuffer : " +
+                  HandleText(BufferRC));
 
     return Enable();
 }
@@ -121,8 +141,8 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
 bool TPixelBuffer::Enable() {
     if (!Valid()) return false;
     auto surface = static_cast<EGLSurface>(BufferDC);
-    return eglMakeCurrent(static_cast<EGLDisplay>(Display), surface, surface, static_cast<EGLContext>(BufferRC)) ==
-           EGL_TRUE;
+    return eglMakeCurrent(static_cast<EGLDisplay>(Display), surface, surface,
+                          static_cast<EGLContext>(BufferRC)) == EGL_TRUE;
 }
 
 bool TPixelBuffer::Disable() {

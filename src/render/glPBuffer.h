@@ -28,9 +28,9 @@ public:
     bool Valid() const { return BufferRC != nullptr && BufferDC != nullptr; }
 
     std::vector<std::string> Log;
-    void* BufferDC = nullptr;    // EGLSurface drawn into (the pbuffer itself under EGL)
-    void* BufferRC = nullptr;    // EGLContext
-    TNativeGLHandles Previous;   // display, context and drawable to return to
+    void* BufferDC = nullptr;     // EGLSurface drawn into (the pbuffer itself under EGL)
+    void* BufferRC = nullptr;     // EGLContext
+    TNativeGLHandles Previous;    // display, context and drawable to return to
     void* BufferHandle = nullptr; // EGLSurface of the pbuffer
     int Width = 0;
     int Height = 0;

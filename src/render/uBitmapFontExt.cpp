@@ -49,8 +49,8 @@ void CompileGlyph(FT_Face face, GLuint list, unsigned code, std::vector<GLubyte>
                                       : bitmap.buffer + size_t(height - 1 - y) * size_t(-bitmap.pitch);
                 std::copy(source, source + rowBytes, rows.begin() + ptrdiff_t(height - 1 - y) * rowBytes);
             }
-            glBitmap(width, height, GLfloat(-slot->bitmap_left), GLfloat(height - slot->bitmap_top), advance, 0,
-                     rows.data());
+            glBitmap(width, height, GLfloat(-slot->bitmap_left), GLfloat(height - slot->bitmap_top), advance,
+                     0, rows.data());
         } else {
             glBitmap(0, 0, 0, 0, advance, 0, nullptr); // a blank: only the pen moves
         }
@@ -60,7 +60,9 @@ void CompileGlyph(FT_Face face, GLuint list, unsigned code, std::vector<GLubyte>
 
 } // namespace
 
-TBitmapFontExt::~TBitmapFontExt() { FreeLists(); }
+TBitmapFontExt::~TBitmapFontExt() {
+    FreeLists();
+}
 
 void TBitmapFontExt::FreeLists() {
     if (ListBase != 0) glDeleteLists(ListBase, kListCount);

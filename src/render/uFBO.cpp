@@ -2,18 +2,18 @@
 
 #include "platform/ELumatex.h"
 
-TFBO::~TFBO() { Release(); }
+TFBO::~TFBO() {
+    Release();
+}
 
-void TFBO::Release()
-{
+void TFBO::Release() {
     if (FramebufferHandle != 0) glDeleteFramebuffersEXT(1, &FramebufferHandle);
     if (DepthBufferHandle != 0) glDeleteRenderbuffersEXT(1, &DepthBufferHandle);
     if (TextureHandle != 0) glDeleteTextures(1, &TextureHandle);
     FramebufferHandle = DepthBufferHandle = TextureHandle = 0;
 }
 
-void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT)
-{
+void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT) {
     // A second Create would otherwise orphan the objects of the first one.
     Release();
     Width = width;
@@ -40,8 +40,7 @@ void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, G
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
 }
 
-void TFBO::Bind()
-{
+void TFBO::Bind() {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, FramebufferHandle);
     // Attach again on every Bind: keeps the target valid after any outside change of its attachments.
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
@@ -51,28 +50,41 @@ void TFBO::Bind()
     glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
 }
 
-void TFBO::Unbind() { glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0); }
+void TFBO::Unbind() {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+}
 
-void TFBO::BindTexture() { glBindTexture(GL_TEXTURE_2D, TextureHandle); }
+void TFBO::BindTexture() {
+    glBindTexture(GL_TEXTURE_2D, TextureHandle);
+}
 
-void TFBO::CheckStatus() { RaiseForStatus(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT)); }
+void TFBO::CheckStatus() {
+    RaiseForStatus(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT));
+}
 
-const char* TFBO::StatusText(GLenum status)
-{
+const char* TFBO::StatusText(GLenum status) {
     switch (status) {
-    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT: return "Incomplete attachment";
-    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT: return "Missing attachment";
-    case 0x8CD8: return "Duplicate attachment"; // dropped from later headers, still a possible answer
-    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT: return "Incomplete dimensions";
-    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT: return "Incomplete formats";
-    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT: return "Incomplete draw buffer";
-    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT: return "Incomplete read buffer";
-    case GL_FRAMEBUFFER_UNSUPPORTED_EXT: return "Framebuffer unsupported";
-    default: return nullptr; // complete, and anything a driver may answer outside the table
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT:
+        return "Incomplete attachment";
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT:
+        return "Missing attachment";
+    case 0x8CD8:
+        return "Duplicate attachment"; // dropped from later headers, still a possible answer
+    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT:
+        return "Incomplete dimensions";
+    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT:
+        return "Incomplete formats";
+    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT:
+        return "Incomplete draw buffer";
+    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT:
+        return "Incomplete read buffer";
+    case GL_FRAMEBUFFER_UNSUPPORTED_EXT:
+        return "Framebuffer unsupported";
+    default:
+        return nullptr; // complete, and anything a driver may answer outside the table
     }
 }
 
-void TFBO::RaiseForStatus(GLenum status)
-{
+void TFBO::RaiseForStatus(GLenum status) {
     if (const char* text = StatusText(status)) throw ELumatex(text);
 }

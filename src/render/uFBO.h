@@ -7,18 +7,18 @@
 
 class TFBO {
 public:
-    TFBO() = default;                     // owns nothing yet; safe to destroy without a context
+    TFBO() = default; // owns nothing yet; safe to destroy without a context
     TFBO(const TFBO&) = delete;
     TFBO& operator=(const TFBO&) = delete;
-    ~TFBO();                              // deletes framebuffer, renderbuffer, texture, in that order
+    ~TFBO(); // deletes framebuffer, renderbuffer, texture, in that order
 
     // Stores the values and creates the three objects, bound to nothing afterwards. Nothing is attached
     // yet; a size or format the driver rejects shows up as an incomplete status at the first Bind.
     void Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT);
-    void Bind();                          // throws the status text when incomplete; stays bound then
-    void Unbind();                        // back to the window's framebuffer
-    void BindTexture();                   // the colour texture on the active unit, for reading the result
-    void CheckStatus();                   // the currently bound framebuffer
+    void Bind();        // throws the status text when incomplete; stays bound then
+    void Unbind();      // back to the window's framebuffer
+    void BindTexture(); // the colour texture on the active unit, for reading the result
+    void CheckStatus(); // the currently bound framebuffer
 
     // The text raised for a framebuffer status, or nullptr for complete and for values not in the table.
     static const char* StatusText(GLenum status);

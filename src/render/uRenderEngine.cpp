@@ -112,10 +112,12 @@ std::wstring UpperWide(const std::string& text, const std::locale& locale) {
     if (result == std::codecvt_base::ok || result == std::codecvt_base::noconv) {
         wide.resize(result == std::codecvt_base::noconv ? 0 : size_t(toNext - wide.data()));
         if (result == std::codecvt_base::noconv)
-            for (char c : text) wide.push_back(wchar_t(static_cast<unsigned char>(c)));
+            for (char c : text)
+                wide.push_back(wchar_t(static_cast<unsigned char>(c)));
     } else {
         wide.clear();
-        for (char c : text) wide.push_back(wchar_t(static_cast<unsigned char>(c)));
+        for (char c : text)
+            wide.push_back(wchar_t(static_cast<unsigned char>(c)));
     }
     std::use_facet<std::ctype<wchar_t>>(locale).toupper(wide.data(), wide.data() + wide.size());
     return wide;
@@ -137,7 +139,9 @@ TRenderEngine::TRenderEngine(IGLSurface& surface, const std::string& programFold
     SlotActive.fill(false);
 }
 
-TRenderEngine::~TRenderEngine() { FreeResources(); }
+TRenderEngine::~TRenderEngine() {
+    FreeResources();
+}
 
 bool TRenderEngine::Init(int viewWidth, int viewHeight) {
     ViewWidth = viewWidth;
@@ -156,7 +160,8 @@ void TRenderEngine::CreateResources() {
     Font = std::make_unique<TBitmapFontExt>();
     Font->Build(kHUDFontFace, kHUDFontHeight, false);
     ScanCatalogue();
-    for (auto& slot : Slots) slot.reset();
+    for (auto& slot : Slots)
+        slot.reset();
     RebuildActiveOrder();
     RecreateFBOs(kFBOSizeSmall);
     SetUpSourceTexture();
@@ -164,7 +169,8 @@ void TRenderEngine::CreateResources() {
 
 void TRenderEngine::FreeResources() {
     Catalogue.clear();
-    for (auto& slot : Slots) slot.reset();
+    for (auto& slot : Slots)
+        slot.reset();
     Timer.reset();
     Font.reset();
     SourceTexture.reset();
@@ -208,12 +214,14 @@ bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry
                                std::vector<std::string>& iniFileList) {
     if (entry.IsDirectory) return true;
     const size_t dot = entry.Name.rfind('.');
-    const std::string extension = dot == std::string::npos ? std::string() : AsciiLower(entry.Name.substr(dot));
+    const std::string extension =
+        dot == std::string::npos ? std::string() : AsciiLower(entry.Name.substr(dot));
     if (extension != ".ini") return true;
     // A sorted list without duplicates: a name that compares equal to one already present adds nothing.
-    const auto position = std::lower_bound(
-        iniFileList.begin(), iniFileList.end(), entry.Name,
-        [](const std::string& listed, const std::string& name) { return CompareTextLocale(listed, name) < 0; });
+    const auto position = std::lower_bound(iniFileList.begin(), iniFileList.end(), entry.Name,
+                                           [](const std::string& listed, const std::string& name) {
+                                               return CompareTextLocale(listed, name) < 0;
+                                           });
     if (position == iniFileList.end() || CompareTextLocale(*position, entry.Name) != 0)
         iniFileList.insert(position, entry.Name);
     return true;
@@ -224,9 +232,10 @@ void TRenderEngine::ScanCatalogue() {
     const std::string pluginFolder = ProgramFolder + "plugins/";
     const std::string shaderFolder = ProgramFolder + "shader/";
     std::vector<std::string> iniFileList;
-    ListFolder(ProgramFolder + "plugins", [&iniFileList](const std::string& folder, const TFolderEntry& entry) {
-        return AddIniFile(folder, entry, iniFileList);
-    });
+    ListFolder(ProgramFolder + "plugins",
+               [&iniFileList](const std::string& folder, const TFolderEntry& entry) {
+                   return AddIniFile(folder, entry, iniFileList);
+               });
     for (const std::string& name : iniFileList) {
         auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, name, shaderFolder);
         if (!plugin->Load()) {
@@ -435,5 +444,6 @@ void TRenderEngine::SaveGLImage(int width, int height, const std::string& fileNa
     }
     DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
     TGLBMP capture;
-    if (!capture.CaptureToFile(fileName)) ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
+    if (!capture.CaptureToFile(fileName))
+        ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
 }

@@ -42,7 +42,8 @@ std::vector<std::string> TShader::SplitLines(const std::string& text) {
     size_t start = 0;
     while (start < end) {
         size_t stop = start;
-        while (stop < end && text[stop] != '\r' && text[stop] != '\n') ++stop;
+        while (stop < end && text[stop] != '\r' && text[stop] != '\n')
+            ++stop;
         lines.push_back(text.substr(start, stop - start));
         if (stop < end && text[stop] == '\r') ++stop;
         if (stop < end && text[stop] == '\n') ++stop;
@@ -60,7 +61,8 @@ std::string TShader::JoinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-TShader::TShader(const std::string& folder, const std::string& baseName) : Folder(folder), BaseName(baseName) {
+TShader::TShader(const std::string& folder, const std::string& baseName)
+    : Folder(folder), BaseName(baseName) {
     ProgramHandle = Build();
 }
 
@@ -101,9 +103,13 @@ uint32_t TShader::Build() {
     return program;
 }
 
-void TShader::Enable() { glUseProgramObjectARB(ProgramHandle); }
+void TShader::Enable() {
+    glUseProgramObjectARB(ProgramHandle);
+}
 
-void TShader::Disable() { glUseProgramObjectARB(0); }
+void TShader::Disable() {
+    glUseProgramObjectARB(0);
+}
 
 void TShader::SetUniform1i(const std::string& name, int32_t value) {
     glUniform1iARB(glGetUniformLocationARB(ProgramHandle, name.c_str()), value);

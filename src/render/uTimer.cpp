@@ -18,7 +18,8 @@ int64_t SteadyNanoseconds() {
 
 TGameTimer::TGameTimer() : TGameTimer(&SteadyNanoseconds, 1'000'000'000) {}
 
-TGameTimer::TGameTimer(TCounter counter, int64_t frequency) : Frequency(frequency), Counter(std::move(counter)) {
+TGameTimer::TGameTimer(TCounter counter, int64_t frequency)
+    : Frequency(frequency), Counter(std::move(counter)) {
     assert(Frequency > 0 && "a counter needs a positive frequency");
 }
 
@@ -26,7 +27,8 @@ void TGameTimer::Update() {
     const int64_t elapsed = Counter() - LastCount;
     // Whole seconds and remainder apart: the first tick's interval is the counter's whole running time, and
     // that times 1000 would overflow 64 bits after a few months of uptime at nanosecond resolution.
-    FrameTimeMs = double(elapsed / Frequency) * 1000.0 + double((elapsed % Frequency) * 1000) / double(Frequency);
+    FrameTimeMs =
+        double(elapsed / Frequency) * 1000.0 + double((elapsed % Frequency) * 1000) / double(Frequency);
     LastCount = Counter();
 
     // Two ticks within one counter value (or a counter that went back) stand for no measurable rate: such a

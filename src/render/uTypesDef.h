@@ -25,9 +25,15 @@ using TColorRef = uint32_t;
 constexpr TColorRef MakeColorRef(uint8_t red, uint8_t green, uint8_t blue) {
     return TColorRef(red) | (TColorRef(green) << 8) | (TColorRef(blue) << 16);
 }
-constexpr uint8_t RedOf(TColorRef color) { return uint8_t(color & 0xFF); }
-constexpr uint8_t GreenOf(TColorRef color) { return uint8_t((color >> 8) & 0xFF); }
-constexpr uint8_t BlueOf(TColorRef color) { return uint8_t((color >> 16) & 0xFF); }
+constexpr uint8_t RedOf(TColorRef color) {
+    return uint8_t(color & 0xFF);
+}
+constexpr uint8_t GreenOf(TColorRef color) {
+    return uint8_t((color >> 8) & 0xFF);
+}
+constexpr uint8_t BlueOf(TColorRef color) {
+    return uint8_t((color >> 16) & 0xFF);
+}
 
 // Which quad DrawQuad draws: plain texture coordinates for the source, flipped for framebuffer textures
 // (their rows are stored bottom-up relative to the source's).

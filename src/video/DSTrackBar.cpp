@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <limits>
 
-TDSTrackBar::~TDSTrackBar() { SetFilterGraph(nullptr); }
+TDSTrackBar::~TDSTrackBar() {
+    SetFilterGraph(nullptr);
+}
 
 void TDSTrackBar::SetFilterGraph(TFilterGraph* graph) {
     if (graph == FGraph) return;

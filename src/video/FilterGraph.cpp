@@ -24,7 +24,8 @@ constexpr int64_t kNsPerMs = 1000000;
 } // namespace
 
 TFilterGraph::TFilterGraph(std::shared_ptr<IVideoClock> clock)
-    : FClock(clock ? std::move(clock) : std::make_shared<TSteadyVideoClock>()), FAlive(std::make_shared<char>()) {}
+    : FClock(clock ? std::move(clock) : std::make_shared<TSteadyVideoClock>()),
+      FAlive(std::make_shared<char>()) {}
 
 TFilterGraph::~TFilterGraph() {
     ClearGraph();
@@ -52,7 +53,9 @@ void TFilterGraph::SetActive(bool active) {
     FActive = active;
 }
 
-bool TFilterGraph::OnStreamingThread() const { return std::this_thread::get_id() == FStreamThreadId; }
+bool TFilterGraph::OnStreamingThread() const {
+    return std::this_thread::get_id() == FStreamThreadId;
+}
 
 void TFilterGraph::WakeLocked() {
     FIdle = false;
@@ -99,7 +102,8 @@ void TFilterGraph::ClearGraph() {
 }
 
 void TFilterGraph::RenderFile(const std::string& path) {
-    if (!FActive) throw ELumatex(FormatText("%s ($%x).", kGraphNotActiveText, static_cast<unsigned>(AVERROR(EINVAL))));
+    if (!FActive)
+        throw ELumatex(FormatText("%s ($%x).", kGraphNotActiveText, static_cast<unsigned>(AVERROR(EINVAL))));
     ClearGraph();
     auto decoder = std::make_unique<TVideoDecoder>();
     const int rc = decoder->Open(path);
@@ -163,7 +167,9 @@ int64_t TFilterGraph::Position() const {
     return MediaNowNs() / kNsPerMs;
 }
 
-int64_t TFilterGraph::Duration() const { return FDurationNs / kNsPerMs; }
+int64_t TFilterGraph::Duration() const {
+    return FDurationNs / kNsPerMs;
+}
 
 bool TFilterGraph::NativeVideoSize(int& width, int& height) const {
     if (!FDecoder) return false;
@@ -295,7 +301,8 @@ void TFilterGraph::PostComplete(std::unique_lock<std::mutex>& lock) {
 
 int TFilterGraph::ConvertPending() {
     // After a hand-over the view may have given back an empty frame (it had none yet).
-    if (FPending.Width() != FFormat.Width || FPending.Height() != FFormat.Height || FPending.BitsPerPixel() != 24) {
+    if (FPending.Width() != FFormat.Width || FPending.Height() != FFormat.Height ||
+        FPending.BitsPerPixel() != 24) {
         try {
             FPending.SetSize(FFormat.Width, FFormat.Height, 24);
         } catch (const std::exception&) {

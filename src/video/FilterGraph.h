@@ -109,28 +109,28 @@ private:
     TBitmap FPending; // the next frame, converted, waiting for its time
 
     mutable std::mutex FMutex;
-    std::condition_variable FWake;     // the streaming thread waits on it
-    std::condition_variable FOwnerCv;  // callers wait on it for seeks, deliveries and idleness
+    std::condition_variable FWake;    // the streaming thread waits on it
+    std::condition_variable FOwnerCv; // callers wait on it for seeks, deliveries and idleness
     // Guarded by FMutex:
     TDispatcher FDispatcher;
     TGraphState FState = TGraphState::Stopped;
     TSampleGrabber* FGrabber = nullptr;
     TVideoWindow* FVideoWindow = nullptr;
     std::thread::id FStreamThreadId;
-    uint64_t FGeneration = 0;          // bumped by clear, render and seek: an older end is not reported
+    uint64_t FGeneration = 0; // bumped by clear, render and seek: an older end is not reported
     bool FQuit = false;
     bool FSeekRequested = false;
     int64_t FSeekTargetNs = 0;
     uint64_t FSeekSerial = 0;
     uint64_t FSeekDoneSerial = 0;
     int FSeekResult = 0;
-    bool FHavePending = false;         // FPending holds a frame
+    bool FHavePending = false; // FPending holds a frame
     int64_t FPendingNs = 0;
-    bool FCue = false;                 // deliver the frame a seek landed on at once, even while paused
+    bool FCue = false; // deliver the frame a seek landed on at once, even while paused
     bool FEndReached = false;
     int FEndResult = 0;
     bool FCompletePosted = false;
-    bool FDelivering = false;          // a frame or event is on its way out with FMutex released
+    bool FDelivering = false; // a frame or event is on its way out with FMutex released
     bool FIdle = false;
     int64_t FIdleDeadlineNs = 0;
     // Stream time FMediaBaseNs is due at clock time FClockBaseNs; paused and stopped hold FMediaBaseNs.

@@ -7,7 +7,8 @@
 TFrameHandOff::TFrameHandOff(int width, int height)
     : FFrameBitmap(width, height, 24), FFirstFrameBitmap(width, height, 24) {}
 
-void TFrameHandOff::SampleGrabberBuffer(TSampleGrabber* sender, double, const uint8_t* buffer, int32_t length) {
+void TFrameHandOff::SampleGrabberBuffer(TSampleGrabber* sender, double, const uint8_t* buffer,
+                                        int32_t length) {
     if (PlayState.load() != 1 || !RenderGLWindow.load() || RenderSuspended.load() || !Show_GLRenderer.load())
         return;
     if (!sender) return;

@@ -32,15 +32,15 @@ public:
     // The grabber's buffer event, on the streaming thread: drops the frame unless playing with the
     // OpenGL view shown and rendering on; copies it with the sender's copy-to-bitmap (and into
     // FirstFrameBitmap when asked), then sets NewFrameReady. A failing copy drops the frame.
-    void SampleGrabberBuffer(TSampleGrabber* sender, double sampleTime, const uint8_t* buffer, int32_t length);
+    void SampleGrabberBuffer(TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
+                             int32_t length);
 
     bool NewFrameReady() const { return FNewFrameReady.load(); }
 
     // GUI thread. If a new frame waits: upload(FrameBitmap), then clear NewFrameReady; returns true. The
     // streaming thread cannot swap in a newer frame meanwhile, and one that arrives right after is flagged
     // again. If upload throws, the flag stays set (the frame is tried again) and the exception passes on.
-    template <class F>
-    bool UploadNewFrame(F&& upload) {
+    template <class F> bool UploadNewFrame(F&& upload) {
         std::lock_guard<std::mutex> guard(FMutex);
         if (!FNewFrameReady.load()) return false;
         upload(static_cast<const TBitmap&>(FFrameBitmap));
@@ -48,13 +48,11 @@ public:
         return true;
     }
     // Reads a bitmap under the lock (export, status texts, the stop button's upload).
-    template <class F>
-    decltype(auto) WithFrameBitmap(F&& read) const {
+    template <class F> decltype(auto) WithFrameBitmap(F&& read) const {
         std::lock_guard<std::mutex> guard(FMutex);
         return read(static_cast<const TBitmap&>(FFrameBitmap));
     }
-    template <class F>
-    decltype(auto) WithFirstFrameBitmap(F&& read) const {
+    template <class F> decltype(auto) WithFirstFrameBitmap(F&& read) const {
         std::lock_guard<std::mutex> guard(FMutex);
         return read(static_cast<const TBitmap&>(FFirstFrameBitmap));
     }

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-TSampleGrabber::~TSampleGrabber() { SetFilterGraph(nullptr); }
+TSampleGrabber::~TSampleGrabber() {
+    SetFilterGraph(nullptr);
+}
 
 void TSampleGrabber::SetFilterGraph(TFilterGraph* graph) {
     if (graph == FGraph) return;
@@ -24,7 +26,9 @@ void TSampleGrabber::Connect(const TVideoFormat& format) {
     FConnected = format;
 }
 
-void TSampleGrabber::Disconnect() { Connect(TVideoFormat{}); }
+void TSampleGrabber::Disconnect() {
+    Connect(TVideoFormat{});
+}
 
 bool TSampleGrabber::CopyToBitmap(TBitmap& bitmap, const uint8_t* buffer, int32_t length) const {
     const TVideoFormat format = ConnectedType();

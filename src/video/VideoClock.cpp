@@ -45,7 +45,8 @@ void TManualVideoClock::Advance(int64_t ns) {
     }
 }
 
-void TFreeRunVideoClock::WaitUntil(std::unique_lock<std::mutex>&, std::condition_variable&, int64_t deadlineNs) {
+void TFreeRunVideoClock::WaitUntil(std::unique_lock<std::mutex>&, std::condition_variable&,
+                                   int64_t deadlineNs) {
     int64_t now = FNow.load();
     while (now < deadlineNs && !FNow.compare_exchange_weak(now, deadlineNs)) {
     }

@@ -24,7 +24,8 @@ public:
 class TSteadyVideoClock : public IVideoClock {
 public:
     int64_t NowNs() const override;
-    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t deadlineNs) override;
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+                   int64_t deadlineNs) override;
 };
 
 // Time moves only when Advance is called, which wakes every sleeper. Advance must not run concurrently with
@@ -33,7 +34,8 @@ class TManualVideoClock : public IVideoClock {
 public:
     explicit TManualVideoClock(int64_t startNs = 0) : FNow(startNs) {}
     int64_t NowNs() const override { return FNow.load(); }
-    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t deadlineNs) override;
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+                   int64_t deadlineNs) override;
     void Advance(int64_t ns);
     void AdvanceMs(int64_t ms) { Advance(ms * 1000000); }
 
@@ -48,7 +50,8 @@ private:
 class TFreeRunVideoClock : public IVideoClock {
 public:
     int64_t NowNs() const override { return FNow.load(); }
-    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t deadlineNs) override;
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+                   int64_t deadlineNs) override;
 
 private:
     std::atomic<int64_t> FNow{0};

@@ -25,11 +25,21 @@ constexpr int kMaxSingleThreadPixels = 1024 * 576;
 
 } // namespace
 
-void TVideoDecoder::TFormatCloser::operator()(AVFormatContext* p) const { avformat_close_input(&p); }
-void TVideoDecoder::TCodecFreer::operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
-void TVideoDecoder::TFrameFreer::operator()(AVFrame* p) const { av_frame_free(&p); }
-void TVideoDecoder::TPacketFreer::operator()(AVPacket* p) const { av_packet_free(&p); }
-void TVideoDecoder::TSwsFreer::operator()(SwsContext* p) const { sws_freeContext(p); }
+void TVideoDecoder::TFormatCloser::operator()(AVFormatContext* p) const {
+    avformat_close_input(&p);
+}
+void TVideoDecoder::TCodecFreer::operator()(AVCodecContext* p) const {
+    avcodec_free_context(&p);
+}
+void TVideoDecoder::TFrameFreer::operator()(AVFrame* p) const {
+    av_frame_free(&p);
+}
+void TVideoDecoder::TPacketFreer::operator()(AVPacket* p) const {
+    av_packet_free(&p);
+}
+void TVideoDecoder::TSwsFreer::operator()(SwsContext* p) const {
+    sws_freeContext(p);
+}
 
 TVideoDecoder::TVideoDecoder() = default;
 TVideoDecoder::~TVideoDecoder() = default;
@@ -147,7 +157,8 @@ int TVideoDecoder::ReceiveFrame(AVFrame* frame) {
             continue;
         }
         if (FPacket->stream_index == FStreamIndex) {
-            if (avcodec_send_packet(FCodec.get(), FPacket.get()) < 0 && ++errorsInARow > kMaxDecodeErrorsInARow) {
+            if (avcodec_send_packet(FCodec.get(), FPacket.get()) < 0 &&
+                ++errorsInARow > kMaxDecodeErrorsInARow) {
                 av_packet_unref(FPacket.get());
                 return AVERROR_INVALIDDATA;
             }
@@ -208,7 +219,8 @@ int TVideoDecoder::Seek(int64_t targetNs, int64_t& landedNs) {
                 backoffNs = backoffNs == 0 ? kFirstSeekBackoffNs : backoffNs * 2;
                 continue;
             }
-        } else if ((rc < 0 || first->pts > targetTs) && !(FFormatContext->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
+        } else if ((rc < 0 || first->pts > targetTs) &&
+                   !(FFormatContext->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
             // Even a seek to the first timestamp can land late there: the start of the file is the start.
             const int byteRc = seekAndReadFirst(FStartTs, true);
             if (byteRc == 0 || rc < 0) rc = byteRc;
@@ -257,9 +269,11 @@ int TVideoDecoder::Convert(uint8_t* bits) {
     if (WritesRowsExactly(frame)) {
         // Straight into the bitmap, top row last in memory: a negative stride flips the picture for free
         // and spares a copy of the whole frame.
-        uint8_t* top[4] = {bits + static_cast<size_t>(FFormat.Height - 1) * stride, nullptr, nullptr, nullptr};
+        uint8_t* top[4] = {bits + static_cast<size_t>(FFormat.Height - 1) * stride, nullptr, nullptr,
+                           nullptr};
         const int lines[4] = {-static_cast<int>(stride), 0, 0, 0};
-        return sws_scale(FSws.get(), frame->data, frame->linesize, 0, frame->height, top, lines) == FFormat.Height
+        return sws_scale(FSws.get(), frame->data, frame->linesize, 0, frame->height, top, lines) ==
+                       FFormat.Height
                    ? 0
                    : AVERROR(EINVAL);
     }
@@ -268,7 +282,8 @@ int TVideoDecoder::Convert(uint8_t* bits) {
     if (rows != FFormat.Height) return AVERROR(EINVAL);
     for (int y = 0; y < FFormat.Height; ++y) {
         uint8_t* row = bits + static_cast<size_t>(FFormat.Height - 1 - y) * stride;
-        std::memcpy(row, FScratch->data[0] + static_cast<size_t>(y) * static_cast<size_t>(FScratch->linesize[0]),
+        std::memcpy(row,
+                    FScratch->data[0] + static_cast<size_t>(y) * static_cast<size_t>(FScratch->linesize[0]),
                     rowBytes);
         if (stride > rowBytes) std::memset(row + rowBytes, 0, stride - rowBytes);
     }

@@ -46,11 +46,21 @@ private:
     int64_t TsToMediaNs(int64_t ts) const;
     int64_t MediaNsToTs(int64_t ns) const;
 
-    struct TFormatCloser { void operator()(AVFormatContext* p) const; };
-    struct TCodecFreer { void operator()(AVCodecContext* p) const; };
-    struct TFrameFreer { void operator()(AVFrame* p) const; };
-    struct TPacketFreer { void operator()(AVPacket* p) const; };
-    struct TSwsFreer { void operator()(SwsContext* p) const; };
+    struct TFormatCloser {
+        void operator()(AVFormatContext* p) const;
+    };
+    struct TCodecFreer {
+        void operator()(AVCodecContext* p) const;
+    };
+    struct TFrameFreer {
+        void operator()(AVFrame* p) const;
+    };
+    struct TPacketFreer {
+        void operator()(AVPacket* p) const;
+    };
+    struct TSwsFreer {
+        void operator()(SwsContext* p) const;
+    };
 
     std::unique_ptr<AVFormatContext, TFormatCloser> FFormatContext;
     std::unique_ptr<AVCodecContext, TCodecFreer> FCodec;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-TVideoWindow::~TVideoWindow() { SetFilterGraph(nullptr); }
+TVideoWindow::~TVideoWindow() {
+    SetFilterGraph(nullptr);
+}
 
 void TVideoWindow::SetFilterGraph(TFilterGraph* graph) {
     if (graph == FGraph) return;
@@ -48,8 +50,10 @@ void TVideoWindow::DeliverFrame(const TVideoFormat& format, const uint8_t* buffe
         if (FBack.Width() != format.Width || FBack.Height() != format.Height || FBack.DataSize() != imageSize)
             FBack.SetSize(format.Width, format.Height, 24);
         size_t count = std::min(length, imageSize);
-        if (buffer && count > 0) std::memcpy(FBack.Data(), buffer, count);
-        else count = 0;
+        if (buffer && count > 0)
+            std::memcpy(FBack.Data(), buffer, count);
+        else
+            count = 0;
         if (count < imageSize) std::memset(FBack.Data() + count, 0, imageSize - count);
         std::lock_guard<std::mutex> guard(FMutex);
         FFrame.Swap(FBack);

@@ -29,8 +29,7 @@ public:
     // The newest frame (24-bit, bottom-up); false while none has arrived since the last Reset.
     bool CopyFrame(TBitmap& out) const;
     // Calls paint(frame) with the frame locked, sparing the copy; false (paint not called) without a frame.
-    template <class F>
-    bool ReadFrame(F&& paint) const {
+    template <class F> bool ReadFrame(F&& paint) const {
         std::lock_guard<std::mutex> guard(FMutex);
         if (FFrame.Empty()) return false;
         paint(static_cast<const TBitmap&>(FFrame));
@@ -50,6 +49,6 @@ private:
     mutable std::mutex FMutex; // guards FFrame and FCount
     TBitmap FFrame;
     uint64_t FCount = 0;
-    std::mutex FBackMutex;     // the streaming side's buffer, filled without blocking the painter
+    std::mutex FBackMutex; // the streaming side's buffer, filled without blocking the painter
     TBitmap FBack;
 };

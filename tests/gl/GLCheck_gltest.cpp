@@ -9,5 +9,6 @@ TEST_F(GLCheckGLTest, TheHeadlessDriverPassesWithoutAMessage) {
     NpotSupported = false;
     EXPECT_TRUE(CheckGLAndExtensions());
     EXPECT_TRUE(NpotSupported);
-    for (const auto& entry : Messages.Entries) ADD_FAILURE() << entry.Text;
+    for (const auto& entry : Messages.Entries)
+        ADD_FAILURE() << entry.Text;
 }

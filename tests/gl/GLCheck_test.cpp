@@ -24,7 +24,8 @@ TEST(GLExtensionNames, SplitAtEveryBlankAndMatchWholeNamesIgnoringCase) {
     EXPECT_FALSE(IsExtensionSupported("GL_ARB_vertex_shader_extra", "GL_ARB_vertex_shader"));
     EXPECT_FALSE(IsExtensionSupported("GL_ARB_vertex", "GL_ARB_vertex_shader"));
     std::string text;
-    for (int i = 0; i < 1500; ++i) text += "GL_FILLER_" + std::to_string(i) + "  ";
+    for (int i = 0; i < 1500; ++i)
+        text += "GL_FILLER_" + std::to_string(i) + "  ";
     EXPECT_EQ(SplitExtensionNames(text + "GL_LATE").size(), 3001u);
     EXPECT_TRUE(IsExtensionSupported(text + "GL_LATE", "gl_late")) << "names past the first 512 count";
 }

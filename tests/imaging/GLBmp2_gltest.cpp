@@ -20,8 +20,8 @@ protected:
         ASSERT_TRUE(Context.Resize(width, height));
         glViewport(0, 0, width, height);
         glEnable(GL_SCISSOR_TEST);
-        for (auto [y, h, r, g, b] : {std::tuple{0, height / 2, 1, 0, 0}, {height / 2, height, 0, 1, 0},
-                                     {0, 4, 0, 0, 1}}) {
+        for (auto [y, h, r, g, b] :
+             {std::tuple{0, height / 2, 1, 0, 0}, {height / 2, height, 0, 1, 0}, {0, 4, 0, 0, 1}}) {
             glScissor(0, y, b ? 4 : width, h);
             glClearColor(float(r), float(g), float(b), 1);
             glClear(GL_COLOR_BUFFER_BIT);
@@ -41,7 +41,8 @@ bool CaptureIsBlueAtTheCorner(const TGLBMP& capture) {
     const uint8_t blue[4] = {0, 0, 255, 255};
     return std::memcmp(capture.Pixels.get(), blue, 4) == 0;
 }
-const uint8_t kFileBlue[4] = {255, 0, 0, 255}, kFileRed[4] = {0, 0, 255, 255}, kFileGreen[4] = {0, 255, 0, 255};
+const uint8_t kFileBlue[4] = {255, 0, 0, 255}, kFileRed[4] = {0, 0, 255, 255},
+              kFileGreen[4] = {0, 255, 0, 255};
 
 } // namespace
 
@@ -55,7 +56,8 @@ TEST_F(TGLBMPGLTest, A512CaptureGivesTheExactBmpHeaderBottomRowFirstAndImageMagi
     ASSERT_EQ(bytes.size(), 1048630u);
     EXPECT_EQ(bytes[0] + (bytes[1] << 8), 'B' + ('M' << 8));
     const uint32_t fields[] = {1048630, 0, 54, 40, 512, 512, 0x200001, 0, 1048576, 0, 0, 0, 0};
-    for (size_t i = 0; i < std::size(fields); ++i) EXPECT_EQ(U32At(bytes, 2 + 4 * i), fields[i]) << 2 + 4 * i;
+    for (size_t i = 0; i < std::size(fields); ++i)
+        EXPECT_EQ(U32At(bytes, 2 + 4 * i), fields[i]) << 2 + 4 * i;
     // First file row = bottom of the drawing area: the blue corner, then red; the last pixel is green.
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54, kFileBlue, 4));
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54 + 4 * 10, kFileRed, 4));

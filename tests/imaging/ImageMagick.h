@@ -1,5 +1,6 @@
 // ImageMagick.h: reference pictures for the codec tests, written and read back by ImageMagick's `convert`
-// (installed for the tests only), plus small bitmap and error helpers shared by the platform and imaging tests.
+// (installed for the tests only), plus small bitmap and error helpers shared by the platform and imaging
+// tests.
 #pragma once
 
 #include "platform/Bitmap.h"
@@ -22,7 +23,8 @@ inline bool Convert(const std::string& arguments) {
 }
 
 // A missing convert fails the tests that need reference pictures (install-deps has it).
-#define REQUIRE_CONVERT() ASSERT_TRUE(Convert("-version > /dev/null")) << "ImageMagick's convert is not installed"
+#define REQUIRE_CONVERT()                                                                                    \
+    ASSERT_TRUE(Convert("-version > /dev/null")) << "ImageMagick's convert is not installed"
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     return ReadWholeFile(path).value_or(std::vector<uint8_t>());
@@ -83,7 +85,8 @@ inline TBitmap MagickDecode(const std::string& path, int width, int height, bool
 // Largest difference of any channel of any pixel; INT_MAX when sizes or depths differ, so that no
 // tolerance passes a picture that is not there.
 inline int MaxChannelDifference(const TBitmap& a, const TBitmap& b) {
-    if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitsPerPixel() != b.BitsPerPixel()) return INT_MAX;
+    if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitsPerPixel() != b.BitsPerPixel())
+        return INT_MAX;
     int worst = 0;
     for (int y = 0; y < a.Height(); ++y)
         for (size_t i = 0; i < size_t(a.Width()) * size_t(a.BytesPerPixel()); ++i)
@@ -96,7 +99,8 @@ inline double MeanChannelDifference(const TBitmap& a, const TBitmap& b) {
     double sum = 0;
     const size_t rowBytes = size_t(a.Width()) * size_t(a.BytesPerPixel());
     for (int y = 0; y < a.Height(); ++y)
-        for (size_t i = 0; i < rowBytes; ++i) sum += std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i]));
+        for (size_t i = 0; i < rowBytes; ++i)
+            sum += std::abs(int(a.ScanLine(y)[i]) - int(b.ScanLine(y)[i]));
     return rowBytes && a.Height() ? sum / double(rowBytes * size_t(a.Height())) : 0.0;
 }
 

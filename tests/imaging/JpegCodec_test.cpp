@@ -57,7 +57,8 @@ TEST(JpegCodec, QualityCountsAndTheFourthByteIsIgnored) {
     EXPECT_LT(EncodeJpeg(source, 1).size(), EncodeJpeg(source, 100).size());
     TBitmap withAlpha = source;
     withAlpha.ConvertTo(32);
-    for (int y = 0; y < 48; ++y) withAlpha.ScanLine(y)[3] = uint8_t(y);
+    for (int y = 0; y < 48; ++y)
+        withAlpha.ScanLine(y)[3] = uint8_t(y);
     EXPECT_EQ(EncodeJpeg(withAlpha, 75), EncodeJpeg(source, 75));
     EXPECT_THROW(EncodeJpeg(TBitmap(), 75), ELumatex);
 }
@@ -66,7 +67,8 @@ TEST(JpegDecodeBadInput, TruncationAndAbsurdSizesRaise) {
     const std::vector<uint8_t> good = EncodeJpeg(SmoothPicture(32, 24), 80);
     ASSERT_NO_THROW(DecodeBytes(good));
     for (size_t length = 0; length < good.size(); ++length)
-        EXPECT_THROW(DecodeBytes({good.begin(), good.begin() + long(length)}), ELumatex) << "cut at " << length;
+        EXPECT_THROW(DecodeBytes({good.begin(), good.begin() + long(length)}), ELumatex)
+            << "cut at " << length;
     EXPECT_THROW(DecodeBytes(good, 1000), ELumatex) << "the caller's limit";
 
     // The frame header claims 65000 x 65000: refused before the pixels are allocated.

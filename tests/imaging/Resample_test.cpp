@@ -49,7 +49,8 @@ TEST(ResampleBitmap, EnlargingRepeatsTheLastColumnAndRowAndThirtyTwoBitsBecomeOp
         for (int y = 0; y < 2; ++y) {
             // x = 0 covers columns 0..1 (0.5 rounds up); later windows are clamped to the last column.
             EXPECT_EQ(RgbAt(bmp, 0, y), (TRgb{20, 30, 40}));
-            for (int x = 1; x < 4; ++x) EXPECT_EQ(RgbAt(bmp, x, y), (TRgb{30, 40, 50}));
+            for (int x = 1; x < 4; ++x)
+                EXPECT_EQ(RgbAt(bmp, x, y), (TRgb{30, 40, 50}));
             if (bits == 32) {
                 EXPECT_EQ(bmp.ScanLine(y)[3], 255) << "opaque alpha";
             }
@@ -66,6 +67,8 @@ TEST(ResampleBitmap, RefusesAndKeepsTheBitmapForBadSizes) {
     }
     TBitmap empty;
     EXPECT_FALSE(ResampleBitmap(empty, 4, 4));
-    for (int n : {1, 256, 1 << 30}) EXPECT_TRUE(IsPowerOfTwo(n)) << n;
-    for (int n : {0, INT_MIN, 6, 513, INT_MAX}) EXPECT_FALSE(IsPowerOfTwo(n)) << n;
+    for (int n : {1, 256, 1 << 30})
+        EXPECT_TRUE(IsPowerOfTwo(n)) << n;
+    for (int n : {0, INT_MIN, 6, 513, INT_MAX})
+        EXPECT_FALSE(IsPowerOfTwo(n)) << n;
 }

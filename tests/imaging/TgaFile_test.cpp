@@ -10,13 +10,31 @@ namespace {
 
 std::vector<uint8_t> Tga(int type, int width, int height, int depth, uint8_t descriptor = 0,
                          std::vector<uint8_t> body = {}) {
-    const uint8_t header[18] = {0, 0, uint8_t(type), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8),
-                                uint8_t(height), uint8_t(height >> 8), uint8_t(depth), descriptor};
+    const uint8_t header[18] = {0,
+                                0,
+                                uint8_t(type),
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                uint8_t(width),
+                                uint8_t(width >> 8),
+                                uint8_t(height),
+                                uint8_t(height >> 8),
+                                uint8_t(depth),
+                                descriptor};
     body.insert(body.begin(), std::begin(header), std::end(header));
     return body;
 }
 
-bool Decode(const std::vector<uint8_t>& data, TBitmap& bmp) { return DecodeTga(data.data(), data.size(), bmp); }
+bool Decode(const std::vector<uint8_t>& data, TBitmap& bmp) {
+    return DecodeTga(data.data(), data.size(), bmp);
+}
 
 } // namespace
 
@@ -25,9 +43,9 @@ TEST(TgaRead, MatchesImageMagickFilesOfBothTypesAndRowOrders) {
     TTempFolder temp;
     // ImageMagick stores the rows in the order it holds them and only labels the origin, so a bottom-left
     // file gets its rows turned over first (-flip): the first stored row is then the picture's bottom row.
-    for (auto [options, alpha, type, descriptor] :
-         {std::tuple{"-flip", false, 2, 0x00}, {"-flip -compress RLE", true, 10, 0x08},
-          {"-orient TopLeft -compress RLE", true, 10, 0x28}}) {
+    for (auto [options, alpha, type, descriptor] : {std::tuple{"-flip", false, 2, 0x00},
+                                                    {"-flip -compress RLE", true, 10, 0x08},
+                                                    {"-orient TopLeft -compress RLE", true, 10, 0x28}}) {
         SCOPED_TRACE(std::string(options) + (alpha ? " alpha" : ""));
         const TBitmap source = PatternBitmap(23, 9, 7, alpha ? 32 : 24); // few colours: long runs
         const std::string src = temp.File(alpha ? "src.pam" : "src.ppm");
@@ -46,7 +64,8 @@ TEST(TgaRead, MatchesImageMagickFilesOfBothTypesAndRowOrders) {
 TEST(TgaRead, RunLengthPacketsRunAcrossRowsAndStopAtTheImageEnd) {
     // 3 x 2, bottom row first, with a 2-byte identification field to skip: a run of 4 fills the bottom row
     // and the first top pixel, then a raw packet of 3 of which only two fit.
-    std::vector<uint8_t> file = Tga(10, 3, 2, 24, 0x00, {'i', 'd', 0x83, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    std::vector<uint8_t> file =
+        Tga(10, 3, 2, 24, 0x00, {'i', 'd', 0x83, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     file[0] = 2;
     TBitmap bmp;
     ASSERT_TRUE(Decode(file, bmp));
@@ -83,7 +102,8 @@ TEST(TgaReadBadInput, DamagedImagesRaiseBeforeAllocating) {
         {"65535 x 65535 from one packet", Tga(10, 65535, 65535, 32, 0, {0xFF, 1, 2, 3, 4})},
     };
     TBitmap bmp;
-    for (const auto& [what, data] : cases) EXPECT_THROW(Decode(data, bmp), ELumatex) << what;
+    for (const auto& [what, data] : cases)
+        EXPECT_THROW(Decode(data, bmp), ELumatex) << what;
     const std::vector<uint8_t> small = Tga(2, 4, 4, 32, 0, std::vector<uint8_t>(64));
     EXPECT_THROW(DecodeTga(small.data(), small.size(), bmp, 32), ELumatex) << "the caller's limit";
     EXPECT_TRUE(DecodeTga(small.data(), small.size(), bmp));

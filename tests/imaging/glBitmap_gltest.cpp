@@ -22,15 +22,18 @@ std::vector<uint8_t> ReadTexture(GLuint texture, int width, int height, bool alp
 std::vector<uint8_t> Rows(const TBitmap& bmp) {
     std::vector<uint8_t> out;
     const size_t rowBytes = size_t(bmp.Width()) * size_t(bmp.BytesPerPixel());
-    for (int y = 0; y < bmp.Height(); ++y) out.insert(out.end(), bmp.ScanLine(y), bmp.ScanLine(y) + rowBytes);
+    for (int y = 0; y < bmp.Height(); ++y)
+        out.insert(out.end(), bmp.ScanLine(y), bmp.ScanLine(y) + rowBytes);
     return out;
 }
 
 // Of the texture bound to GL_TEXTURE_2D; level < 0 asks the texture, otherwise that level.
 GLint TexParameter(GLenum name, int level = -1) {
     GLint value = -1;
-    if (level < 0) glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    else glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    if (level < 0)
+        glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    else
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
     return value;
 }
 

@@ -17,9 +17,11 @@ TEST(TglBitmap2D, SettersCheckInOrderWithTheirOwnMessages) {
         {[&] { t.SetWrap(GL_REPEAT, 0, GL_REPEAT); }, "TglBitmap.SetWrap - Unknow Texturewrap(t)."},
         {[&] { t.SetWrap(GL_CLAMP, GL_REPEAT, 1); }, "TglBitmap.SetWrap - Unknow Texturewrap(r)."},
         {[&] { t.SetFilter(GL_REPEAT, GL_LINEAR); }, "TglBitmap.SetFilter - Unknow Minfilter."},
-        {[&] { t.SetFilter(GL_NEAREST, GL_LINEAR_MIPMAP_NEAREST); }, "TglBitmap.SetFilter - Unknow Magfilter."},
+        {[&] { t.SetFilter(GL_NEAREST, GL_LINEAR_MIPMAP_NEAREST); },
+         "TglBitmap.SetFilter - Unknow Magfilter."},
     };
-    for (const auto& [call, message] : cases) EXPECT_EQ(MessageOf(call), message);
+    for (const auto& [call, message] : cases)
+        EXPECT_EQ(MessageOf(call), message);
     EXPECT_EQ(std::tuple(t.WrapS, t.WrapT, t.WrapR),
               std::tuple(GLenum(GL_CLAMP), GLenum(GL_REPEAT), GLenum(GL_CLAMP_TO_EDGE)));
     EXPECT_EQ(t.MinFilter, GLenum(GL_NEAREST));
@@ -53,8 +55,8 @@ TEST(TglBitmap2DLoad, EachDecoderIsReachedFromWhereTheStreamStands) {
     ASSERT_TRUE(t.CopyToBitmap(&back));
     EXPECT_TRUE(back.SamePixels(alpha)) << "32-bit pixels keep their alpha";
     // 2 x 1 uncompressed 24-bit TGA after four bytes of junk.
-    TMemoryStream shifted(std::vector<uint8_t>{'j', 'u', 'n', 'k', 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0,
-                                               24, 0, 1, 2, 3, 4, 5, 6});
+    TMemoryStream shifted(std::vector<uint8_t>{'j', 'u', 'n', 'k', 0, 0, 2,  0, 0, 0, 0, 0, 0, 0,
+                                               0,   0,   2,   0,   1, 0, 24, 0, 1, 2, 3, 4, 5, 6});
     shifted.Seek(4);
     t.LoadFromStream(shifted);
     EXPECT_EQ(std::pair(t.Width, t.Height), std::pair(2, 1));

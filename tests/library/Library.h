@@ -1,4 +1,5 @@
-// The source tree's data/ folder as a program folder, a test picture, and an engine over it in a 256 x 256 view.
+// The source tree's data/ folder as a program folder, a test picture, and an engine over it in a 256 x 256
+// view.
 #pragma once
 
 #include "render/EngineTestSupport.h"
@@ -7,7 +8,9 @@
 #include <filesystem>
 #include <utility>
 
-inline std::string LibraryFolder() { return std::string(LUMATEX_SOURCE_DIR) + "/data/"; }
+inline std::string LibraryFolder() {
+    return std::string(LUMATEX_SOURCE_DIR) + "/data/";
+}
 
 // Bare names of data/plugins/*.ini, sorted.
 inline std::vector<std::string> BundledPluginFiles() {
@@ -77,7 +80,8 @@ inline TPixels ReadFramebuffer(TFBO& fbo) {
 }
 inline float MaxDifference(const TPixels& a, const TPixels& b) {
     float worst = 0.0f;
-    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::fabs(a[i] - b[i]));
+    for (size_t i = 0; i < a.size(); ++i)
+        worst = std::max(worst, std::fabs(a[i] - b[i]));
     return worst;
 }
 inline size_t BadValues(const TPixels& p) {
@@ -90,9 +94,10 @@ inline void ExpectAVisibleSoundChange(const TPixels& out, const TPixels& in) {
     double sum = 0.0, sumSq = 0.0;
     for (size_t i = 0; i < out.size(); i += 3) {
         const double luma = (out[i] + out[i + 1] + out[i + 2]) / 3.0;
-        black += luma < 0.008, white += luma > 0.992;
+        black += luma<0.008, white += luma> 0.992;
         sum += luma, sumSq += luma * luma;
-        for (size_t c = 0; c < 3; ++c) changed += std::fabs(out[i + c] - in[i + c]) > 8.5f / 255;
+        for (size_t c = 0; c < 3; ++c)
+            changed += std::fabs(out[i + c] - in[i + c]) > 8.5f / 255;
     }
     const double pixels = double(kView) * kView, mean = sum / pixels;
     EXPECT_EQ(BadValues(out), 0u);
@@ -114,7 +119,8 @@ protected:
 
     TPixels Render() { // failing on any message
         Engine->RenderFrame(false);
-        for (const auto& m : Messages.Entries) ADD_FAILURE() << m.Caption << ": " << m.Text;
+        for (const auto& m : Messages.Entries)
+            ADD_FAILURE() << m.Caption << ": " << m.Text;
         Messages.Entries.clear();
         return ReadView();
     }

@@ -35,7 +35,8 @@ GLenum UniformType(int components) {
 // kind would be lost. The bars run 0..1: a default outside would show a bar at its end that jumps on the
 // first touch; the edit field divides by the scale, so 0 would make typed numbers useless.
 TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsableParameters) {
-    for (const auto& m : CatalogueMessages) ADD_FAILURE() << m.Caption << ": " << m.Text;
+    for (const auto& m : CatalogueMessages)
+        ADD_FAILURE() << m.Caption << ": " << m.Text;
     std::vector<std::string> scanned;
     std::map<std::string, int> perGroup;
     std::set<std::string> fullNames, shaderFiles;
@@ -54,7 +55,8 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
             SCOPED_TRACE(p.Name);
             declared[p.Name] = UniformType(p.Components);
             EXPECT_TRUE(kinds.insert(p.Components).second) << "a second parameter of one kind";
-            for (int k = 0; k < p.Components; ++k) EXPECT_TRUE(p.Value[k] >= 0.0f && p.Value[k] <= 1.0f);
+            for (int k = 0; k < p.Components; ++k)
+                EXPECT_TRUE(p.Value[k] >= 0.0f && p.Value[k] <= 1.0f);
             EXPECT_GT(p.Scale, 0.0f);
             EXPECT_FALSE(p.Caption.empty());
             EXPECT_EQ(p.Name.find(':'), std::string::npos);
@@ -82,7 +84,8 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility"};
     for (const auto& [group, count] : perGroup)
         EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
-    for (const std::string& group : groups) EXPECT_GE(perGroup[group], 4) << group;
+    for (const std::string& group : groups)
+        EXPECT_GE(perGroup[group], 4) << group;
     for (const auto& entry : std::filesystem::directory_iterator(LibraryFolder() + "shader"))
         EXPECT_TRUE(shaderFiles.count(entry.path().filename().string()))
             << entry.path() << " belongs to no plugin";
@@ -100,7 +103,8 @@ TEST_F(LibraryPlugins, EveryPluginChangesThePictureSoundlyAndStaysWithinRangeWit
         }
         for (float end : {0.0f, 1.0f}) {
             SetChain({ini});
-            for (const TParam& p : ParamsOf(*Engine->Slots[0])) std::fill_n(p.Value, p.Components, end);
+            for (const TParam& p : ParamsOf(*Engine->Slots[0]))
+                std::fill_n(p.Value, p.Components, end);
             Render();
             EXPECT_EQ(BadValues(ReadFramebuffer(*Engine->FBOA)), 0u) << "every bar at " << end;
         }

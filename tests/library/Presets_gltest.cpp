@@ -142,7 +142,8 @@ TEST_F(LibraryPresets, TheWriterTurnsTheRecipesIntoTheShippedPresetsWhichApplyBa
     std::set<std::string> shipped, expected; // and nothing else ships
     for (const auto& entry : fs::directory_iterator(LibraryFolder() + "presets"))
         shipped.insert(entry.path().filename().string());
-    for (const TRecipe& r : Recipes()) expected.insert(std::string(r.Name) + ".prs");
+    for (const TRecipe& r : Recipes())
+        expected.insert(std::string(r.Name) + ".prs");
     EXPECT_EQ(shipped, expected);
 }
 

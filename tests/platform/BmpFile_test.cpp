@@ -13,9 +13,12 @@ namespace {
 uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
-uint16_t U16At(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+uint16_t U16At(const std::vector<uint8_t>& b, size_t at) {
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
 void SetU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
 TBitmap Decode(const std::vector<uint8_t>& file) {
@@ -47,7 +50,8 @@ struct TBmpBuilder {
         SetU32(b, 22, uint32_t(Height));
         SetU32(b, 30, Compression);
         SetU32(b, 46, ColoursUsed);
-        for (uint32_t c : Palette) b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+        for (uint32_t c : Palette)
+            b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
         SetU32(b, 10, Offset < 0 ? uint32_t(b.size()) : uint32_t(Offset));
         b.insert(b.end(), Pixels.begin(), Pixels.end());
         SetU32(b, 2, uint32_t(b.size()));
@@ -57,7 +61,8 @@ struct TBmpBuilder {
 
 std::vector<uint32_t> GreyRamp(int count) {
     std::vector<uint32_t> p;
-    for (int i = 0; i < count; ++i) p.push_back(uint32_t(i * 16) * 0x010101u);
+    for (int i = 0; i < count; ++i)
+        p.push_back(uint32_t(i * 16) * 0x010101u);
     return p;
 }
 
@@ -137,7 +142,8 @@ TEST(BmpFileRead, TopDownFilesKeepTheFirstStoredRowOnTop) {
     const uint32_t offset = U32At(file, 10);
     std::vector<uint8_t> flipped(file.begin(), file.begin() + offset);
     for (long row = 6; row-- > 0;) // 13 one-byte pixels padded to 16
-        flipped.insert(flipped.end(), file.begin() + offset + row * 16, file.begin() + offset + row * 16 + 16);
+        flipped.insert(flipped.end(), file.begin() + offset + row * 16,
+                       file.begin() + offset + row * 16 + 16);
     SetU32(flipped, 22, uint32_t(-6));
     EXPECT_TRUE(Decode(flipped).SamePixels(source));
 }
@@ -168,7 +174,11 @@ TEST(BmpFileRead, SixteenBitMasksAfterTheInfoHeaderAndImplicitFiveFiveFive) {
     ASSERT_EQ(U32At(v5, 54), 0x7C00u);
     const TBitmap expected = Decode(v5);
     EXPECT_LE(MaxChannelDifference(expected, source), 8);
-    TBmpBuilder b{.Width = 7, .Height = 5, .Bpp = 16, .Compression = 3, .Palette = {0x7C00, 0x03E0, 0x001F},
+    TBmpBuilder b{.Width = 7,
+                  .Height = 5,
+                  .Bpp = 16,
+                  .Compression = 3,
+                  .Palette = {0x7C00, 0x03E0, 0x001F},
                   .Pixels = std::vector<uint8_t>(v5.begin() + U32At(v5, 10), v5.end())};
     EXPECT_TRUE(Decode(b.Build()).SamePixels(expected)) << "three masks stored where a palette would be";
     b.Compression = 0;
@@ -182,7 +192,11 @@ TEST(BmpFileRead, SixteenBitMasksAfterTheInfoHeaderAndImplicitFiveFiveFive) {
 
 // ImageMagick writes no deltas and no 4-bit RLE.
 TEST(BmpFileRead, RleRunsAbsoluteRunsDeltasAndEndMarks) {
-    const TBmpBuilder rle4{.Width = 6, .Height = 3, .Bpp = 4, .Compression = 2, .Palette = GreyRamp(16),
+    const TBmpBuilder rle4{.Width = 6,
+                           .Height = 3,
+                           .Bpp = 4,
+                           .Compression = 2,
+                           .Palette = GreyRamp(16),
                            .Pixels = {
                                0x04, 0x12,             // bottom row: 1 2 1 2
                                0x00, 0x03, 0x34, 0x50, // absolute 3, 4, 5: the 5 falls past the row end
@@ -274,16 +288,16 @@ TEST(BmpFileBadInput, LyingAndAbsurdSizesAreRefusedBeforeAllocating) {
 }
 
 TEST(BmpFileBadInput, PaletteIndicesPastThePaletteReadBlackAndRlePastTheEdgesIsCutOff) {
-    const TBmpBuilder pal{.Height = 1, .ColoursUsed = 2, .Palette = {0xFF0000, 0x00FF00},
-                          .Pixels = {0, 1, 2, 255}};
+    const TBmpBuilder pal{
+        .Height = 1, .ColoursUsed = 2, .Palette = {0xFF0000, 0x00FF00}, .Pixels = {0, 1, 2, 255}};
     const TBitmap bmp = Decode(pal.Build());
-    for (auto [x, bgr] : {std::pair{0, std::array{0, 0, 255}}, {1, {0, 255, 0}}, {2, {0, 0, 0}}, {3, {0, 0, 0}}})
+    for (auto [x, bgr] :
+         {std::pair{0, std::array{0, 0, 255}}, {1, {0, 255, 0}}, {2, {0, 0, 0}}, {3, {0, 0, 0}}})
         EXPECT_EQ(Bgr(bmp, x, 0), bgr) << x;
     // A run of 200 in a row of 4, absolute pixels past the row, a delta far past the image, more rows after:
     // the bottom row holds the run cut at the row end, nothing wraps, the top row is skipped.
-    const TBmpBuilder rle{
-        .Compression = 1,
-        .Palette = GreyRamp(16),
-        .Pixels = {200, 1, 0, 5, 2, 2, 2, 2, 2, 0, 0, 0, 0, 2, 255, 255, 9, 3, 0, 0, 7, 3, 0, 1}};
+    const TBmpBuilder rle{.Compression = 1, .Palette = GreyRamp(16), .Pixels = {200, 1, 0, 5, 2, 2, 2,   2,
+                                                                                2,   0, 0, 0, 0, 2, 255, 255,
+                                                                                9,   3, 0, 0, 7, 3, 0,   1}};
     ExpectGreys(Decode(rle.Build()), {{0, 0, 0, 0}, {1, 1, 1, 1}});
 }

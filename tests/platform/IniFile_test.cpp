@@ -73,8 +73,8 @@ TEST(IniFile, RefusedWritesRaiseTheQuotedErrorAndChangeNothing) {
     TTempFolder tmp;
     fs::create_directory(tmp.File("folder.prs"));
     WriteTextFile(tmp.File("plain"), "x");
-    for (const std::string& path : {tmp.File("no-such-folder/p.prs"), tmp.File("folder.prs"),
-                                   tmp.File("plain/p.prs"), std::string()}) {
+    for (const std::string& path :
+         {tmp.File("no-such-folder/p.prs"), tmp.File("folder.prs"), tmp.File("plain/p.prs"), std::string()}) {
         try {
             TIniFile::FromText("[1]\nPlugInName=NONE\n").SaveToFile(path);
             ADD_FAILURE() << "no error for " << path;

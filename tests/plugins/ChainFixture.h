@@ -23,7 +23,8 @@ protected:
     void SetUp() override {
         HeadlessGLTest::SetUp();
         if (IsSkipped()) return;
-        std::filesystem::copy(TestDataFolder() + "chain", Root.Path(), std::filesystem::copy_options::recursive);
+        std::filesystem::copy(TestDataFolder() + "chain", Root.Path(),
+                              std::filesystem::copy_options::recursive);
         Engine = std::make_unique<TRenderEngine>(Context, Root.Path());
         ASSERT_TRUE(Engine->Init(256, 256));
         ASSERT_EQ(Engine->Catalogue.size(), 3u);

@@ -44,8 +44,9 @@ protected:
 std::string Describe(const std::vector<TPluginMenuItem>& items, const std::string& indent = "") {
     std::string text;
     for (const auto& item : items)
-        text += indent + item.Caption + (item.IsSeparator ? "" : " " + item.Name + " " + std::to_string(item.Tag)) +
-                "\n" + Describe(item.Items, indent + " ");
+        text += indent + item.Caption +
+                (item.IsSeparator ? "" : " " + item.Name + " " + std::to_string(item.Tag)) + "\n" +
+                Describe(item.Items, indent + " ");
     return text;
 }
 
@@ -59,21 +60,24 @@ TEST_F(ChainStateTest, MenuIsFlatOrGroupedInOrderOfTheGroupsFirstPlugin) {
     const std::string fixed = "Load/Manage Presets Item_5000 5000\n-\nNone Item_1000 1000\n-\n";
     EXPECT_EQ(Describe(Chain.BuildPluginMenu(false)),
               fixed + "First Item_0 0\nSecond Item_1 1\nThird Item_2 2\nFourth Item_3 3\n");
-    EXPECT_EQ(Describe(Chain.BuildPluginMenu(true)), fixed + "B Item_Group_1 -1\n First Item_0 0\n Third Item_2 2\n"
-                                                             " Fourth Item_3 3\nA Item_Group_2 -1\n Second Item_1 1\n");
+    EXPECT_EQ(Describe(Chain.BuildPluginMenu(true)),
+              fixed + "B Item_Group_1 -1\n First Item_0 0\n Third Item_2 2\n"
+                      " Fourth Item_3 3\nA Item_Group_2 -1\n Second Item_1 1\n");
 }
 
 TEST_F(ChainStateTest, GroupNamesMatchTheFixedItemsButNeverASeparator) {
     AddPlugin("Dash", "-");
     AddPlugin("Nothing", "NONE"); // found as the fixed item, as the menu would be searched
-    EXPECT_EQ(Describe(Chain.BuildPluginMenu(true)), "Load/Manage Presets Item_5000 5000\n-\nNone Item_1000 1000\n"
-                                                     " Nothing Item_1 1\n-\n- Item_Group_1 -1\n Dash Item_0 0\n");
+    EXPECT_EQ(Describe(Chain.BuildPluginMenu(true)),
+              "Load/Manage Presets Item_5000 5000\n-\nNone Item_1000 1000\n"
+              " Nothing Item_1 1\n-\n- Item_Group_1 -1\n Dash Item_0 0\n");
 }
 
 TEST_F(ChainStateTest, LabelsStartEmptyAndRefreshHighlightsOneSlotAndColoursBySwitch) {
     Chain.FormCreate();
     EXPECT_EQ(Chain.SelectedSlot, -1);
-    for (int slot = 1; slot <= kSlotCount; ++slot) EXPECT_EQ(Chain.LabelTextColour(slot), kLabelTextInactive);
+    for (int slot = 1; slot <= kSlotCount; ++slot)
+        EXPECT_EQ(Chain.LabelTextColour(slot), kLabelTextInactive);
 
     int cleared = 0, repaints = 0;
     std::vector<int> built;

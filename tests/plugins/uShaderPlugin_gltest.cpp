@@ -10,10 +10,10 @@ namespace {
 class TShaderPluginGLTest : public HeadlessGLTest {
 protected:
     std::unique_ptr<TShaderPlugin> Make(const std::string& iniName) {
-        return std::make_unique<TShaderPlugin>(TestDataFolder() + "plugins/", iniName, TestDataFolder() + "shader/");
+        return std::make_unique<TShaderPlugin>(TestDataFolder() + "plugins/", iniName,
+                                               TestDataFolder() + "shader/");
     }
-    template <int N>
-    std::array<float, N> Uniform(const TShaderPlugin& plugin, const char* name) {
+    template <int N> std::array<float, N> Uniform(const TShaderPlugin& plugin, const char* name) {
         std::array<float, 4> all{-99, -99, -99, -99};
         const GLint location = glGetUniformLocationARB(plugin.Shader->ProgramHandle, name);
         EXPECT_GE(location, 0) << name;
@@ -41,8 +41,8 @@ TEST_F(TShaderPluginGLTest, LoadBuildsTheShaderAndBindSendsTextureUnitWidthAndPa
     plugin->Bind();
     EXPECT_EQ(static_cast<GLhandleARB>(CurrentProgram()), plugin->Shader->ProgramHandle);
     GLint unit = -1;
-    glGetUniformivARB(plugin->Shader->ProgramHandle, glGetUniformLocationARB(plugin->Shader->ProgramHandle, "Texture0"),
-                      &unit);
+    glGetUniformivARB(plugin->Shader->ProgramHandle,
+                      glGetUniformLocationARB(plugin->Shader->ProgramHandle, "Texture0"), &unit);
     EXPECT_EQ(unit, 0);
     EXPECT_EQ(Uniform<1>(*plugin, "texWidth")[0], 512.0f);
     EXPECT_EQ(Uniform<1>(*plugin, "amount")[0], 0.5f);

@@ -7,13 +7,15 @@
 
 namespace {
 
-const std::string kNames = "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=Wave\n[Group]\nGroupName=D\n";
+const std::string kNames =
+    "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=Wave\n[Group]\nGroupName=D\n";
 const std::string kHeader = kNames + "[Version]\nPluginReader=0.2\n";
 
 // A plugin read from description text, with the test data's shader folder.
 struct TDescribed {
     explicit TDescribed(const std::string& text)
-        : Plugin("", "test.ini", TestDataFolder() + "shader/"), Valid(Plugin.ReadDescription(TIniFile::FromText(text))) {}
+        : Plugin("", "test.ini", TestDataFolder() + "shader/"),
+          Valid(Plugin.ReadDescription(TIniFile::FromText(text))) {}
     TShaderPlugin Plugin;
     bool Valid;
 };
@@ -24,7 +26,8 @@ TEST(TShaderPluginDescription, CompleteDescriptionFillsEveryFieldOnce) {
     TShaderPlugin plugin(TestDataFolder() + "plugins/", "wave.ini", TestDataFolder() + "shader/");
     for (int read = 0; read < 2; ++read) { // a second read does not append
         ASSERT_TRUE(plugin.ReadDescription());
-        EXPECT_EQ(plugin.FullName + "|" + plugin.GroupName + "|" + plugin.ShaderFileName, "Wave|Distort|wave");
+        EXPECT_EQ(plugin.FullName + "|" + plugin.GroupName + "|" + plugin.ShaderFileName,
+                  "Wave|Distort|wave");
         EXPECT_TRUE(plugin.UsesTexture0 && plugin.UsesTexWidth && !plugin.UsesTexHeight);
         ASSERT_EQ(plugin.Params1f.size(), 1u);
         EXPECT_EQ(plugin.Params1f[0].UniformName + plugin.Params1f[0].Caption, "amountAmount");
@@ -35,7 +38,8 @@ TEST(TShaderPluginDescription, CompleteDescriptionFillsEveryFieldOnce) {
 
 TEST(TShaderPluginDescription, WrongVersionStopsBeforeFlagsAndParameters) {
     const std::string rest = "[provides]\ntexture0=1\n[parameter_u1f]\namount=0.5 : 2 : Amount\n";
-    for (const std::string version : {"", "[Version]\nPluginReader=0.20\n", "[Version]\nPluginReader=0.2.1\n"}) {
+    for (const std::string version :
+         {"", "[Version]\nPluginReader=0.20\n", "[Version]\nPluginReader=0.2.1\n"}) {
         TDescribed d(kNames + version + rest);
         EXPECT_FALSE(d.Valid) << version;
         EXPECT_EQ(d.Plugin.FullName, "Wave") << "the checks before the version still store their values";
@@ -52,7 +56,8 @@ TEST(TShaderPluginDescription, EachMissingPieceFailsButReadingGoesOn) {
                       "[Version]\nPluginReader=0.2\n[provides]\ntexheight=1\n");
     EXPECT_FALSE(noFrag.Valid);
     EXPECT_TRUE(noFrag.Plugin.UsesTexHeight);
-    TDescribed noGroup("[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=X\n[Version]\nPluginReader=0.2\n");
+    TDescribed noGroup(
+        "[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=X\n[Version]\nPluginReader=0.2\n");
     EXPECT_FALSE(noGroup.Valid);
     EXPECT_EQ(noGroup.Plugin.FullName, "X");
 }
@@ -107,8 +112,9 @@ TEST(TShaderPluginParams, FailuresLeaveZeroAndStillReadTheOtherPieces) {
     ShaderParam2f two; // a one-component line in a two-component section: no ";"
     EXPECT_FALSE(ParseShaderParam<2>("amount", "0.5 : 2 : Amount", two));
     // In a description the sections fill their own lists in file order, and a failed record is kept.
-    TDescribed d(kHeader + "[parameter_u1f]\nzeta=0.1:1:Z\nalpha=0.2:1:A\n[parameter_u2f]\nbad=0.5 : 2 : Amount\n"
-                           "[parameter_u4f]\nq=1;2;3;4:1:Q\n");
+    TDescribed d(kHeader +
+                 "[parameter_u1f]\nzeta=0.1:1:Z\nalpha=0.2:1:A\n[parameter_u2f]\nbad=0.5 : 2 : Amount\n"
+                 "[parameter_u4f]\nq=1;2;3;4:1:Q\n");
     EXPECT_FALSE(d.Valid);
     ASSERT_EQ(d.Plugin.Params1f.size(), 2u);
     EXPECT_EQ(d.Plugin.Params1f[0].UniformName + d.Plugin.Params1f[1].UniformName, "zetaalpha");

@@ -6,7 +6,9 @@
 #include <cmath>
 
 namespace {
-std::array<float, 4> Ones() { return {1.0f, 1.0f, 1.0f, 1.0f}; }
+std::array<float, 4> Ones() {
+    return {1.0f, 1.0f, 1.0f, 1.0f};
+}
 } // namespace
 
 TEST(PresetParamValue, GeneralFormatOfTheWidenedSingle) {
@@ -44,10 +46,11 @@ TEST(ParsePresetLine, NameIsTheTextBeforeTheFirstColon) {
         const char* Line;
         const char* Name;
         float First;
-    } cases[] = {{"parameter_u1f=gain:", "gain", 1.0f},  // nothing after the colon reads as one
-                 {"parameter_u1f=0.5", "", 0.5f},        // without ':' the name is empty
-                 {"parameter_u1f=  gain : 0.5 :x", "gain ", 1.0f}, // name keeps its blanks; '0.5 :x' is no number
-                 {"parameter_u1f=:::", "", 1.0f}};
+    } cases[] = {
+        {"parameter_u1f=gain:", "gain", 1.0f},            // nothing after the colon reads as one
+        {"parameter_u1f=0.5", "", 0.5f},                  // without ':' the name is empty
+        {"parameter_u1f=  gain : 0.5 :x", "gain ", 1.0f}, // name keeps its blanks; '0.5 :x' is no number
+        {"parameter_u1f=:::", "", 1.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Line);
         const auto params = ParsePresetLine(c.Line);

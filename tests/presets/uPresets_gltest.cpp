@@ -9,7 +9,8 @@ namespace {
 
 std::string Lines(std::initializer_list<const char*> lines) {
     std::string text;
-    for (const char* line : lines) text += std::string(line) + "\r\n";
+    for (const char* line : lines)
+        text += std::string(line) + "\r\n";
     return text;
 }
 
@@ -39,27 +40,46 @@ TEST_F(PresetGLTest, WrittenFileHoldsOneKeyPerKindInOrder) {
     ASSERT_TRUE(WritePreset(*Chain, Preset("chain.prs")));
     EXPECT_TRUE(Messages.Entries.empty()) << "a new file is written without a question";
     EXPECT_EQ(ReadTextFile(Preset("chain.prs")),
-              Lines({"[1]", "PlugInName=gain.ini", "parameter_u1f=bias:0.125", "active=1",
-                     "[2]", "PlugInName=mixer.ini", "parameter_u1f=amount:1", "parameter_u2f=offset:0.5;0.25",
+              Lines({"[1]",
+                     "PlugInName=gain.ini",
+                     "parameter_u1f=bias:0.125",
+                     "active=1",
+                     "[2]",
+                     "PlugInName=mixer.ini",
+                     "parameter_u1f=amount:1",
+                     "parameter_u2f=offset:0.5;0.25",
                      "parameter_u3f=tint:0.300000011920929;0;1",
                      "parameter_u4f=weights:0.100000001490116;0.200000002980232;0.300000011920929;"
                      "0.400000005960464",
-                     "active=0", "[3]", "PlugInName=NONE", "[4]", "PlugInName=NONE", "[5]",
-                     "PlugInName=Invert.INI", "active=1", "[6]", "PlugInName=NONE", "[7]", "PlugInName=NONE",
-                     "[8]", "PlugInName=NONE"}));
+                     "active=0",
+                     "[3]",
+                     "PlugInName=NONE",
+                     "[4]",
+                     "PlugInName=NONE",
+                     "[5]",
+                     "PlugInName=Invert.INI",
+                     "active=1",
+                     "[6]",
+                     "PlugInName=NONE",
+                     "[7]",
+                     "PlugInName=NONE",
+                     "[8]",
+                     "PlugInName=NONE"}));
 }
 
 TEST_F(PresetGLTest, RoundTripRestoresTheStoredChain) {
     BuildChain();
     const std::string odd = Preset("a:b;c=[d].prs"); // characters the INI syntax uses, in the file name
     ASSERT_TRUE(WritePreset(*Chain, odd));
-    for (int slot = 1; slot <= kSlotCount; ++slot) Chain->AssignSlot(slot, -1, false);
+    for (int slot = 1; slot <= kSlotCount; ++slot)
+        Chain->AssignSlot(slot, -1, false);
     Chain->AssignSlot(3, kGain, true); // the preset empties it again
     Chain->LabelMouseDown(7);
     ApplyPreset(*Chain, odd);
     EXPECT_EQ(Chain->SelectedSlot, 1);
     EXPECT_EQ(Chain->Label(5).Hint, "Invert");
-    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f) << "the first of two 1f parameters keeps its file value";
+    EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.5f)
+        << "the first of two 1f parameters keeps its file value";
     EXPECT_EQ(Slot(2)->Params2f[0].Value, (std::array<float, 2>{0.5f, 0.5f}));
     EXPECT_EQ(Slot(3), nullptr);
     EXPECT_FALSE(Active(3)) << "NONE empties the slot and switches it off";
@@ -71,8 +91,8 @@ TEST_F(PresetGLTest, RoundTripRestoresTheStoredChain) {
 }
 
 TEST_F(PresetGLTest, AnExistingFileIsOverwrittenOnlyOnYesAndKeepsKeysThisChainDoesNotWrite) {
-    const std::string before = Lines({"[2]", "PlugInName=mixer.ini", "parameter_u3f=tint:0.1;0.2;0.3", "note=kept",
-                                      "active=1", "[9]", "other=kept too"});
+    const std::string before = Lines({"[2]", "PlugInName=mixer.ini", "parameter_u3f=tint:0.1;0.2;0.3",
+                                      "note=kept", "active=1", "[9]", "other=kept too"});
     WriteTextFile(Preset("old.prs"), before);
     Chain->AssignSlot(2, kGain, true);
     Messages.NextAnswer = false;
@@ -102,10 +122,11 @@ TEST_F(PresetGLTest, NamesAndSwitchesFollowTheCaseRules) {
     // "none" is a file name like any other; "GAIN.INI" and "invert.ini" find their files and entries.
     Chain->AssignSlot(1, kMixer, true);
     Chain->AssignSlot(2, kMixer, true);
-    WriteTextFile(Preset("case.prs"),
-                  Lines({"[1]", "PlugInName=none", "[2]", "PlugInName=NONE", "[3]", "plugInName=GAIN.INI", "ACTIVE=1",
-                         "[4]", "PlugInName=invert.ini", "active=0", "[5]", "PlugInName=invert.ini",
-                         "[7]", "PlugInName=invert.ini", "active= 1 ", "[8]", "PlugInName=invert.ini", "active=11"}));
+    WriteTextFile(
+        Preset("case.prs"),
+        Lines({"[1]", "PlugInName=none", "[2]", "PlugInName=NONE", "[3]", "plugInName=GAIN.INI", "ACTIVE=1",
+               "[4]", "PlugInName=invert.ini", "active=0", "[5]", "PlugInName=invert.ini", "[7]",
+               "PlugInName=invert.ini", "active= 1 ", "[8]", "PlugInName=invert.ini", "active=11"}));
     ApplyPreset(*Chain, Preset("case.prs"));
     EXPECT_EQ(Chain->Label(1).Tag, kMixer) << "'none' names no file: slot 1 keeps its plugin";
     EXPECT_TRUE(Active(1));
@@ -122,15 +143,17 @@ TEST_F(PresetGLTest, NamesAndSwitchesFollowTheCaseRules) {
 
 TEST_F(PresetGLTest, ParameterLinesAreReadLeniently) {
     WriteTextFile(Preset("params.prs"),
-                  Lines({"[1]", "PlugInName=mixer.ini", "parameter_u1f=AMOUNT:0.75", "parameter_u2f=scale:0.25",
-                         "xparameter_u2fx=offset:0.25;0.75", "parameter_u3f=tint:0.25;x;1",
-                         "parameter_u4f=unknown:1;2;3;4", "[4]", "PlugInName=gain.ini", "parameter_u1f=bias:0.25",
-                         "parameter_u1f=gain:0.75"}));
+                  Lines({"[1]", "PlugInName=mixer.ini", "parameter_u1f=AMOUNT:0.75",
+                         "parameter_u2f=scale:0.25", "xparameter_u2fx=offset:0.25;0.75",
+                         "parameter_u3f=tint:0.25;x;1", "parameter_u4f=unknown:1;2;3;4", "[4]",
+                         "PlugInName=gain.ini", "parameter_u1f=bias:0.25", "parameter_u1f=gain:0.75"}));
     ApplyPreset(*Chain, Preset("params.prs"));
     ASSERT_NE(Slot(1), nullptr);
     EXPECT_FLOAT_EQ(Slot(1)->Params1f[0].Value[0], 0.75f) << "names match without regard to case";
-    EXPECT_EQ(Slot(1)->Params2f[0].Value, (std::array<float, 2>{1.0f, 1.0f})) << "scale:0.25 lacks a component";
-    EXPECT_EQ(Slot(1)->Params2f[1].Value, (std::array<float, 2>{0.25f, 0.75f})) << "the key text is found anywhere";
+    EXPECT_EQ(Slot(1)->Params2f[0].Value, (std::array<float, 2>{1.0f, 1.0f}))
+        << "scale:0.25 lacks a component";
+    EXPECT_EQ(Slot(1)->Params2f[1].Value, (std::array<float, 2>{0.25f, 0.75f}))
+        << "the key text is found anywhere";
     EXPECT_EQ(Slot(1)->Params3f[0].Value, (std::array<float, 3>{1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(Slot(1)->Params4f[0].Value, (std::array<float, 4>{0.25f, 0.5f, 0.75f, 1.0f})) << "no such name";
 
@@ -162,7 +185,8 @@ TEST_F(PresetGLTest, UnknownNamesKeepTheirSlotsAndAPluginOutsideTheCatalogueEmpt
 
 TEST_F(PresetGLTest, AFreshInstanceThatFailsSkipsTheSectionsValues) {
     std::filesystem::remove(Root.File("shader/gain.vert"));
-    WriteTextFile(Preset("broken.prs"), Lines({"[1]", "PlugInName=gain.ini", "active=1", "parameter_u1f=gain:0.1"}));
+    WriteTextFile(Preset("broken.prs"),
+                  Lines({"[1]", "PlugInName=gain.ini", "active=1", "parameter_u1f=gain:0.1"}));
     ApplyPreset(*Chain, Preset("broken.prs"));
     EXPECT_EQ(Slot(1), nullptr);
     EXPECT_EQ(Chain->Label(1).Tag, kGain);

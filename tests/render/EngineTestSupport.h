@@ -24,7 +24,7 @@ inline std::ostream& operator<<(std::ostream& out, const TRGBA& p) {
     return out << "(" << int(p.R) << ", " << int(p.G) << ", " << int(p.B) << ", " << int(p.A) << ")";
 }
 constexpr TRGBA kBlack{0, 0, 0, 255}, kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255},
-                kWhite{255, 255, 255, 255};
+    kWhite{255, 255, 255, 255};
 
 // Red, green and blue each within `tolerance`.
 inline bool Near(const TRGBA& a, const TRGBA& b, int tolerance = 2) {
@@ -91,7 +91,9 @@ public:
     int SwapCount = 0;
 };
 
-inline std::string EngineDataFolder() { return TestDataFolder() + "engine/"; }
+inline std::string EngineDataFolder() {
+    return TestDataFolder() + "engine/";
+}
 
 // An engine over tests/data/engine (plugins/ and shader/) or another program folder, initialised with a
 // 256 x 256 view.
@@ -123,7 +125,8 @@ protected:
             Engine->Slots[size_t(slot)].reset();
             Engine->SlotActive[size_t(slot)] = false;
         }
-        for (size_t k = 0; k < chain.size(); ++k) PutPlugin(int(k), chain[k]);
+        for (size_t k = 0; k < chain.size(); ++k)
+            PutPlugin(int(k), chain[k]);
         Engine->RebuildActiveOrder();
     }
 
@@ -139,7 +142,9 @@ protected:
         ASSERT_TRUE(Engine->SourceTexture->AssignFromBitmap(&bitmap));
         Engine->SourceTexture->GenTexture(false);
     }
-    void SetUniformSource(TRGBA c) { SetSource(64, 64, [c](int, int) { return c; }); }
+    void SetUniformSource(TRGBA c) {
+        SetSource(64, 64, [c](int, int) { return c; });
+    }
     // Red top left, green top right, blue bottom left, white bottom right.
     void SetQuadrantSource() {
         SetSource(64, 64,

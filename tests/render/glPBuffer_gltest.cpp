@@ -25,7 +25,8 @@ TEST_F(TPixelBufferGLTest, ASecondCreateAndDestructionReleaseTheBufferAndReturnT
         ASSERT_TRUE(buffer.Create(512, 384, Context.NativeHandles()));
         surfaces[1] = buffer.BufferHandle;
         EXPECT_EQ(buffer.Log.size(), 6u);
-        EXPECT_FALSE(eglQuerySurface(Display(), surfaces[0], EGL_WIDTH, &width)) << "the first buffer is gone";
+        EXPECT_FALSE(eglQuerySurface(Display(), surfaces[0], EGL_WIDTH, &width))
+            << "the first buffer is gone";
         EXPECT_EQ(eglGetCurrentContext(), static_cast<EGLContext>(buffer.BufferRC));
         EXPECT_TRUE(buffer.Disable());
         EXPECT_EQ(eglGetCurrentContext(), MainContext());
@@ -48,9 +49,15 @@ TEST_F(TPixelBufferGLTest, EachFailingStepEndsTheLogWithItsLineAndKeepsTheMainCo
         std::vector<std::string> LastLines;
     } cases[] = {
         // An attribute EGL does not know, then a valid request nothing satisfies.
-        {512, 512, {0x7FFF, 1, EGL_NONE}, false,
+        {512,
+         512,
+         {0x7FFF, 1, EGL_NONE},
+         false,
          {"PixelBuffer->wglChoosePixelFormatARB->No suitable pixelformat found"}},
-        {512, 512, {EGL_RED_SIZE, 64, EGL_NONE}, false,
+        {512,
+         512,
+         {EGL_RED_SIZE, 64, EGL_NONE},
+         false,
          {"PixelBuffer->wglChoosePixelFormatARB->0 suitable pixelformats found", noHandle}},
         {128, 128, {}, true, {"PixelBuffer->wglGetPBufferDCARB->Couldn't create rendercontext for PBuffer"}},
         {maxWidth + 1, 16, {}, false, {noHandle}},

@@ -25,9 +25,12 @@ TEST_F(HeadlessGLTest, BitmapFontListsEndAt126AndCodesFrom128AreLeftOut) {
         font.Print(10, 30, "FPS: 60");
         const TPicture plain(256, 256);
         glClear(GL_COLOR_BUFFER_BIT);
-        font.Print(10, 30, "F\xC3\xA9PS: \xFF" "60\x80");
+        font.Print(10, 30,
+                   "F\xC3\xA9PS: \xFF"
+                   "60\x80");
         EXPECT_TRUE(TPicture(256, 256) == plain);
-        EXPECT_GT(std::count_if(plain.Pixels.begin(), plain.Pixels.end(), [](auto& c) { return c != kBlack; }), 60);
+        EXPECT_GT(
+            std::count_if(plain.Pixels.begin(), plain.Pixels.end(), [](auto& c) { return c != kBlack; }), 60);
     }
     EXPECT_FALSE(glIsList(base + 'A')) << "destruction deletes the lists";
     EXPECT_TRUE(Messages.Entries.empty());

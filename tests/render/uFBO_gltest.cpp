@@ -29,11 +29,16 @@ void Quad(float z, float r, float g, float b, float x1) {
 
 TEST(TFBO, StatusTextsAndWhatRaisesThem) {
     const std::pair<GLenum, std::string> table[] = {
-        {0x8CD6, "Incomplete attachment"},  {0x8CD7, "Missing attachment"},
-        {0x8CD8, "Duplicate attachment"},   {0x8CD9, "Incomplete dimensions"},
-        {0x8CDA, "Incomplete formats"},     {0x8CDB, "Incomplete draw buffer"},
-        {0x8CDC, "Incomplete read buffer"}, {0x8CDD, "Framebuffer unsupported"},
-        {0x8CD5, ""}, {0x8CDE, ""}, // complete or unknown
+        {0x8CD6, "Incomplete attachment"},
+        {0x8CD7, "Missing attachment"},
+        {0x8CD8, "Duplicate attachment"},
+        {0x8CD9, "Incomplete dimensions"},
+        {0x8CDA, "Incomplete formats"},
+        {0x8CDB, "Incomplete draw buffer"},
+        {0x8CDC, "Incomplete read buffer"},
+        {0x8CDD, "Framebuffer unsupported"},
+        {0x8CD5, ""},
+        {0x8CDE, ""}, // complete or unknown
     };
     for (const auto& [status, text] : table) {
         std::string raised;

@@ -89,7 +89,8 @@ TEST_F(RenderEngineCatalogue, EachBrokenDescriptionIsReportedOnceAndLeftOut) {
     WriteDescription("nofrag.ini", "nofrag");
     EXPECT_THAT(StartEngine(), ElementsAre("b.ini"));
     std::vector<std::string> texts;
-    for (const auto& entry : Messages.Entries) texts.push_back(entry.Text);
+    for (const auto& entry : Messages.Entries)
+        texts.push_back(entry.Text);
     const std::string prefix = "Plugins with errors found: ";
     EXPECT_THAT(texts, ElementsAre(prefix + "a.ini", prefix + "blank.ini", prefix + "Empty.ini",
                                    prefix + "nofrag.ini", prefix + "noshader.ini"));

@@ -23,7 +23,8 @@ protected:
     static std::vector<bool> WhiteMask(const TPicture& p) {
         std::vector<bool> mask;
         for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 300; ++x) mask.push_back(InView(p, x, y) == kWhite);
+            for (int x = 0; x < 300; ++x)
+                mask.push_back(InView(p, x, y) == kWhite);
         return mask;
     }
     // The two texts as the font alone draws them, on black, in the view's projection.
@@ -63,7 +64,8 @@ TEST_F(RenderEngineHUD, TheBarIsBlendedOverThePictureAcrossTheWholeViewOnlyWhenA
     window = Window();
     const TRGBA bar = BarOver(picture);
     for (int x : {2, 150, 297}) {
-        for (int y = 3; y <= 28; ++y) EXPECT_TRUE(Near(InView(window, x, y), bar)) << x << ", " << y;
+        for (int y = 3; y <= 28; ++y)
+            EXPECT_TRUE(Near(InView(window, x, y), bar)) << x << ", " << y;
         EXPECT_EQ(InView(window, x, 0), picture) << "the bar starts one row below the top edge";
         EXPECT_EQ(InView(window, x, 32), picture) << "and ends at row 30";
     }

@@ -71,7 +71,8 @@ TEST_F(RenderEngineSave, TheLastActivePluginIsAppliedWhileDrawingIntoTheBuffer) 
     EXPECT_TRUE(Near(SaveAndLoad(64, 48).At(10, 10), TRGBA{64, 64, 64, 255})) << "one active slot";
     // Three stamps, each shifting the channels and marking blue: every one ran, in slot order.
     SetChain({"stamp.ini", "stamp.ini", "stamp.ini"});
-    for (int k = 0; k < 3; ++k) Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(40 * (k + 1)) / 255;
+    for (int k = 0; k < 3; ++k)
+        Engine->Slots[size_t(k)]->Params1f.at(0).Value[0] = float(40 * (k + 1)) / 255;
     EXPECT_TRUE(Near(SaveAndLoad(320, 240).At(160, 120), TRGBA{40, 80, 120, 255}, 1));
     EXPECT_EQ(Engine->PassCount, 3);
     // A mirroring plugin last: left and right change places in the file, top stays top.

@@ -64,7 +64,8 @@ TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePict
     auto mark = [](int k) { return uint8_t(28 * (k + 1)); };
     auto afterStamps = [&](int count) {
         TRGBA c{40, 80, 120, 255}; // the source
-        for (int k = 0; k < count; ++k) c = TRGBA{c.G, c.B, mark(k), 255};
+        for (int k = 0; k < count; ++k)
+            c = TRGBA{c.G, c.B, mark(k), 255};
         return c;
     };
     for (int n = 0; n <= 8; ++n) {
@@ -98,8 +99,8 @@ TEST_F(RenderEngine, PassScheduleRunsEveryActivePluginInSlotOrderAndKeepsThePict
 
 TEST_F(RenderEngine, OnlyFilledSwitchedOnSlotsRunAndOnlyAfterRebuildActiveOrder) {
     SetUniformSource(kBlack);
-    PutPlugin(1, "add.ini");      // slot 2
-    PutPlugin(3, "half.ini");     // slot 4, then switched off
+    PutPlugin(1, "add.ini");  // slot 2
+    PutPlugin(3, "half.ini"); // slot 4, then switched off
     Engine->SlotActive[3] = false;
     PutPlugin(4, "half.ini");     // slot 5
     Engine->SlotActive[6] = true; // slot 7: on, but empty

@@ -109,7 +109,8 @@ TEST_F(TShaderGLTest, CompilerOutputIsShownUnderTheShadersCaption) {
     } cases[] = {
         {goodVert, "void main() { gl_FragColor = undeclared; }\n", "FragmentShader error", "undeclared",
          GL_FALSE},
-        {"void main() { gl_Position = undeclared; }\n", goodFrag, "VertexShader error", "undeclared", GL_FALSE},
+        {"void main() { gl_Position = undeclared; }\n", goodFrag, "VertexShader error", "undeclared",
+         GL_FALSE},
         // A warning is shown as well, and the program works.
         {goodVert, "#extension GL_LUMATEX_no_such_extension : warn\n" + goodFrag, "FragmentShader error",
          "GL_LUMATEX_no_such_extension", GL_TRUE},

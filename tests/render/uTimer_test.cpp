@@ -29,7 +29,8 @@ TEST(TGameTimer, PublishesTheMeanRateOfEachFiftyTicksOnTheFiftieth) {
     c.Ticks(1, 20);
     EXPECT_EQ(c.Timer.FPS, 49); // 49 rates of 50 plus the first frame's 1/5 s: mean 49.0..., truncated
     // The mean of rates, not the rate of the mean time: 50 frames in 1 s would have said 50.
-    for (int i = 0; i < 25; ++i) c.Ticks(1, 10), c.Ticks(1, 30);
+    for (int i = 0; i < 25; ++i)
+        c.Ticks(1, 10), c.Ticks(1, 30);
     EXPECT_EQ(c.Timer.FPS, 66);
 }
 

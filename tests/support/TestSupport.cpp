@@ -12,7 +12,9 @@ void HeadlessGLTest::SetUp() {
     if (!Context.Create(256, 256)) GTEST_SKIP() << "no headless OpenGL context: " << Context.LastError();
 }
 
-void HeadlessGLTest::TearDown() { SinkGuard.reset(); }
+void HeadlessGLTest::TearDown() {
+    SinkGuard.reset();
+}
 
 TTempFolder::TTempFolder() {
     std::random_device rd;
@@ -29,8 +31,8 @@ TTempFolder::TTempFolder() {
 TTempFolder::~TTempFolder() {
     std::error_code ec;
     // Tests may leave read-only folders behind; give write permission back before removing.
-    for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(FPath, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(FPath, ec);
 }
@@ -52,5 +54,9 @@ std::string ReadTextFile(const std::string& path) {
     return s.str();
 }
 
-std::string TestDataFolder() { return std::string(LUMATEX_TEST_DATA) + "/"; }
-std::string ProgramDataFolder() { return std::string(LUMATEX_BIN_DIR) + "/"; }
+std::string TestDataFolder() {
+    return std::string(LUMATEX_TEST_DATA) + "/";
+}
+std::string ProgramDataFolder() {
+    return std::string(LUMATEX_BIN_DIR) + "/";
+}

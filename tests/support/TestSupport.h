@@ -41,5 +41,5 @@ void WriteBinaryFile(const std::string& path, const std::vector<uint8_t>& data);
 std::string ReadTextFile(const std::string& path);
 
 // Folders of the source tree and of the built program folder.
-std::string TestDataFolder();  // tests/data/
+std::string TestDataFolder();    // tests/data/
 std::string ProgramDataFolder(); // build/bin/ (plugins/, shader/, presets/)

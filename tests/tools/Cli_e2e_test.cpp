@@ -24,8 +24,10 @@ struct TRun {
 // Runs program with args through the shell, every argument quoted; stdout and stderr go through files.
 TRun RunProgram(const std::string& program, const std::vector<std::string>& args, const TTempFolder& folder) {
     std::string command = program;
-    for (const std::string& a : args) command += " '" + std::regex_replace(a, std::regex("'"), "'\\''") + "'";
-    const int status = std::system((command + " >" + folder.File("stdout.txt") + " 2>" + folder.File("stderr.txt")).c_str());
+    for (const std::string& a : args)
+        command += " '" + std::regex_replace(a, std::regex("'"), "'\\''") + "'";
+    const int status =
+        std::system((command + " >" + folder.File("stdout.txt") + " 2>" + folder.File("stderr.txt")).c_str());
     TRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadTextFile(folder.File("stdout.txt")),
              ReadTextFile(folder.File("stderr.txt"))};
     std::filesystem::remove(folder.File("stdout.txt"));
@@ -37,7 +39,9 @@ TRun Cli(const std::vector<std::string>& args, const TTempFolder& folder) {
     return RunProgram(LUMATEX_RENDER_EXE, args, folder);
 }
 
-std::string ChainRoot() { return TestDataFolder() + "chain"; }
+std::string ChainRoot() {
+    return TestDataFolder() + "chain";
+}
 
 // A picture with a gradient in every channel, so that each pixel says where it came from.
 TBitmap Gradient(int width, int height) {
@@ -45,8 +49,8 @@ TBitmap Gradient(int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint8_t* p = b.ScanLine(y) + x * 3;
-            p[0] = static_cast<uint8_t>(x * 255 / (width - 1));               // blue
-            p[1] = static_cast<uint8_t>(y * 255 / (height - 1));              // green
+            p[0] = static_cast<uint8_t>(x * 255 / (width - 1));                    // blue
+            p[1] = static_cast<uint8_t>(y * 255 / (height - 1));                   // green
             p[2] = static_cast<uint8_t>((x + 2 * y) * 255 / (width + 2 * height)); // red
         }
     return b;
@@ -64,16 +68,19 @@ double MeanDifference(const TBitmap& a, const TBitmap& b) {
     for (int y = 0; y < a.Height(); ++y)
         for (int x = 0; x < a.Width(); ++x)
             for (int c = 0; c < 3; ++c)
-                sum += std::abs(int(a.ScanLine(y)[x * a.BytesPerPixel() + c]) - int(b.ScanLine(y)[x * b.BytesPerPixel() + c]));
+                sum += std::abs(int(a.ScanLine(y)[x * a.BytesPerPixel() + c]) -
+                                int(b.ScanLine(y)[x * b.BytesPerPixel() + c]));
     return sum / (3.0 * a.Width() * a.Height());
 }
 
 // Ten 64 x 64 frames of moving test pattern.
 std::string MakeClip(const TTempFolder& folder) {
     const std::string clip = folder.File("clip.avi");
-    const TRun made = RunProgram("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25:duration=0.4",
-                                     "-c:v", "mpeg4", "-q:v", "2", clip},
-                          folder);
+    const TRun made =
+        RunProgram("ffmpeg",
+                   {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25:duration=0.4",
+                    "-c:v", "mpeg4", "-q:v", "2", clip},
+                   folder);
     EXPECT_EQ(made.Status, 0) << made.Err;
     return clip;
 }
@@ -84,8 +91,8 @@ TEST(LumatexRender, ImageThroughAPresetMatchesTheChainComputedHere) {
     TTempFolder tmp;
     const TBitmap source = Gradient(256, 256);
     SaveBmpFile(source, tmp.File("in.bmp"));
-    const TRun run = Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--fbo", "256", tmp.File("in.bmp"),
-                          tmp.File("out.bmp")},
+    const TRun run = Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--fbo", "256",
+                          tmp.File("in.bmp"), tmp.File("out.bmp")},
                          tmp);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, "");
@@ -109,8 +116,9 @@ TEST(LumatexRender, ImageThroughAPresetMatchesTheChainComputedHere) {
 TEST(LumatexRender, SizeAspectAndJpegQuality) {
     TTempFolder tmp;
     SaveBmpFile(Gradient(256, 128), tmp.File("in.bmp"));
-    TRun run = Cli({"--root", ChainRoot(), "--size", "100x100", "--force-aspect", tmp.File("in.bmp"), tmp.File("a.bmp")},
-                   tmp);
+    TRun run = Cli(
+        {"--root", ChainRoot(), "--size", "100x100", "--force-aspect", tmp.File("in.bmp"), tmp.File("a.bmp")},
+        tmp);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(LoadBmp(tmp.File("a.bmp")).Height(), 50);
     for (const char* quality : {"5", "100"}) {
@@ -129,7 +137,8 @@ TEST(LumatexRender, SizeAspectAndJpegQuality) {
     EXPECT_LT(MeanDifference(decoded, Gradient(256, 128)), 2.0) << "an empty chain copies the picture";
     // Only the asked-for files exist: no scratch BMP, no "q100.bmp" beside the JPEG.
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(tmp.Path())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(tmp.Path()))
+        names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"a.bmp", "in.bmp", "q100.JPG", "q5.JPG"}));
 }
@@ -190,10 +199,12 @@ TEST(LumatexRender, HelpVersionAndCatalogue) {
 TEST(LumatexRender, BenchPrintsFramesAndRateAndWritesNothing) {
     TTempFolder tmp;
     SaveBmpFile(Gradient(32, 32), tmp.File("in.bmp"));
-    const TRun run = Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--bench", "0.3", tmp.File("in.bmp")}, tmp);
+    const TRun run =
+        Cli({"--root", ChainRoot(), "--preset", "Gain Invert", "--bench", "0.3", tmp.File("in.bmp")}, tmp);
     ASSERT_EQ(run.Status, 0) << run.Err;
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(run.Out, m, std::regex("frames: ([0-9]+)  fps: ([0-9]+\\.[0-9]+)\n"))) << run.Out;
+    ASSERT_TRUE(std::regex_match(run.Out, m, std::regex("frames: ([0-9]+)  fps: ([0-9]+\\.[0-9]+)\n")))
+        << run.Out;
     EXPECT_GE(std::stoll(m[1].str()), 1);
     EXPECT_GT(std::stod(m[2].str()), 0.0);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 1) << "only in.bmp";
@@ -212,9 +223,11 @@ TEST(LumatexRender, VideoFramesByIndexInPresentationOrder) {
 
     // Frame 3 is the fourth decoded frame: it is closest to ffmpeg's own fourth frame.
     for (int n : {2, 3, 4}) {
-        const TRun ref = RunProgram("ffmpeg", {"-v", "error", "-y", "-i", clip, "-vf", "select=eq(n\\," + std::to_string(n) + ")",
-                                        "-frames:v", "1", "-pix_fmt", "bgr24", tmp.File("ref" + std::to_string(n) + ".bmp")},
-                             tmp);
+        const TRun ref =
+            RunProgram("ffmpeg",
+                       {"-v", "error", "-y", "-i", clip, "-vf", "select=eq(n\\," + std::to_string(n) + ")",
+                        "-frames:v", "1", "-pix_fmt", "bgr24", tmp.File("ref" + std::to_string(n) + ".bmp")},
+                       tmp);
         ASSERT_EQ(ref.Status, 0) << ref.Err;
     }
     const TBitmap ours = LoadBmp(tmp.File("f03.bmp"));
@@ -238,10 +251,11 @@ TEST(LumatexRender, VideoFramesByIndexInPresentationOrder) {
 
 TEST(LumatexRender, ProgressBarOnlyOnATerminal) {
     TTempFolder tmp;
-    if (RunProgram("script", {"--version"}, tmp).Status != 0) GTEST_SKIP() << "script(1) is needed for a terminal";
+    if (RunProgram("script", {"--version"}, tmp).Status != 0)
+        GTEST_SKIP() << "script(1) is needed for a terminal";
     const std::string clip = MakeClip(tmp);
-    const std::string command = std::string(LUMATEX_RENDER_EXE) + " --root " + ChainRoot() + " --frames 0-5 " + clip +
-                                " " + tmp.File("t%d.bmp");
+    const std::string command = std::string(LUMATEX_RENDER_EXE) + " --root " + ChainRoot() +
+                                " --frames 0-5 " + clip + " " + tmp.File("t%d.bmp");
     // script gives the program a pseudo-terminal for its output streams.
     const TRun run = RunProgram("script", {"-qec", command, "/dev/null"}, tmp);
     ASSERT_EQ(run.Status, 0) << run.Out << run.Err;

@@ -31,7 +31,8 @@ TBitmap Pattern(int width, int height, int bits = 24) {
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -57,7 +58,8 @@ TEST(LoadStillImage, SizesFollowTheMainWindowsRulesAndUnreadableFilesRaise) {
     EXPECT_EQ(trimmed.Height(), 200);
     const TBitmap square = Pattern(256, 256);
     SaveBmpFile(square, tmp.File("c.bmp"));
-    EXPECT_TRUE(LoadStillImage(tmp.File("c.bmp"), false).SamePixels(square)) << "a power of two is used unchanged";
+    EXPECT_TRUE(LoadStillImage(tmp.File("c.bmp"), false).SamePixels(square))
+        << "a power of two is used unchanged";
     SaveBmpFile(Pattern(3, 5), tmp.File("narrow.bmp"));
     EXPECT_EQ(LoadStillImage(tmp.File("narrow.bmp"), true).Width(), 3) << "nothing to trim to: kept";
     WriteBinaryFile(tmp.File("jpeg-inside.bmp"), EncodeJpeg(Pattern(64, 32), 90)); // decoded by content
@@ -97,13 +99,15 @@ TEST(FinishExport, FailureLeavesNoScratchAndNoHalfTarget) {
     std::filesystem::create_directory(tmp.File("dir"));
     std::string scratch = CreateScratchFile(tmp.File("dir/x.jpg"), ".bmp");
     WriteTextFile(scratch, "not a bitmap");
-    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/x.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90), ELumatex);
+    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/x.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90),
+                 ELumatex);
     EXPECT_TRUE(Names(tmp.File("dir")).empty());
     // A folder in the target's place: the rename fails and the scratch file goes.
     std::filesystem::create_directories(tmp.File("dir/y.bmp/inside"));
     scratch = CreateScratchFile(tmp.File("dir/y.bmp"), ".bmp");
     SaveBmpFile(Pattern(4, 4, 32), scratch);
-    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/y.bmp"), TOutputFormat::Bmp, false, {4, 4}, 90), ELumatex);
+    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/y.bmp"), TOutputFormat::Bmp, false, {4, 4}, 90),
+                 ELumatex);
     EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.bmp"}));
     EXPECT_THROW(CreateScratchFile(tmp.File("missing/z.bmp"), ".bmp"), ELumatex);
 }

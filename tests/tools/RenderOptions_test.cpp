@@ -13,11 +13,14 @@ namespace {
 
 using TArgs = std::vector<std::string>;
 
-std::string ErrorOf(const TArgs& args) { return ParseCommandLine(args).Error; }
+std::string ErrorOf(const TArgs& args) {
+    return ParseCommandLine(args).Error;
+}
 
 std::string Joined(const TArgs& args) {
     std::string text;
-    for (const std::string& a : args) text += "'" + a + "' ";
+    for (const std::string& a : args)
+        text += "'" + a + "' ";
     return text;
 }
 
@@ -25,11 +28,14 @@ std::string Joined(const TArgs& args) {
 
 TEST(MediaKindOf, ExtensionIsComparedInLowerCase) {
     const std::pair<const char*, TMediaKind> cases[] = {
-        {"clip.MPG", TMediaKind::Video}, {"Photo.JpG", TMediaKind::Image}, {"photo.jpeg", TMediaKind::None},
+        {"clip.MPG", TMediaKind::Video},
+        {"Photo.JpG", TMediaKind::Image},
+        {"photo.jpeg", TMediaKind::None},
         {"folder.jpg/noext", TMediaKind::None}, // the dot of a folder is no extension
         {".bmp", TMediaKind::Image},            // a name that is only an extension still has one
         {"bmp", TMediaKind::None}};
-    for (const auto& [name, kind] : cases) EXPECT_EQ(MediaKindOf(name), kind) << name;
+    for (const auto& [name, kind] : cases)
+        EXPECT_EQ(MediaKindOf(name), kind) << name;
 }
 
 TEST(ParseNumbers, DecimalsFrameSpecsAndSizesAcceptOnlyTheirSyntaxInRange) {
@@ -38,7 +44,9 @@ TEST(ParseNumbers, DecimalsFrameSpecsAndSizesAcceptOnlyTheirSyntaxInRange) {
     for (const char* bad : {"", "+1", " 1", "1e2", "6", "99999999999999999999999"})
         EXPECT_FALSE(ParseDecimal(bad, 0, 5)) << bad;
 
-    const auto range = [](const char* text) { return ParseFrameSpec(text).value_or(TFrameRange{-1, -1, false}); };
+    const auto range = [](const char* text) {
+        return ParseFrameSpec(text).value_or(TFrameRange{-1, -1, false});
+    };
     EXPECT_EQ(range("7").First, 7);
     EXPECT_FALSE(range("7").Several());
     EXPECT_TRUE(range("3-5").Several());
@@ -78,8 +86,8 @@ TEST(TOutputPattern, ExpandsOneIntegerFieldLikePrintf) {
 }
 
 TEST(TOutputPattern, RefusesEverythingThatIsNotOneIntegerField) {
-    for (const char* bad : {"%d%d.bmp", "%s.bmp", "%n.bmp", "%ld.bmp", "%*d.bmp", "100%.bmp", "a%", "%65d.bmp",
-                            "%.65d.bmp", "%99999999999999999999d.bmp", "%5$d.bmp"}) {
+    for (const char* bad : {"%d%d.bmp", "%s.bmp", "%n.bmp", "%ld.bmp", "%*d.bmp", "100%.bmp", "a%",
+                            "%65d.bmp", "%.65d.bmp", "%99999999999999999999d.bmp", "%5$d.bmp"}) {
         std::string error;
         EXPECT_FALSE(TOutputPattern::Parse(bad, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
@@ -93,8 +101,9 @@ TEST(ParseCommandLine, DefaultsAndAllOptions) {
     EXPECT_EQ(plain.Options.JpegQuality, 100);
     EXPECT_FALSE(plain.Options.Size || plain.Options.ForceAspect || plain.Options.Frames.Several());
 
-    auto full = ParseCommandLine({"--root", "/r", "--preset=Warm", "--fbo", "256", "--fbo", "1024", "--size=320x200",
-                                  "--force-aspect", "--frames", "2-9", "--jpeg-quality", "1", "clip.avi", "f%03d.JPG"});
+    auto full = ParseCommandLine({"--root", "/r", "--preset=Warm", "--fbo", "256", "--fbo", "1024",
+                                  "--size=320x200", "--force-aspect", "--frames", "2-9", "--jpeg-quality",
+                                  "1", "clip.avi", "f%03d.JPG"});
     ASSERT_EQ(full.Error, "");
     EXPECT_EQ(full.Options.Preset, "Warm");
     EXPECT_EQ(full.Options.FboSize, 1024) << "an option given twice takes its last value";
@@ -129,13 +138,15 @@ TEST(ParseCommandLine, UsageErrors) {
                          {"--list-plugins", "in.bmp", "out.bmp"},
                          {"--bench", "5", "clip.avi", "out.bmp"}, // OUTPUT is omitted with --bench
                          {"--bench", "5", "--frames", "0-9", "clip.avi"}};
-    for (const TArgs& args : bad) EXPECT_NE(ErrorOf(args), "") << Joined(args);
+    for (const TArgs& args : bad)
+        EXPECT_NE(ErrorOf(args), "") << Joined(args);
     for (const char* seconds : {"0", "-1", "1e3", "", "1.2.3", "86401"})
         EXPECT_NE(ErrorOf({"--bench", seconds, "clip.avi"}), "") << seconds;
     const TArgs good[] = {{"--frames", "0-3", "clip.avi", "out%d.bmp"},
-                          {"--frames", "5", "clip.avi", "out.bmp"}, // one frame needs no field
+                          {"--frames", "5", "clip.avi", "out.bmp"},     // one frame needs no field
                           {"--frames", "0-3", "still.jpg", "out.bmp"}}; // frames are ignored for images
-    for (const TArgs& args : good) EXPECT_EQ(ErrorOf(args), "") << Joined(args);
+    for (const TArgs& args : good)
+        EXPECT_EQ(ErrorOf(args), "") << Joined(args);
 }
 
 TEST(ParseCommandLine, HelpVersionListAndBench) {

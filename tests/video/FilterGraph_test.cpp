@@ -24,11 +24,14 @@ constexpr int64_t kFrameMs = 40; // the clips run at 25 frames a second
 
 std::vector<int> Sequence(int from, int to) {
     std::vector<int> v;
-    for (int i = from; i <= to; ++i) v.push_back(i);
+    for (int i = from; i <= to; ++i)
+        v.push_back(i);
     return v;
 }
 
-bool IsErrorText(const std::string& text) { return std::regex_match(text, std::regex(".+ \\(\\$[0-9a-f]{8}\\)\\.")); }
+bool IsErrorText(const std::string& text) {
+    return std::regex_match(text, std::regex(".+ \\(\\$[0-9a-f]{8}\\)\\."));
+}
 
 struct TClipCase {
     const char* Name;
@@ -48,13 +51,16 @@ TEST_P(FilterGraphClips, EveryFrameArrivesOnceInOrderInTheBitmapLayout) {
     const TRecordingGrabber::TLog log = f.Recorder.Log();
     EXPECT_EQ(log.Numbers, Sequence(0, clip.Frames - 1));
     ASSERT_EQ(log.Times.size(), static_cast<size_t>(clip.Frames));
-    for (int i = 0; i < clip.Frames; ++i) EXPECT_NEAR(log.Times[i], i * 0.04, 1e-9) << i;
+    for (int i = 0; i < clip.Frames; ++i)
+        EXPECT_NEAR(log.Times[i], i * 0.04, 1e-9) << i;
     const size_t stride = (static_cast<size_t>(clip.Width) * 3 + 3) / 4 * 4;
-    for (int32_t length : log.Lengths) ASSERT_EQ(static_cast<size_t>(length), stride * clip.Height);
+    for (int32_t length : log.Lengths)
+        ASSERT_EQ(static_cast<size_t>(length), stride * clip.Height);
     // Blue, green, red order, rows bottom-up, the last pixel of every row written, zero padding.
     EXPECT_TRUE(HasTestPattern(log.Last.data(), clip.Width, clip.Height));
     for (int y = 0; y < clip.Height; ++y)
-        for (size_t x = static_cast<size_t>(clip.Width) * 3; x < stride; ++x) ASSERT_EQ(log.Last[y * stride + x], 0);
+        for (size_t x = static_cast<size_t>(clip.Width) * 3; x < stride; ++x)
+            ASSERT_EQ(log.Last[y * stride + x], 0);
     // The video view got every frame too, the same pixels.
     EXPECT_EQ(f.Window.FrameCount(), static_cast<uint64_t>(clip.Frames));
     TBitmap shown;
@@ -147,7 +153,8 @@ TEST(FilterGraphEnd, RewindAndPlayReportsTheNextEndAgain) {
     EXPECT_EQ(f.CompleteResults.size(), 2u);
     // Through once, the picture cued by the rewind, on from the second frame, the second cued picture.
     std::vector<int> expected = Sequence(0, 49);
-    for (int n : Sequence(0, 49)) expected.push_back(n);
+    for (int n : Sequence(0, 49))
+        expected.push_back(n);
     expected.push_back(0);
     EXPECT_EQ(f.Recorder.Numbers(), expected);
 }
@@ -228,14 +235,16 @@ TEST(FilterGraphBadInput, UnplayableFilesAreRefusedWithFFmpegsText) {
     const std::string empty = OpenAndPlayToEnd(folder.File("empty.avi"));
     EXPECT_TRUE(IsErrorText(empty)) << empty;
     EXPECT_EQ(OpenAndPlayToEnd(AudioOnlyClip().Path), TFilterGraph::ErrorText(AVERROR_STREAM_NOT_FOUND));
-    EXPECT_EQ(TFilterGraph::ErrorText(AVERROR_INVALIDDATA), "Invalid data found when processing input ($bebbb1b7).");
+    EXPECT_EQ(TFilterGraph::ErrorText(AVERROR_INVALIDDATA),
+              "Invalid data found when processing input ($bebbb1b7).");
 }
 
 TEST(FilterGraphBadInput, DamagedFilesAreRefusedOrPlayWhatTheyHoldThenEnd) {
     TTempFolder folder;
     std::mt19937 random(20240607);
     const auto scramble = [&](std::vector<uint8_t>& bytes, size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) bytes[i] = static_cast<uint8_t>(random());
+        for (size_t i = from; i < to; ++i)
+            bytes[i] = static_cast<uint8_t>(random());
     };
     for (const TTestClip* clip : {&Avi640Clip(), &Mpg720Clip()}) {
         SCOPED_TRACE(clip->Path);
@@ -248,7 +257,8 @@ TEST(FilterGraphBadInput, DamagedFilesAreRefusedOrPlayWhatTheyHoldThenEnd) {
         EXPECT_EQ(OpenAndPlayToEnd(folder.File("garbled" + extension), &frames), "");
         EXPECT_GT(frames, 0);
         for (size_t keep : {whole.size() / 2, size_t(300)}) {
-            WriteBinaryFile(folder.File("cut" + extension), std::vector<uint8_t>(whole.begin(), whole.begin() + keep));
+            WriteBinaryFile(folder.File("cut" + extension),
+                            std::vector<uint8_t>(whole.begin(), whole.begin() + keep));
             const std::string error = OpenAndPlayToEnd(folder.File("cut" + extension), &frames);
             if (error.empty())
                 EXPECT_LT(frames, clip->Frames) << keep;
@@ -267,7 +277,8 @@ TEST(FilterGraphBadInput, FileCutWhilePlayingEndsCleanly) {
     f.Graph.Play();
     f.Advance(200);
     fs::resize_file(path, fs::file_size(path) / 4);
-    for (int step = 0; step < 100 && f.Owner.Pending() == 0; ++step) f.Advance(40);
+    for (int step = 0; step < 100 && f.Owner.Pending() == 0; ++step)
+        f.Advance(40);
     ASSERT_TRUE(f.Owner.RunOne(0));
     EXPECT_EQ(f.CompleteResults.size(), 1u);
     // Seeking back into the lost part fails or lands; either way nothing hangs.

@@ -25,7 +25,8 @@ std::vector<uint8_t> PatternFrame(int number, const TVideoFormat& format) {
     std::vector<uint8_t> bits(format.ImageSize());
     bits[0] = static_cast<uint8_t>(number);
     bits[1] = static_cast<uint8_t>(number >> 8);
-    for (size_t i = 2; i < bits.size(); ++i) bits[i] = PatternByte(number, i);
+    for (size_t i = 2; i < bits.size(); ++i)
+        bits[i] = PatternByte(number, i);
     return bits;
 }
 
@@ -40,14 +41,17 @@ int PatternNumber(const TBitmap& bitmap) {
 }
 
 // The frame size the producer switches to for frame n: the pixel store is replaced now and then.
-TVideoFormat FormatOf(int n) { return (n / 100) % 2 == 0 ? TVideoFormat{64, 48} : TVideoFormat{30, 20}; }
+TVideoFormat FormatOf(int n) {
+    return (n / 100) % 2 == 0 ? TVideoFormat{64, 48} : TVideoFormat{30, 20};
+}
 
 struct THandOffFixture {
     THandOffFixture() {
         Grabber.Connect(Format);
         HandOff.PlayState = 1;
         HandOff.RenderSuspended = false;
-        Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
+        Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
+                                  int32_t length) {
             HandOff.SampleGrabberBuffer(sender, time, buffer, length);
         };
     }
@@ -69,9 +73,12 @@ TEST(FrameHandOff, StartsBlackThenHoldsTheFrameAtTheVideoSizeAndTheFirstFrameWhe
         EXPECT_EQ(b.Width(), 32);
         EXPECT_EQ(b.Height(), 24);
         EXPECT_EQ(b.BitsPerPixel(), 24);
-        for (size_t i = 0; i < b.DataSize(); ++i) ASSERT_EQ(b.Data()[i], 0);
+        for (size_t i = 0; i < b.DataSize(); ++i)
+            ASSERT_EQ(b.Data()[i], 0);
     });
-    const auto firstFrame = [&] { return f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }); };
+    const auto firstFrame = [&] {
+        return f.HandOff.WithFirstFrameBitmap([](const TBitmap& b) { return PatternNumber(b); });
+    };
     f.HandOff.CaptureFirstFrame = true;
     f.Deliver(5);
     EXPECT_FALSE(f.HandOff.CaptureFirstFrame);
@@ -91,9 +98,12 @@ TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
         const char* Why;
         uint8_t PlayState;
         bool Suspended, RenderGL, Shown, Taken;
-    } cases[] = {{"ready", 0, false, true, true, false},           {"paused", 2, false, true, true, false},
-                 {"stopped", 3, false, true, true, false},         {"suspended", 1, true, true, true, false},
-                 {"OpenGL rendering off", 1, false, false, true, false}, {"view hidden", 1, false, true, false, false},
+    } cases[] = {{"ready", 0, false, true, true, false},
+                 {"paused", 2, false, true, true, false},
+                 {"stopped", 3, false, true, true, false},
+                 {"suspended", 1, true, true, true, false},
+                 {"OpenGL rendering off", 1, false, false, true, false},
+                 {"view hidden", 1, false, true, false, false},
                  {"playing", 1, false, true, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Why);
@@ -124,7 +134,8 @@ TEST(FrameHandOff, UploadTakesTheNewestFrameOnceAndAFailedUploadKeepsIt) {
     THandOffFixture f;
     int calls = 0;
     EXPECT_FALSE(f.HandOff.UploadNewFrame([&](const TBitmap&) { ++calls; }));
-    for (int n : {1, 2, 3}) f.Deliver(n);
+    for (int n : {1, 2, 3})
+        f.Deliver(n);
     EXPECT_THROW(f.HandOff.UploadNewFrame([](const TBitmap&) { throw std::runtime_error("upload failed"); }),
                  std::runtime_error);
     int uploaded = -1;
@@ -151,9 +162,11 @@ TEST(SampleGrabberCopy, GivesTheBitmapTheConnectedSizeAndCopiesAtMostTheImage) {
     // A short buffer fills the start (the bottom rows); the rest is black, not the previous frame.
     std::vector<uint8_t> shortBuffer(20, 0x11);
     ASSERT_TRUE(grabber.CopyToBitmap(bitmap, shortBuffer.data(), 20));
-    for (size_t i = 0; i < 48; ++i) ASSERT_EQ(bitmap.Data()[i], i < 20 ? 0x11 : 0) << i;
+    for (size_t i = 0; i < 48; ++i)
+        ASSERT_EQ(bitmap.Data()[i], i < 20 ? 0x11 : 0) << i;
     ASSERT_TRUE(grabber.CopyToBitmap(bitmap, buffer.data(), -7));
-    for (size_t i = 0; i < 48; ++i) ASSERT_EQ(bitmap.Data()[i], 0);
+    for (size_t i = 0; i < 48; ++i)
+        ASSERT_EQ(bitmap.Data()[i], 0);
     grabber.Disconnect();
     EXPECT_FALSE(grabber.CopyToBitmap(bitmap, buffer.data(), 100));
 }
@@ -172,7 +185,8 @@ TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly)
     std::atomic<int> delivered{-1}; // the last frame whose callback has returned
     std::atomic<bool> done{false};
     std::vector<std::vector<uint8_t>> frames(kFrames);
-    for (int n = 0; n < kFrames; ++n) frames[n] = PatternFrame(n, FormatOf(n));
+    for (int n = 0; n < kFrames; ++n)
+        frames[n] = PatternFrame(n, FormatOf(n));
 
     std::thread producer([&] {
         const auto start = std::chrono::steady_clock::now();

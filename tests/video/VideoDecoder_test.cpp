@@ -47,10 +47,12 @@ TEST_P(DecoderConvert, WritesEveryFrameWholeAndNothingAroundIt) {
     }
     for (size_t i = 0; i < kGuard; ++i) {
         ASSERT_EQ(buffer[i], kGuardByte) << "written before the image, " << kGuard - i << " bytes";
-        ASSERT_EQ(buffer[kGuard + imageSize + i], kGuardByte) << "written past the image, " << i + 1 << " bytes";
+        ASSERT_EQ(buffer[kGuard + imageSize + i], kGuardByte)
+            << "written past the image, " << i + 1 << " bytes";
     }
     for (int y = 0; y < clip.Height; ++y)
-        for (size_t x = rowBytes; x < format.Stride(); ++x) ASSERT_EQ(bits[y * format.Stride() + x], 0) << y;
+        for (size_t x = rowBytes; x < format.Stride(); ++x)
+            ASSERT_EQ(bits[y * format.Stride() + x], 0) << y;
     EXPECT_EQ(decoder.Decode(mediaNs), AVERROR_EOF);
 }
 

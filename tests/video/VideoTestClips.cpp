@@ -23,23 +23,24 @@ std::string PatternFilter(int width, int height, int frames) {
     return "color=c=black:s=10x3:r=25:d=" + std::to_string(frames / 25.0) +
            ",format=gbrp,geq=r='if(eq(Y,0)," + bit + ",if(eq(Y,1),255*lt(X,3),40))'" + ":g='if(eq(Y,0)," +
            bit + ",if(eq(Y,1),255*between(X,3,5),80))'" + ":b='if(eq(Y,0)," + bit +
-           ",if(eq(Y,1),255*gt(X,5),160))'" + ",scale=" + std::to_string(width) + ":" + std::to_string(height) +
-           ":flags=neighbor";
+           ",if(eq(Y,1),255*gt(X,5),160))'" + ",scale=" + std::to_string(width) + ":" +
+           std::to_string(height) + ":flags=neighbor";
 }
 
 TTestClip MakeClip(const std::string& name, int width, int height, int frames, const std::string& codec,
                    const std::string& pixelFormat = "yuv420p") {
     TTestClip clip{ClipFolder().File(name), width, height, frames};
     const std::string args = "-f lavfi -i \"" + PatternFilter(width, height, frames) + "\" -frames:v " +
-                             std::to_string(frames) + " -c:v " + codec + " -q:v 2 -g 12 -pix_fmt " + pixelFormat +
-                             " \"" + clip.Path + "\"";
+                             std::to_string(frames) + " -c:v " + codec + " -q:v 2 -g 12 -pix_fmt " +
+                             pixelFormat + " \"" + clip.Path + "\"";
     if (!RunFfmpeg(args)) ADD_FAILURE() << "ffmpeg could not make " << name;
     return clip;
 }
 
 bool Near(const uint8_t* p, int b, int g, int r) {
     constexpr int kTolerance = 40;
-    return std::abs(p[0] - b) <= kTolerance && std::abs(p[1] - g) <= kTolerance && std::abs(p[2] - r) <= kTolerance;
+    return std::abs(p[0] - b) <= kTolerance && std::abs(p[1] - g) <= kTolerance &&
+           std::abs(p[2] - r) <= kTolerance;
 }
 
 } // namespace
@@ -72,7 +73,8 @@ const TTestClip& Mjpeg422Clip() {
 const TTestClip& AudioOnlyClip() {
     static const TTestClip clip = [] {
         TTestClip c{ClipFolder().File("tone.avi")};
-        if (!RunFfmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le \"" + c.Path + "\"")) ADD_FAILURE() << "no tone.avi";
+        if (!RunFfmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le \"" + c.Path + "\""))
+            ADD_FAILURE() << "no tone.avi";
         return c;
     }();
     return clip;
@@ -129,7 +131,8 @@ bool TOwnerQueue::RunOne(int timeoutMs) {
     std::function<void()> call;
     {
         std::unique_lock<std::mutex> lock(FMutex);
-        if (!FArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !FCalls.empty(); }))
+        if (!FArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                               [this] { return !FCalls.empty(); }))
             return false;
         call = std::move(FCalls.front());
         FCalls.pop_front();

@@ -11,8 +11,8 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>

@@ -15,7 +15,8 @@ std::string MessageAsLines(const std::string& text) {
             out.push_back(c);
         }
     }
-    while (!out.empty() && out.back() == '\n') out.pop_back();
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
     return out;
 }
 
@@ -24,7 +25,8 @@ void TCliMessageSink::ShowMessage(const std::string& text, const std::string& ca
     const char* kind = icon == TMessageIcon::Error     ? "error"
                        : icon == TMessageIcon::Warning ? "warning"
                                                        : "note";
-    std::fprintf(Stream, "lumatex-render: %s (%s): %s\n", kind, caption.c_str(), MessageAsLines(text).c_str());
+    std::fprintf(Stream, "lumatex-render: %s (%s): %s\n", kind, caption.c_str(),
+                 MessageAsLines(text).c_str());
     std::fflush(Stream);
 }
 

@@ -44,7 +44,9 @@ TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box) {
         h = box.Height;
         w = std::trunc(box.Height * aspect);
     }
-    const auto clampEdge = [](double v) { return v < 1.0 ? 1 : (v > kMaxOutputEdge ? kMaxOutputEdge : int(v)); };
+    const auto clampEdge = [](double v) {
+        return v < 1.0 ? 1 : (v > kMaxOutputEdge ? kMaxOutputEdge : int(v));
+    };
     return TPixelSize{clampEdge(w), clampEdge(h)};
 }
 
@@ -55,7 +57,8 @@ std::string CreateScratchFile(const std::string& target, const std::string& exte
     const int fd = mkstemps(name.data(), static_cast<int>(extension.size()));
     if (fd < 0) {
         const int error = errno;
-        throw ELumatex(FormatText("cannot create a file beside %s: %s", target.c_str(), std::strerror(error)));
+        throw ELumatex(
+            FormatText("cannot create a file beside %s: %s", target.c_str(), std::strerror(error)));
     }
     // mkstemps makes the file private; the result should get the permissions any new file gets.
     const mode_t mask = umask(0);

@@ -25,9 +25,13 @@ std::string ProgressLine(int64_t done, int64_t total, int width) {
 TProgressBar::TProgressBar(std::FILE* stream, bool enabled, int64_t total)
     : Stream(stream), Enabled(enabled && stream), Total(total) {}
 
-TProgressBar::~TProgressBar() { Finish(); }
+TProgressBar::~TProgressBar() {
+    Finish();
+}
 
-bool TProgressBar::IsTerminal(std::FILE* stream) { return stream && isatty(fileno(stream)) == 1; }
+bool TProgressBar::IsTerminal(std::FILE* stream) {
+    return stream && isatty(fileno(stream)) == 1;
+}
 
 void TProgressBar::Update(int64_t done) {
     if (!Enabled) return;

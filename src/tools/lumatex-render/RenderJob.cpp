@@ -37,10 +37,13 @@ struct TJobError {
     std::string Text;
 };
 
-[[noreturn]] void Fail(int exitCode, std::string text) { throw TJobError{exitCode, std::move(text)}; }
+[[noreturn]] void Fail(int exitCode, std::string text) {
+    throw TJobError{exitCode, std::move(text)};
+}
 
 int Report(const TJobError& error) {
-    if (!error.Text.empty()) std::fprintf(stderr, "%s: %s\n", kProgramName, MessageAsLines(error.Text).c_str());
+    if (!error.Text.empty())
+        std::fprintf(stderr, "%s: %s\n", kProgramName, MessageAsLines(error.Text).c_str());
     return error.ExitCode;
 }
 
@@ -101,7 +104,8 @@ class TVideoFrames {
 public:
     void Open(const std::string& path) {
         const int result = Decoder.Open(path);
-        if (result != 0) Fail(kExitInput, "cannot open the video " + path + ": " + TFilterGraph::ErrorText(result));
+        if (result != 0)
+            Fail(kExitInput, "cannot open the video " + path + ": " + TFilterGraph::ErrorText(result));
         // The main window's size check for the OpenGL view.
         const TVideoFormat& format = Decoder.Format();
         if (!NpotSupported && !(IsPowerOfTwo(format.Width) && IsPowerOfTwo(format.Height))) {
@@ -115,8 +119,9 @@ public:
             int64_t mediaNs = 0;
             const int result = Decoder.Decode(mediaNs);
             if (result == AVERROR_EOF) return false;
-            if (result != 0) Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
-                                                           TFilterGraph::ErrorText(result).c_str()));
+            if (result != 0)
+                Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
+                                            TFilterGraph::ErrorText(result).c_str()));
             ++Next;
         }
         const TVideoFormat& format = Decoder.Format();
@@ -180,8 +185,8 @@ void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TComma
             if (messages.Texts[i] == kSaveFailedText) {
                 std::remove(scratch.c_str());
                 const auto& log = setup.Engine->SaveBufferLog;
-                Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s", target.c_str(),
-                                             size.Width, size.Height, log.empty() ? "" : "; ",
+                Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
+                                             target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
                                              log.empty() ? "" : log.back().c_str()));
             }
         }
@@ -194,8 +199,8 @@ void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TComma
 
 // Everything a render or a benchmark does before its first frame: input and preset checked, context and
 // engine made, the first frame read. Answers the view size (= output size).
-TPixelSize PrepareJob(const TCommandLine& commandLine, TRenderSetup& setup, std::optional<TVideoFrames>& video,
-                      TBitmap& frame) {
+TPixelSize PrepareJob(const TCommandLine& commandLine, TRenderSetup& setup,
+                      std::optional<TVideoFrames>& video, TBitmap& frame) {
     const TRenderOptions& o = commandLine.Options;
     CheckInputFile(commandLine);
     const std::string root = RootFolder(o);

@@ -14,7 +14,9 @@ std::string AsciiLowerCopy(std::string text) {
     return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A positive decimal number of seconds: digits with an optional "." and fraction, nothing else.
 std::optional<double> ParseSeconds(const std::string& text) {
@@ -51,10 +53,9 @@ struct TOptionInfo {
 };
 
 constexpr TOptionInfo kOptions[] = {
-    {"--root", true},          {"--preset", true},        {"--fbo", true},
-    {"--size", true},          {"--force-aspect", false}, {"--frames", true},
-    {"--jpeg-quality", true},  {"--list-plugins", false}, {"--bench", true},
-    {"--help", false},         {"--version", false},
+    {"--root", true},          {"--preset", true}, {"--fbo", true},          {"--size", true},
+    {"--force-aspect", false}, {"--frames", true}, {"--jpeg-quality", true}, {"--list-plugins", false},
+    {"--bench", true},         {"--help", false},  {"--version", false},
 };
 
 const TOptionInfo* FindOption(const std::string& name) {
@@ -165,7 +166,8 @@ std::optional<TOutputPattern> TOutputPattern::Parse(const std::string& text, std
                 break;
         }
         size_t start = j;
-        while (j < n && IsDigit(text[j])) ++j;
+        while (j < n && IsDigit(text[j]))
+            ++j;
         if (j > start) {
             const auto width = ParseDecimal(text.substr(start, j - start), 0, kMaxFieldWidth);
             if (!width) {
@@ -177,9 +179,10 @@ std::optional<TOutputPattern> TOutputPattern::Parse(const std::string& text, std
         if (j < n && text[j] == '.') {
             ++j;
             start = j;
-            while (j < n && IsDigit(text[j])) ++j;
-            const auto precision =
-                j > start ? ParseDecimal(text.substr(start, j - start), 0, kMaxFieldWidth) : std::optional<int64_t>(0);
+            while (j < n && IsDigit(text[j]))
+                ++j;
+            const auto precision = j > start ? ParseDecimal(text.substr(start, j - start), 0, kMaxFieldWidth)
+                                             : std::optional<int64_t>(0);
             if (!precision) {
                 error = "the field precision in OUTPUT must be at most " + std::to_string(kMaxFieldWidth);
                 return std::nullopt;
@@ -187,7 +190,8 @@ std::optional<TOutputPattern> TOutputPattern::Parse(const std::string& text, std
             pattern.FPrecision = static_cast<int>(*precision);
         }
         if (j >= n || (text[j] != 'd' && text[j] != 'i' && text[j] != 'u')) {
-            error = "OUTPUT has a % that is not an integer field such as %d or %04d (write %% for a literal %)";
+            error =
+                "OUTPUT has a % that is not an integer field such as %d or %04d (write %% for a literal %)";
             return std::nullopt;
         }
         pattern.FHasField = true;
@@ -285,8 +289,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--size") {
             const auto size = ParseSize(*value);
             if (!size)
-                return fail("--size must be WxH with each edge 1.." + std::to_string(kMaxOutputEdge) + " and at most " +
-                            std::to_string(kMaxOutputPixels) + " pixels, not '" + *value + "'");
+                return fail("--size must be WxH with each edge 1.." + std::to_string(kMaxOutputEdge) +
+                            " and at most " + std::to_string(kMaxOutputPixels) + " pixels, not '" + *value +
+                            "'");
             o.Size = *size;
         } else if (name == "--force-aspect") {
             o.ForceAspect = true;
@@ -346,7 +351,9 @@ std::string PresetPathFor(const std::string& preset, const std::string& rootWith
     return rootWithSlash + "presets/" + preset + ".prs";
 }
 
-std::string VersionText() { return std::string(kProgramName) + " " + LUMATEX_VERSION + "\n"; }
+std::string VersionText() {
+    return std::string(kProgramName) + " " + LUMATEX_VERSION + "\n";
+}
 
 std::string HelpText() {
     return R"(Usage: lumatex-render [OPTIONS] INPUT OUTPUT

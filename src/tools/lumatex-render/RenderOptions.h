@@ -21,7 +21,8 @@ inline constexpr const char* kUnsupportedFormat = "This fileformat is not suppor
 
 // Upper bounds that keep a typo from asking for gigabytes of pixels or an endless benchmark.
 inline constexpr int kMaxOutputEdge = 16384;
-inline constexpr int64_t kMaxOutputPixels = int64_t(8192) * 8192; // every buffer of one picture stays below 256 MiB
+inline constexpr int64_t kMaxOutputPixels =
+    int64_t(8192) * 8192; // every buffer of one picture stays below 256 MiB
 inline constexpr double kMaxBenchSeconds = 86400.0;
 inline constexpr int64_t kMaxFrameIndex = 1000000000;
 inline constexpr int kMaxFieldWidth = 64;
