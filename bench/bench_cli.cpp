@@ -215,8 +215,7 @@ void BatchSplit(const std::string& root, const std::string& video, const std::st
             std::snprintf(name, sizeof name, "f%03d.bmp", frames);
             const std::string scratchBmp = out + name + ".tmp.bmp";
             t = Clock::now();
-            engine.SourceTexture->AssignFromBitmap(&frame);
-            engine.SourceTexture->GenTexture(false);
+            engine.UploadSourceFrame(frame);
             engine.SaveGLImage(width, height, scratchBmp);
             render += SecondsSince(t);
 

@@ -7,9 +7,9 @@
 #include "gl/HeadlessContext.h"
 #include "imaging/glBitmap.h"
 #include "platform/Bitmap.h"
-#include "plugins/uShaderPlugin.h"
 #include "render/uFBO.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 #include "render/uTimer.h"
 
 #include <benchmark/benchmark.h>
@@ -133,8 +133,7 @@ std::unique_ptr<TRenderEngine> MakeEngine(benchmark::State& state, int activeSlo
 
 // One frame as playback renders it: the new source uploaded, then the chain.
 void EngineFrame(TRenderEngine& engine, const TBitmap& source) {
-    engine.SourceTexture->AssignFromBitmap(&source);
-    engine.SourceTexture->GenTexture(false);
+    engine.UploadSourceFrame(source);
     engine.RenderFrame(false);
 }
 

@@ -8,7 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageSink.h"
 #include "plugins/uChainState.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 #include "presets/PresetLines.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"

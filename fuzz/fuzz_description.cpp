@@ -3,7 +3,7 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/NumberText.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 
 #include <cmath>
 #include <cstdint>

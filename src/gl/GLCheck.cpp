@@ -3,6 +3,7 @@
 #include "gl/GL.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
+#include "platform/Text.h"
 
 bool NpotSupported = true;
 

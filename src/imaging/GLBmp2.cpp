@@ -4,6 +4,7 @@
 #include "platform/Bitmap.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <cstring>
 #include <new>

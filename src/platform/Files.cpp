@@ -1,8 +1,16 @@
 #include "platform/Files.h"
 
+#include "platform/ELumatex.h"
+#include "platform/Text.h"
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -35,29 +43,6 @@ void ListFolder(const std::string& folder,
         if (entry.IsDirectory) continue;
         if (!onEntry(base, entry)) return;
     }
-}
-
-std::string AsciiUpper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-std::string AsciiLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool FileExists(const std::string& path) {
@@ -100,4 +85,61 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
     return data;
+}
+
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+[[noreturn]] void RaiseWriteError(const std::string& path, int error) {
+    throw ELumatex(FormatText("Cannot write %s: %s", path.c_str(), std::strerror(error)));
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    if (path.empty()) RaiseWriteError(path, ENOENT);
+    std::error_code ec;
+    // Replace the file a link points to, not the link.
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        target = fs::weakly_canonical(target, ec);
+        if (ec) RaiseWriteError(path, ec.value());
+    }
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) RaiseWriteError(path, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    if (exists && ::access(target.c_str(), W_OK) != 0) RaiseWriteError(path, errno);
+
+    static std::atomic<unsigned> counter{0};
+    const std::string temp =
+        target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) RaiseWriteError(path, errno);
+    bool ok = WriteAll(fd, bytes);
+    if (ok && exists) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Only root may give the file back to its owner; for anyone else the owner is already right.
+        [[maybe_unused]] const int chownResult = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) {
+        if (error == 0) error = errno;
+        ::unlink(temp.c_str());
+        RaiseWriteError(path, error);
+    }
 }

@@ -26,11 +26,6 @@ void ListFolder(const std::string& folder,
 // folder that equals it under ASCII case folding. nullopt when there is none.
 std::optional<std::string> FindFileNoCase(const std::string& path);
 
-// ASCII-only case folding, as the profile functions and file names compare.
-std::string AsciiUpper(std::string text);
-std::string AsciiLower(std::string text);
-bool SameTextAscii(std::string_view a, std::string_view b);
-
 // Ensures a trailing "/" (empty stays empty).
 std::string IncludeTrailingSlash(const std::string& folder);
 
@@ -39,3 +34,8 @@ bool DirectoryExists(const std::string& path);
 
 // Whole file into memory; nullopt when it cannot be opened or read, or is not a regular file.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+// Replaces path (or the file a link at path points to) with bytes in one rename: a temporary file beside
+// it, written, flushed to disk, given the old file's mode, then renamed over it. Any failure leaves the
+// old file whole and raises ELumatex naming the file and the system's reason.
+void WriteFileAtomically(const std::string& path, const std::string& bytes);

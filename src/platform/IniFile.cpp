@@ -2,6 +2,7 @@
 
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,18 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // A CR or LF inside a written name or value would start a new line in the file.
 std::string_view CutAtLineBreak(std::string_view text) {
     const size_t at = text.find_first_of("\r\n");
@@ -36,19 +25,6 @@ std::string_view CutAtLineBreak(std::string_view text) {
     throw ELumatex(FormatText("In %s kann nicht geschrieben werden", path.c_str()));
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 TIniFile::TLine TIniFile::ParseLine(std::string content, bool terminated) {
@@ -57,20 +33,20 @@ TIniFile::TLine TIniFile::ParseLine(std::string content, bool terminated) {
     line.Terminated = terminated;
     std::string_view text = line.Content;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty() || text.front() == ';') return line;
     if (text.front() == '[') {
         text.remove_prefix(1);
         const size_t close = text.find(']');
         line.Kind = TLineKind::Section;
-        line.Name = Trim(text.substr(0, close));
+        line.Name = TrimBlanks(text.substr(0, close));
         return line;
     }
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) return line;
     line.Kind = TLineKind::Pair;
-    line.Name = Trim(text.substr(0, equals));
-    line.Value = Trim(text.substr(equals + 1)).substr(0, kIniMaxValueLength);
+    line.Name = TrimBlanks(text.substr(0, equals));
+    line.Value = TrimBlanks(text.substr(equals + 1)).substr(0, kIniMaxValueLength);
     return line;
 }
 
@@ -96,7 +72,7 @@ TIniFile TIniFile::FromFile(const std::string& path) {
 }
 
 std::optional<std::pair<size_t, size_t>> TIniFile::FindSection(std::string_view section) const {
-    const std::string_view wanted = Trim(section);
+    const std::string_view wanted = TrimBlanks(section);
     for (size_t i = 0; i < Lines.size(); ++i) {
         if (Lines[i].Kind != TLineKind::Section || !SameTextAscii(Lines[i].Name, wanted)) continue;
         size_t last = i + 1;
@@ -114,7 +90,7 @@ bool TIniFile::SectionExists(std::string_view section) const {
 std::optional<std::string> TIniFile::FindValue(std::string_view section, std::string_view key) const {
     const auto range = FindSection(section);
     if (!range) return std::nullopt;
-    const std::string_view wanted = Trim(key);
+    const std::string_view wanted = TrimBlanks(key);
     if (wanted.empty()) return std::nullopt;
     for (size_t i = range->first; i < range->second; ++i)
         if (Lines[i].Kind == TLineKind::Pair && SameTextAscii(Lines[i].Name, wanted)) return Lines[i].Value;
@@ -125,7 +101,7 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
     if (auto value = FindValue(section, key)) return std::move(*value);
     // The platform function drops a default's trailing blanks and hands it back through the value's buffer.
-    while (!defaultValue.empty() && IsBlank(defaultValue.back()))
+    while (!defaultValue.empty() && (defaultValue.back() == ' ' || defaultValue.back() == '\t'))
         defaultValue.remove_suffix(1);
     return std::string(defaultValue.substr(0, kIniMaxValueLength));
 }
@@ -148,8 +124,8 @@ void TIniFile::Terminate(size_t index) {
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string sectionName(Trim(CutAtLineBreak(section)));
-    const std::string keyName(Trim(CutAtLineBreak(key)));
+    const std::string sectionName(TrimBlanks(CutAtLineBreak(section)));
+    const std::string keyName(TrimBlanks(CutAtLineBreak(key)));
     const std::string_view newValue = CutAtLineBreak(value);
 
     const auto range = FindSection(sectionName);
@@ -170,7 +146,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     for (size_t i = range->first; i < range->second; ++i) {
         std::string_view content = Lines[i].Content;
         if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-        if (!Trim(content).empty()) after = i;
+        if (!TrimBlanks(content).empty()) after = i;
     }
     Terminate(after);
     Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
@@ -191,33 +167,9 @@ std::string TIniFile::Text() const {
 }
 
 void TIniFile::SaveToFile(const std::string& path) const {
-    if (path.empty()) RaiseWriteError(path);
-    std::error_code ec;
-    // Replace the file a link points to, not the link.
-    fs::path target = path;
-    if (fs::is_symlink(target, ec)) {
-        target = fs::weakly_canonical(target, ec);
-        if (ec) RaiseWriteError(path);
-    }
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) RaiseWriteError(path);
-
-    static std::atomic<unsigned> counter{0};
-    const std::string temp =
-        target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) RaiseWriteError(path);
-    bool ok = WriteAll(fd, Text());
-    if (ok && exists) {
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        // Only root may give the file back to its owner; for anyone else the owner is already right.
-        [[maybe_unused]] const int chownResult = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    try {
+        WriteFileAtomically(path, Text());
+    } catch (const ELumatex&) {
         RaiseWriteError(path);
     }
 }

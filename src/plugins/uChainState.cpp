@@ -2,7 +2,8 @@
 
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
-#include "plugins/uShaderPlugin.h"
+#include "platform/Text.h"
+#include "render/uShaderPlugin.h"
 #include "render/uRenderEngine.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "presets/PresetLines.h"
 
 #include "platform/NumberText.h"
+#include "platform/Text.h"
 
 #include <cmath>
 #include <optional>
@@ -17,16 +18,6 @@ std::optional<float> ReadSingle(std::string_view text) {
 }
 
 } // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && (text[first] == ' ' || text[first] == '\t'))
-        ++first;
-    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t'))
-        --last;
-    return text.substr(first, last - first);
-}
 
 std::string PresetParamValue(const std::string& uniformName, const float* values, int components) {
     std::string text = uniformName + ":";

@@ -32,6 +32,3 @@ struct TPresetParamLine {
     std::array<float, 4> Value{};
 };
 std::vector<TPresetParamLine> ParsePresetLine(std::string_view line);
-
-// Blanks (space, tab) removed at both ends, as the profile reader drops them around values.
-std::string_view TrimBlanks(std::string_view text);

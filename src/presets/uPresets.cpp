@@ -3,8 +3,9 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/MessageSink.h"
+#include "platform/Text.h"
 #include "plugins/uChainState.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 #include "presets/PresetLines.h"
 #include "render/uRenderEngine.h"
 

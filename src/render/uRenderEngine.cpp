@@ -6,10 +6,11 @@
 #include "platform/Bitmap.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
-#include "plugins/uShaderPlugin.h"
+#include "platform/Text.h"
 #include "render/glPBuffer.h"
 #include "render/uBitmapFontExt.h"
 #include "render/uFBO.h"
+#include "render/uShaderPlugin.h"
 #include "render/uTimer.h"
 
 #include <algorithm>
@@ -87,51 +88,7 @@ void LoadViewProjection(int width, int height) {
     glLoadIdentity();
 }
 
-// The user's locale, taken once; an environment naming a locale the system lacks falls back to "C".
-const std::locale& UserLocale() {
-    static const std::locale locale = [] {
-        try {
-            return std::locale("");
-        } catch (const std::runtime_error&) {
-            return std::locale::classic();
-        }
-    }();
-    return locale;
-}
-
-// The name as wide characters of the locale's encoding, upper-cased. Bytes the encoding cannot decode are
-// taken one by one, so every name still compares consistently.
-std::wstring UpperWide(const std::string& text, const std::locale& locale) {
-    const auto& codec = std::use_facet<std::codecvt<wchar_t, char, std::mbstate_t>>(locale);
-    std::wstring wide(text.size(), L'\0');
-    std::mbstate_t state{};
-    const char* fromNext = nullptr;
-    wchar_t* toNext = nullptr;
-    const auto result = codec.in(state, text.data(), text.data() + text.size(), fromNext, wide.data(),
-                                 wide.data() + wide.size(), toNext);
-    if (result == std::codecvt_base::ok || result == std::codecvt_base::noconv) {
-        wide.resize(result == std::codecvt_base::noconv ? 0 : size_t(toNext - wide.data()));
-        if (result == std::codecvt_base::noconv)
-            for (char c : text)
-                wide.push_back(wchar_t(static_cast<unsigned char>(c)));
-    } else {
-        wide.clear();
-        for (char c : text)
-            wide.push_back(wchar_t(static_cast<unsigned char>(c)));
-    }
-    std::use_facet<std::ctype<wchar_t>>(locale).toupper(wide.data(), wide.data() + wide.size());
-    return wide;
-}
-
 } // namespace
-
-int CompareTextLocale(const std::string& a, const std::string& b) {
-    const std::locale& locale = UserLocale();
-    const std::wstring upperA = UpperWide(a, locale);
-    const std::wstring upperB = UpperWide(b, locale);
-    return std::use_facet<std::collate<wchar_t>>(locale).compare(
-        upperA.data(), upperA.data() + upperA.size(), upperB.data(), upperB.data() + upperB.size());
-}
 
 TRenderEngine::TRenderEngine(IGLSurface& surface, const std::string& programFolder)
     : Surface(surface), ProgramFolder(programFolder) {
@@ -229,6 +186,7 @@ bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry
 
 void TRenderEngine::ScanCatalogue() {
     Catalogue.clear();
+    BrokenPlugins.clear();
     const std::string pluginFolder = ProgramFolder + "plugins/";
     const std::string shaderFolder = ProgramFolder + "shader/";
     std::vector<std::string> iniFileList;
@@ -239,6 +197,7 @@ void TRenderEngine::ScanCatalogue() {
     for (const std::string& name : iniFileList) {
         auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, name, shaderFolder);
         if (!plugin->Load()) {
+            BrokenPlugins.push_back(name);
             ShowMessage(kPluginErrorsText + name, kMessageCaption, TMessageIcon::Error);
             continue;
         }
@@ -417,7 +376,12 @@ bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height) 
     return true;
 }
 
-void TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {
+void TRenderEngine::UploadSourceFrame(const TBitmap& frame) {
+    SourceTexture->AssignFromBitmap(&frame);
+    SourceTexture->GenTexture(false);
+}
+
+bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {
     assert(FBOA && FBOB && SourceTexture && "Init comes first");
     TFBO& last = RunFramebufferPasses();
     // Another context samples what this one drew: it must be finished first.
@@ -440,10 +404,11 @@ void TRenderEngine::SaveGLImage(int width, int height, const std::string& fileNa
     if (!OpenSaveBuffer(*buffer, width, height)) {
         // No offscreen target and no context to draw into: nothing is drawn and nothing written.
         ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
-        return;
+        return false;
     }
     DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
     TGLBMP capture;
-    if (!capture.CaptureToFile(fileName))
-        ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
+    if (capture.CaptureToFile(fileName)) return true;
+    ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
+    return false;
 }

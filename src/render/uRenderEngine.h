@@ -25,6 +25,7 @@ class TShaderPlugin;
 class TBitmapFontExt;
 class TglBitmap2D;
 class TGameTimer;
+class TBitmap;
 class TPixelBuffer;
 struct TFolderEntry;
 
@@ -44,10 +45,6 @@ constexpr TColor4f kHUDFrameColor{0.7f, 0.7f, 0.9f, 0.7f};
 
 // Slot index meaning "no plugin: a plain copy".
 constexpr int kNoSlot = -1;
-
-// Case-insensitive comparison in the user's collation order (the catalogue's sort order): negative, zero
-// or positive. Names that compare equal count as one.
-int CompareTextLocale(const std::string& a, const std::string& b);
 
 class TRenderEngine {
 public:
@@ -72,11 +69,16 @@ public:
     // and the engine can render again.
     void RenderFrame(bool showHUD);
 
+    // The next source frame: a 24- or 32-bit bitmap uploaded into SourceTexture. Texture errors propagate;
+    // the previous frame then stays.
+    void UploadSourceFrame(const TBitmap& frame);
+
     // Renders the chain once more with the last pass into a width x height offscreen buffer and writes it
     // to fileName (.bmp). A capture answering false, or a buffer that cannot be made, shows "Datei konnte
-    // nicht erstellt werden."; file errors propagate. The main context is current again on every way out;
-    // the view, the timer and the HUD are untouched.
-    void SaveGLImage(int width, int height, const std::string& fileName);
+    // nicht erstellt werden." and answers false (SaveBufferLog then says why the buffer failed); file errors
+    // propagate. The main context is current again on every way out; the view, the timer and the HUD are
+    // untouched.
+    bool SaveGLImage(int width, int height, const std::string& fileName);
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.
@@ -100,6 +102,9 @@ public:
     std::unique_ptr<TglBitmap2D> SourceTexture;
     std::unique_ptr<TGameTimer> Timer;
 
+    // The description files of the last catalogue scan that failed to load, in scan order; each was also
+    // reported to the user.
+    std::vector<std::string> BrokenPlugins;
     // The pixel buffer's creation log of the last SaveGLImage, kept for diagnostics.
     std::vector<std::string> SaveBufferLog;
 

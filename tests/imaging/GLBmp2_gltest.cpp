@@ -1,7 +1,7 @@
 // TGLBMP captures of the headless drawing area, written as BMP, TGA and JPEG files.
 #include "imaging/GLBmp2.h"
 
-#include "imaging/ImageMagick.h"
+#include "support/ImageMagick.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/TgaFile.h"
 #include "platform/BmpFile.h"

@@ -1,6 +1,6 @@
 #include "imaging/TgaFile.h"
 
-#include "imaging/ImageMagick.h"
+#include "support/ImageMagick.h"
 #include "platform/ELumatex.h"
 #include "support/TestSupport.h"
 

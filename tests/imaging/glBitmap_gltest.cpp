@@ -1,7 +1,7 @@
 // TglBitmap2D uploads on a real (llvmpipe) context, read back from the texture.
 #include "imaging/glBitmap.h"
 
-#include "imaging/ImageMagick.h"
+#include "support/ImageMagick.h"
 #include "platform/ELumatex.h"
 #include "support/TestSupport.h"
 

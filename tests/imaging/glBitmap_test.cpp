@@ -1,7 +1,7 @@
 // TglBitmap without a GL context: setter checks, pixel copies and stream loading.
 #include "imaging/glBitmap.h"
 
-#include "imaging/ImageMagick.h"
+#include "support/ImageMagick.h"
 #include "imaging/JpegCodec.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"

@@ -5,7 +5,7 @@
 
 #include "platform/Files.h"
 #include "plugins/uChainState.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 #include "render/uRenderEngine.h"
 #include "support/TestSupport.h"
 

@@ -54,8 +54,7 @@ TEST_F(ChainGLTest, TheChainRendersWhatTheStateHolds) {
     Chain->AssignSlot(2, kInvert, true);
     TBitmap grey(8, 8, 24);
     grey.Fill(40, 40, 40);
-    Engine->SourceTexture->AssignFromBitmap(&grey);
-    Engine->SourceTexture->GenTexture(false);
+    Engine->UploadSourceFrame(grey);
     const auto centre = [&] {
         Engine->RenderFrame(false);
         uint8_t rgba[4] = {};

@@ -1,7 +1,7 @@
 // The chain state's menu, labels and placement: no GL, the catalogue is filled by hand.
 #include "plugins/uChainState.h"
-#include "plugins/uShaderPlugin.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 
 #include "imaging/glBitmap.h"
 #include "platform/Bitmap.h"
-#include "plugins/uShaderPlugin.h"
 #include "render/uFBO.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -139,8 +139,7 @@ protected:
                 uint8_t* p = bitmap.ScanLine(y) + 3 * x;
                 p[0] = c.B, p[1] = c.G, p[2] = c.R;
             }
-        ASSERT_TRUE(Engine->SourceTexture->AssignFromBitmap(&bitmap));
-        Engine->SourceTexture->GenTexture(false);
+        Engine->UploadSourceFrame(bitmap);
     }
     void SetUniformSource(TRGBA c) {
         SetSource(64, 64, [c](int, int) { return c; });

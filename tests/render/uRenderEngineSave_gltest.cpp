@@ -35,7 +35,7 @@ protected:
         const TPicture before = Window();
         const int swaps = Surface->SwapCount;
         const int32_t ticks = Engine->Timer->FrameCounter;
-        Engine->SaveGLImage(width, height, File);
+        EXPECT_TRUE(Engine->SaveGLImage(width, height, File));
         ExpectBackInTheView();
         EXPECT_EQ(Surface->SwapCount, swaps);
         EXPECT_EQ(Engine->Timer->FrameCounter, ticks);
@@ -84,7 +84,7 @@ TEST_F(RenderEngineSave, TheLastActivePluginIsAppliedWhileDrawingIntoTheBuffer) 
 TEST_F(RenderEngineSave, ABufferThatCannotBeMadeIsReportedAndNothingIsWritten) {
     for (int width : {0, 1 << 20}) {
         Messages.Entries.clear();
-        Engine->SaveGLImage(width, 16, File);
+        EXPECT_FALSE(Engine->SaveGLImage(width, 16, File));
         ExpectBackInTheView();
         ASSERT_EQ(Messages.Entries.size(), 1u);
         EXPECT_EQ(Messages.Entries[0].Text, "Datei konnte nicht erstellt werden.");

@@ -21,7 +21,6 @@ std::string MessageAsLines(const std::string& text) {
 }
 
 void TCliMessageSink::ShowMessage(const std::string& text, const std::string& caption, TMessageIcon icon) {
-    Texts.push_back(text);
     const char* kind = icon == TMessageIcon::Error     ? "error"
                        : icon == TMessageIcon::Warning ? "warning"
                                                        : "note";
@@ -31,7 +30,6 @@ void TCliMessageSink::ShowMessage(const std::string& text, const std::string& ca
 }
 
 bool TCliMessageSink::AskYesNo(const std::string& text, const std::string& caption, TMessageIcon) {
-    Texts.push_back(text);
     std::fprintf(Stream, "lumatex-render: question (%s): %s -> No\n", caption.c_str(),
                  MessageAsLines(text).c_str());
     std::fflush(Stream);

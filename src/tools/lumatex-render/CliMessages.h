@@ -1,6 +1,5 @@
 // CliMessages.h: the message sink of lumatex-render. Every message box the engine or a plugin would show is
-// printed on stderr as one group of lines ("\n\r" breaks become plain line ends), and counted so that the
-// program can tell whether the engine reported a failure it does not return.
+// printed on stderr as one group of lines ("\n\r" breaks become plain line ends).
 #pragma once
 
 #include "platform/MessageSink.h"
@@ -20,8 +19,6 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption, TMessageIcon icon) override;
     // Nothing here asks; should anything ask, the answer is No, so nothing is overwritten unasked.
     bool AskYesNo(const std::string& text, const std::string& caption, TMessageIcon icon) override;
-
-    std::vector<std::string> Texts; // every text shown, verbatim, in order
 
 private:
     std::FILE* Stream;

@@ -1,18 +1,18 @@
 #include "RenderJob.h"
 
-#include "ExportSteps.h"
 #include "Progress.h"
 
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
-#include "imaging/Resample.h"
-#include "imaging/glBitmap.h"
+#include "pipeline/ExportSteps.h"
+#include "pipeline/MediaFiles.h"
+#include "pipeline/RenderSetup.h"
+#include "pipeline/StillImage.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
-#include "plugins/uChainState.h"
-#include "plugins/uShaderPlugin.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 #include "video/FilterGraph.h"
 #include "video/VideoDecoder.h"
 
@@ -28,8 +28,6 @@ extern "C" {
 namespace RenderCli {
 
 namespace {
-
-inline constexpr const char* kVideoSizeRefused = "This input video size isnt supported by your gfx-card.";
 
 // A failure with the exit status it ends the program with; the text goes to stderr.
 struct TJobError {
@@ -61,18 +59,11 @@ std::string PresetFile(const TRenderOptions& options, const std::string& root) {
     return *found;
 }
 
-// The headless "window", its capability check, and later the engine and the chain in it.
-struct TRenderSetup {
+// The headless "window" with its capability check, and the engine and the chain in it. The setup goes
+// before the context it renders with.
+struct THeadlessJob {
     THeadlessContext Context;
-    std::unique_ptr<TRenderEngine> Engine;
-    std::unique_ptr<TChainState> Chain;
-
-    ~TRenderSetup() {
-        // The engine frees GL objects: its context must still exist and be current.
-        Chain.reset();
-        if (Engine) Context.MakeCurrent();
-        Engine.reset();
-    }
+    TRenderSetup Setup{Context};
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
@@ -84,19 +75,14 @@ struct TRenderSetup {
         if (!Context.Resize(view.Width, view.Height))
             Fail(kExitRender, FormatText("cannot render at %dx%d: %s", view.Width, view.Height,
                                          Context.LastError().c_str()));
-        Engine = std::make_unique<TRenderEngine>(Context, root);
-        Engine->Init(view.Width, view.Height);
-        Engine->RecreateFBOs(fboSize);
-        Engine->SetViewport(view.Width, view.Height, 0, 0);
-        Chain = std::make_unique<TChainState>(*Engine);
-        Chain->FormCreate();
-        if (!presetPath.empty()) ApplyPreset(*Chain, presetPath);
+        if (!Setup.Create(root, view.Width, view.Height))
+            Fail(kExitRender, "the render engine did not start");
+        Engine().RecreateFBOs(fboSize);
+        Engine().SetViewport(view.Width, view.Height, 0, 0);
+        if (!presetPath.empty()) ApplyPreset(Setup.GetChain(), presetPath);
     }
 
-    void Upload(const TBitmap& frame) {
-        Engine->SourceTexture->AssignFromBitmap(&frame);
-        Engine->SourceTexture->GenTexture(false);
-    }
+    TRenderEngine& Engine() const { return Setup.GetEngine(); }
 };
 
 // Frames of a video in presentation order, counted from 0, decoded straight (no playback pacing).
@@ -108,7 +94,7 @@ public:
             Fail(kExitInput, "cannot open the video " + path + ": " + TFilterGraph::ErrorText(result));
         // The main window's size check for the OpenGL view.
         const TVideoFormat& format = Decoder.Format();
-        if (!NpotSupported && !(IsPowerOfTwo(format.Width) && IsPowerOfTwo(format.Height))) {
+        if (!VideoSizeSupported(NpotSupported, true, format.Width, format.Height)) {
             ShowMessage(kVideoSizeRefused, kMessageCaption, TMessageIcon::Information);
             Fail(kExitInput, "");
         }
@@ -166,29 +152,27 @@ TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>&
 }
 
 // One frame through the off-screen save path of "Save OpenGL image...", then into its file.
-void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TCommandLine& commandLine,
-                    const TBitmap& frame, TPixelSize size, int64_t index) {
+void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, const TBitmap& frame,
+                    TPixelSize size, int64_t index) {
     const TRenderOptions& o = commandLine.Options;
     const std::string target = commandLine.OutputPattern->Format(index);
     const TOutputFormat format = *OutputFormatOf(commandLine.OutputPattern->Tail());
     try {
-        setup.Upload(frame);
+        setup.Engine().UploadSourceFrame(frame);
         const std::string scratch = CreateScratchFile(target, ".bmp");
-        const size_t shown = messages.Texts.size();
+        bool saved = false;
         try {
-            setup.Engine->SaveGLImage(size.Width, size.Height, scratch);
+            saved = setup.Engine().SaveGLImage(size.Width, size.Height, scratch);
         } catch (...) {
             std::remove(scratch.c_str());
             throw;
         }
-        for (size_t i = shown; i < messages.Texts.size(); ++i) {
-            if (messages.Texts[i] == kSaveFailedText) {
-                std::remove(scratch.c_str());
-                const auto& log = setup.Engine->SaveBufferLog;
-                Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
-                                             target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
-                                             log.empty() ? "" : log.back().c_str()));
-            }
+        if (!saved) {
+            std::remove(scratch.c_str());
+            const auto& log = setup.Engine().SaveBufferLog;
+            Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
+                                         target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
+                                         log.empty() ? "" : log.back().c_str()));
         }
         FinishExport(scratch, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},
                      o.JpegQuality);
@@ -199,7 +183,7 @@ void RenderOneFrame(TRenderSetup& setup, TCliMessageSink& messages, const TComma
 
 // Everything a render or a benchmark does before its first frame: input and preset checked, context and
 // engine made, the first frame read. Answers the view size (= output size).
-TPixelSize PrepareJob(const TCommandLine& commandLine, TRenderSetup& setup,
+TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
                       std::optional<TVideoFrames>& video, TBitmap& frame) {
     const TRenderOptions& o = commandLine.Options;
     CheckInputFile(commandLine);
@@ -217,10 +201,10 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, TRenderSetup& setup,
 int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
         const std::string root = RootFolder(commandLine.Options);
-        TRenderSetup setup;
+        THeadlessJob setup;
         setup.CreateContext();
         setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "");
-        for (const auto& plugin : setup.Engine->Catalogue)
+        for (const auto& plugin : setup.Engine().Catalogue)
             std::printf("%s\t%s\t%s\n", plugin->IniFileName.c_str(), plugin->FullName.c_str(),
                         plugin->GroupName.c_str());
         std::fflush(stdout);
@@ -230,16 +214,16 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
     }
 }
 
-int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
+int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
         const TRenderOptions& o = commandLine.Options;
-        TRenderSetup setup;
+        THeadlessJob setup;
         std::optional<TVideoFrames> video;
         TBitmap frame;
         const TPixelSize size = PrepareJob(commandLine, setup, video, frame);
 
         if (!video) {
-            RenderOneFrame(setup, messages, commandLine, frame, size, 0);
+            RenderOneFrame(setup, commandLine, frame, size, 0);
             return kExitSuccess;
         }
         const bool several = o.Frames.Several();
@@ -248,7 +232,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, messages, commandLine, frame, size, index);
+            RenderOneFrame(setup, commandLine, frame, size, index);
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;
@@ -268,7 +252,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages) {
 int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
         const TRenderOptions& o = commandLine.Options;
-        TRenderSetup setup;
+        THeadlessJob setup;
         std::optional<TVideoFrames> video;
         TBitmap frame;
         PrepareJob(commandLine, setup, video, frame); // the view takes the output size
@@ -281,8 +265,8 @@ int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
         try {
             do {
                 // The playback path: every frame is uploaded anew, then rendered into the view.
-                setup.Upload(frame);
-                setup.Engine->RenderFrame(false);
+                setup.Engine().UploadSourceFrame(frame);
+                setup.Engine().RenderFrame(false);
                 ++frames;
                 elapsed = Clock::now() - start;
             } while (elapsed < budget);

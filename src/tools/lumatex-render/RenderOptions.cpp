@@ -1,4 +1,5 @@
 #include "RenderOptions.h"
+#include "platform/Text.h"
 
 #ifndef LUMATEX_VERSION
 #define LUMATEX_VERSION "unknown"
@@ -7,12 +8,6 @@
 namespace RenderCli {
 
 namespace {
-
-std::string AsciiLowerCopy(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -66,28 +61,6 @@ const TOptionInfo* FindOption(const std::string& name) {
 
 } // namespace
 
-std::string LowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart) return {};
-    return AsciiLowerCopy(path.substr(dot));
-}
-
-TMediaKind MediaKindOf(const std::string& path) {
-    const std::string ext = LowerExtension(path);
-    if (ext == ".avi" || ext == ".mpg") return TMediaKind::Video;
-    if (ext == ".bmp" || ext == ".jpg") return TMediaKind::Image;
-    return TMediaKind::None;
-}
-
-std::optional<TOutputFormat> OutputFormatOf(const std::string& path) {
-    const std::string ext = LowerExtension(path);
-    if (ext == ".bmp") return TOutputFormat::Bmp;
-    if (ext == ".jpg") return TOutputFormat::Jpeg;
-    return std::nullopt;
-}
-
 std::optional<int64_t> ParseDecimal(const std::string& text, int64_t minimum, int64_t maximum) {
     if (text.empty() || text.size() > 18) return std::nullopt;
     int64_t value = 0;
@@ -101,7 +74,7 @@ std::optional<int64_t> ParseDecimal(const std::string& text, int64_t minimum, in
 
 std::optional<TFrameRange> ParseFrameSpec(const std::string& text) {
     TFrameRange range;
-    if (AsciiLowerCopy(text) == "all") {
+    if (AsciiLower(text) == "all") {
         range.All = true;
         return range;
     }

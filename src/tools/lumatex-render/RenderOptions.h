@@ -3,6 +3,8 @@
 // tested on its own; main.cpp and RenderJob.cpp act on the result.
 #pragma once
 
+#include "pipeline/MediaFiles.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,26 +19,11 @@ inline constexpr int kExitInput = 3;  // unreadable or unsupported input, missin
 inline constexpr int kExitRender = 4; // render or write failure
 
 inline constexpr const char* kProgramName = "lumatex-render";
-inline constexpr const char* kUnsupportedFormat = "This fileformat is not supported.";
 
-// Upper bounds that keep a typo from asking for gigabytes of pixels or an endless benchmark.
-inline constexpr int kMaxOutputEdge = 16384;
-inline constexpr int64_t kMaxOutputPixels =
-    int64_t(8192) * 8192; // every buffer of one picture stays below 256 MiB
+// Upper bounds that keep a typo from asking for an endless benchmark or an absurd frame.
 inline constexpr double kMaxBenchSeconds = 86400.0;
 inline constexpr int64_t kMaxFrameIndex = 1000000000;
 inline constexpr int kMaxFieldWidth = 64;
-
-// The main window's media kinds (no source, video, image).
-enum class TMediaKind { None = 0, Video = 1, Image = 2 };
-enum class TOutputFormat { Bmp, Jpeg };
-
-// The extension of the bare file name, from its last "." on, dot included and lower-cased (ASCII);
-// empty without a dot. "clip.MPG" gives ".mpg", "archive.tar.gz" gives ".gz", "dir.d/file" gives "".
-std::string LowerExtension(const std::string& path);
-// ".avi", ".mpg" video; ".bmp", ".jpg" image; anything else none (".jpeg" and ".png" included).
-TMediaKind MediaKindOf(const std::string& path);
-std::optional<TOutputFormat> OutputFormatOf(const std::string& path);
 
 // A strict decimal integer within [minimum, maximum]: digits only, no sign, no blanks.
 std::optional<int64_t> ParseDecimal(const std::string& text, int64_t minimum, int64_t maximum);
@@ -50,11 +37,6 @@ struct TFrameRange {
 // "N", "A-B" with A <= B (inclusive) or "all".
 std::optional<TFrameRange> ParseFrameSpec(const std::string& text);
 
-struct TPixelSize {
-    int Width = 0;
-    int Height = 0;
-    bool operator==(const TPixelSize&) const = default;
-};
 // "WxH" (or "WXH"), each edge 1..kMaxOutputEdge and at most kMaxOutputPixels in all.
 std::optional<TPixelSize> ParseSize(const std::string& text);
 

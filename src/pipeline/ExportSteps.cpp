@@ -1,8 +1,7 @@
-#include "ExportSteps.h"
+#include "pipeline/ExportSteps.h"
 
 #include "imaging/JpegCodec.h"
 #include "imaging/Resample.h"
-#include "imaging/glBitmap.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
 
@@ -14,27 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-
-namespace RenderCli {
-
-TBitmap LoadStillImage(const std::string& path, bool npotSupported) {
-    TglBitmap2D image;
-    image.OwnsTexture = true;
-    image.ReleasePixelsAfterUpload = false;
-    image.LoadImageFile(path);
-    TBitmap frame;
-    if (!image.CopyToBitmap(&frame) || frame.Empty()) throw ELumatex("the image holds no pixels");
-    const int w = image.Width;
-    const int h = image.Height;
-    const bool powerOfTwo = IsPowerOfTwo(w) && IsPowerOfTwo(h);
-    // A failed resample (an image narrower than 4 pixels has no width to trim to) keeps the picture as
-    // loaded, as the main window does.
-    if (!npotSupported && !powerOfTwo)
-        ResampleBitmap(frame, 512, 512);
-    else if (w % 4 != 0)
-        ResampleBitmap(frame, (w / 4) * 4, h);
-    return frame;
-}
 
 TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box) {
     const double aspect = frame.Height < 1 ? 1.0 : static_cast<double>(frame.Width) / frame.Height;
@@ -100,5 +78,3 @@ void FinishExport(const std::string& scratchBmp, const std::string& target, TOut
     }
     std::remove(scratchBmp.c_str());
 }
-
-} // namespace RenderCli

@@ -1,5 +1,6 @@
-// The export steps around the engine's off-screen save: still image load, aspect box, final file.
-#include "ExportSteps.h"
+// The export steps around the engine's off-screen save and the still image load.
+#include "pipeline/ExportSteps.h"
+#include "pipeline/StillImage.h"
 
 #include "imaging/JpegCodec.h"
 #include "platform/BmpFile.h"
@@ -10,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-using namespace RenderCli;
 
 namespace {
 

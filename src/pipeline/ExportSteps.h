@@ -1,21 +1,11 @@
-// ExportSteps.h: the steps around the engine's off-screen save that the export window takes, for
-// lumatex-render: the still image prepared the way the main window loads it, the aspect-ratio box, and the
-// BMP written by the engine turned into the final BMP or JPEG. GUI thread; no GL except where noted.
+// ExportSteps.h: the steps around the engine's off-screen save that the export window and lumatex-render
+// take: the aspect-ratio box, a scratch file beside the target, and the BMP written by the engine turned
+// into the final BMP or JPEG. No GL.
 #pragma once
 
-#include "RenderOptions.h"
-
-#include "platform/Bitmap.h"
+#include "pipeline/MediaFiles.h"
 
 #include <string>
-
-namespace RenderCli {
-
-// The main window's image load: any of the BMP, JPEG or TGA decoders by content, then
-//  - neither non-power-of-two textures nor a power-of-two size: resampled to 512 x 512 (aspect lost);
-//  - otherwise a width that is not a multiple of 4 is trimmed down to one by the box filter.
-// Raises ELumatex when the file cannot be read or decoded. Needs no GL context.
-TBitmap LoadStillImage(const std::string& path, bool npotSupported);
 
 // The export's "Force Aspect Ratio": the largest size of the frame's aspect ratio that fits the box,
 // computed as the export window does (width first, truncated). Never below 1 x 1: a frame far wider or
@@ -32,5 +22,3 @@ std::string CreateScratchFile(const std::string& target, const std::string& exte
 // path. Raises ELumatex when a file cannot be read or written.
 void FinishExport(const std::string& scratchBmp, const std::string& target, TOutputFormat format,
                   bool forceAspect, TPixelSize frame, int jpegQuality);
-
-} // namespace RenderCli

@@ -1,21 +1,14 @@
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/NumberText.h"
+#include "platform/Text.h"
 
 #include <cmath>
 #include <string_view>
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 // The piece before separator, trimmed; the rest after it, trimmed. Without the separator the piece is
 // empty and the rest stays whole, so the following pieces are still found.

@@ -1,6 +1,6 @@
 // Plugin description files and their parameter lines (no GL).
 #include "platform/IniFile.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>

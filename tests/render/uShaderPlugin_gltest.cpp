@@ -1,5 +1,5 @@
 #include "gl/GL.h"
-#include "plugins/uShaderPlugin.h"
+#include "render/uShaderPlugin.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>

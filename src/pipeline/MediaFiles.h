@@ -1,0 +1,35 @@
+// MediaFiles.h: what the program and the command-line renderer decide from a file name or a size before
+// touching the file: the media kind by extension, the export format, and the size checks of the card.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+inline constexpr const char* kUnsupportedFormat = "This fileformat is not supported.";
+inline constexpr const char* kVideoSizeRefused = "This input video size isnt supported by your gfx-card.";
+
+// Upper bounds of an exported picture that keep a typo from asking for gigabytes of pixels.
+inline constexpr int kMaxOutputEdge = 16384;
+inline constexpr int64_t kMaxOutputPixels = int64_t(8192) * 8192; // every buffer of one picture < 256 MiB
+
+// The main window's media kinds (no source, video, image); the values are those of its MediaKind field.
+enum class TMediaKind { None = 0, Video = 1, Image = 2 };
+enum class TOutputFormat { Bmp, Jpeg };
+
+struct TPixelSize {
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TPixelSize&) const = default;
+};
+
+// The extension of the bare file name, from its last "." on, dot included and lower-cased (ASCII);
+// empty without a dot. "clip.MPG" gives ".mpg", "archive.tar.gz" gives ".gz", "dir.d/file" gives "".
+std::string LowerExtension(const std::string& path);
+// ".avi", ".mpg" video; ".bmp", ".jpg" image; anything else none (".jpeg" and ".png" included).
+TMediaKind MediaKindOf(const std::string& path);
+std::optional<TOutputFormat> OutputFormatOf(const std::string& path);
+
+// Whether a video of this size can go through the OpenGL view: always with non-power-of-two textures or
+// with the OpenGL view off, otherwise only when both edges are powers of two.
+bool VideoSizeSupported(bool npotSupported, bool showGLRenderer, int width, int height);
