@@ -106,7 +106,7 @@ private:
 struct TPlayer {
     TPlayer(std::shared_ptr<IVideoClock> clock, bool withVideoView, bool withGrabber = true)
         : Graph(std::move(clock)) {
-        HandOff.PlayState = 1;
+        HandOff.PlayState = TPlayState::Playing;
         HandOff.RenderSuspended = false;
         Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
                                   int32_t length) {

@@ -8,10 +8,10 @@
 #include "platform/IniFile.h"
 #include "platform/MessageSink.h"
 #include "plugins/uChainState.h"
-#include "render/uShaderPlugin.h"
 #include "presets/PresetLines.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 
 #include <cstdint>
 #include <cstdio>

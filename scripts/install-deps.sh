@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  cmake ninja-build g++ pkg-config clang-14 libclang-rt-14-dev
+  cmake ninja-build g++ pkg-config clang-14 libclang-rt-14-dev clang-format
   # OpenGL: libepoxy for the entry points, EGL on Mesa (llvmpipe) for headless contexts, GLU for mip-maps
   libepoxy-dev libegl-dev libegl-mesa0 libgl-dev libgl1-mesa-dri libglu1-mesa-dev
   # codecs and fonts

@@ -3,8 +3,8 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "platform/Text.h"
-#include "render/uShaderPlugin.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 // functions; uPresets.cpp applies their results to the live chain.
 #pragma once
 
+#include "render/uShaderPlugin.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -11,9 +13,8 @@
 inline constexpr const char* kPresetPlugInNameKey = "PlugInName";
 inline constexpr const char* kPresetActiveKey = "active";
 inline constexpr const char* kPresetEmptySlot = "NONE";
-// Index k holds the key of the parameters with k + 1 components.
-inline constexpr std::array<const char*, 4> kPresetParamKeys = {"parameter_u1f", "parameter_u2f",
-                                                                "parameter_u3f", "parameter_u4f"};
+// Index k holds the key of the parameters with k + 1 components: the description file's section names.
+inline constexpr const std::array<const char*, 4>& kPresetParamKeys = kParamSections;
 
 // "name:x" for one component, "name:x;y" ... "name:x;y;z;w" for four; each number in the general format
 // with "." (the single-precision value widened first, so 0.3f gives 0.300000011920929).

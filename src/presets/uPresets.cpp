@@ -5,9 +5,9 @@
 #include "platform/MessageSink.h"
 #include "platform/Text.h"
 #include "plugins/uChainState.h"
-#include "render/uShaderPlugin.h"
 #include "presets/PresetLines.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 
 #include <unordered_map>
 

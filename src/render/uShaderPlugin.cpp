@@ -118,10 +118,10 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
     UsesTexWidth = ProvidesFlag(provides, "texwidth");
     UsesTexHeight = ProvidesFlag(provides, "texheight");
 
-    ok = ReadParams(description, kParamSection4f, Params4f) && ok;
-    ok = ReadParams(description, kParamSection3f, Params3f) && ok;
-    ok = ReadParams(description, kParamSection2f, Params2f) && ok;
-    ok = ReadParams(description, kParamSection1f, Params1f) && ok;
+    ok = ReadParams(description, kParamSections[3], Params4f) && ok;
+    ok = ReadParams(description, kParamSections[2], Params3f) && ok;
+    ok = ReadParams(description, kParamSections[1], Params2f) && ok;
+    ok = ReadParams(description, kParamSections[0], Params1f) && ok;
     return ok;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "render/uShader.h"
+#include "render/uTypesDef.h"
 
 #include <array>
 #include <cstdint>
@@ -32,13 +33,12 @@ using ShaderParam4f = TShaderParam<4>;
 
 // Description file sections and keys.
 inline constexpr const char* kPluginReaderVersion = "0.2";
-inline constexpr const char* kParamSection1f = "parameter_u1f";
-inline constexpr const char* kParamSection2f = "parameter_u2f";
-inline constexpr const char* kParamSection3f = "parameter_u3f";
-inline constexpr const char* kParamSection4f = "parameter_u4f";
+// Index k holds the section of the parameters with k + 1 components; presets use the same names as keys.
+inline constexpr std::array<const char*, 4> kParamSections = {"parameter_u1f", "parameter_u2f",
+                                                              "parameter_u3f", "parameter_u4f"};
 
 // The uniform value of "texWidth" and "texHeight", whatever the framebuffer or source size.
-inline constexpr float kPluginTextureEdge = 512.0f;
+inline constexpr float kPluginTextureEdge = float(kSourceTextureEdge);
 
 class TShaderPlugin {
 public:

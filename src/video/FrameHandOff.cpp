@@ -9,7 +9,8 @@ TFrameHandOff::TFrameHandOff(int width, int height)
 
 void TFrameHandOff::SampleGrabberBuffer(TSampleGrabber* sender, double, const uint8_t* buffer,
                                         int32_t length) {
-    if (PlayState.load() != 1 || !RenderGLWindow.load() || RenderSuspended.load() || !Show_GLRenderer.load())
+    if (PlayState.load() != TPlayState::Playing || !RenderGLWindow.load() || RenderSuspended.load() ||
+        !Show_GLRenderer.load())
         return;
     if (!sender) return;
     std::lock_guard<std::mutex> producer(FProducerMutex);

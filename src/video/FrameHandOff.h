@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/Bitmap.h"
+#include "video/PlayState.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,7 +18,7 @@ class TSampleGrabber;
 class TFrameHandOff {
 public:
     // The main window's state as the callback sees it; the GUI thread keeps these current.
-    std::atomic<uint8_t> PlayState{0}; // 0 Ready, 1 Playing, 2 Paused, 3 Stopped
+    std::atomic<TPlayState> PlayState{TPlayState::Ready};
     std::atomic<bool> RenderGLWindow{true};
     std::atomic<bool> RenderSuspended{true};
     std::atomic<bool> Show_GLRenderer{true};

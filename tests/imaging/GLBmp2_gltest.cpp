@@ -1,11 +1,11 @@
 // TGLBMP captures of the headless drawing area, written as BMP, TGA and JPEG files.
 #include "imaging/GLBmp2.h"
 
-#include "support/ImageMagick.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/TgaFile.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
+#include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "imaging/JpegCodec.h"
 
-#include "support/ImageMagick.h"
 #include "platform/ELumatex.h"
+#include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
 namespace {

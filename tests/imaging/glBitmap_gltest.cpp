@@ -1,8 +1,8 @@
 // TglBitmap2D uploads on a real (llvmpipe) context, read back from the texture.
 #include "imaging/glBitmap.h"
 
-#include "support/ImageMagick.h"
 #include "platform/ELumatex.h"
+#include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // TglBitmap without a GL context: setter checks, pixel copies and stream loading.
 #include "imaging/glBitmap.h"
 
-#include "support/ImageMagick.h"
 #include "imaging/JpegCodec.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
+#include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
 #include <cstring>

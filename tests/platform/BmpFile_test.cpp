@@ -1,7 +1,7 @@
 #include "platform/BmpFile.h"
 
-#include "support/ImageMagick.h"
 #include "platform/ELumatex.h"
+#include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
 #include <array>

@@ -5,8 +5,8 @@
 
 #include "platform/Files.h"
 #include "plugins/uChainState.h"
-#include "render/uShaderPlugin.h"
 #include "render/uRenderEngine.h"
+#include "render/uShaderPlugin.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>

@@ -48,7 +48,7 @@ TVideoFormat FormatOf(int n) {
 struct THandOffFixture {
     THandOffFixture() {
         Grabber.Connect(Format);
-        HandOff.PlayState = 1;
+        HandOff.PlayState = TPlayState::Playing;
         HandOff.RenderSuspended = false;
         Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
                                   int32_t length) {
@@ -96,15 +96,15 @@ TEST(FrameHandOff, StartsBlackThenHoldsTheFrameAtTheVideoSizeAndTheFirstFrameWhe
 TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
     const struct {
         const char* Why;
-        uint8_t PlayState;
+        TPlayState PlayState;
         bool Suspended, RenderGL, Shown, Taken;
-    } cases[] = {{"ready", 0, false, true, true, false},
-                 {"paused", 2, false, true, true, false},
-                 {"stopped", 3, false, true, true, false},
-                 {"suspended", 1, true, true, true, false},
-                 {"OpenGL rendering off", 1, false, false, true, false},
-                 {"view hidden", 1, false, true, false, false},
-                 {"playing", 1, false, true, true, true}};
+    } cases[] = {{"ready", TPlayState::Ready, false, true, true, false},
+                 {"paused", TPlayState::Paused, false, true, true, false},
+                 {"stopped", TPlayState::Stopped, false, true, true, false},
+                 {"suspended", TPlayState::Playing, true, true, true, false},
+                 {"OpenGL rendering off", TPlayState::Playing, false, false, true, false},
+                 {"view hidden", TPlayState::Playing, false, true, false, false},
+                 {"playing", TPlayState::Playing, false, true, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Why);
         THandOffFixture f;
@@ -177,7 +177,7 @@ TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly)
     constexpr int kFrames = 1000;
     TSampleGrabber grabber;
     TFrameHandOff handOff(16, 16);
-    handOff.PlayState = 1;
+    handOff.PlayState = TPlayState::Playing;
     handOff.RenderSuspended = false;
     grabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
         handOff.SampleGrabberBuffer(sender, time, buffer, length);
