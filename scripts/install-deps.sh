@@ -10,10 +10,12 @@ PACKAGES=(
   # codecs and fonts
   libjpeg62-turbo-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
-  # the Qt application
-  qt6-base-dev
+  # the Qt application; fonts-wine: metric twins of the window faces "Tahoma" and "MS Sans Serif"
+  qt6-base-dev fonts-wine
   # tests and benchmarks: reference decoders/encoders and a display for UI tests
   libgtest-dev libgmock-dev libbenchmark-dev imagemagick ffmpeg xvfb xauth
+  # finding the main window for the README's screenshot (scripts/screenshot.sh)
+  xdotool
 )
 
 missing=()
