@@ -29,7 +29,11 @@ TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box) {
 }
 
 std::string CreateScratchFile(const std::string& target, const std::string& extension) {
-    std::string pattern = target + ".lumatex-XXXXXX" + extension;
+    // A name of its own in the target's folder: one made from the target's name would overflow the file
+    // system's limit for names the target itself still fits.
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string pattern = folder + "lumatex-XXXXXX" + extension;
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemps(name.data(), static_cast<int>(extension.size()));

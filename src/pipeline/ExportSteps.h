@@ -12,8 +12,9 @@
 // taller than the box still gives a picture of at least one pixel.
 TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box);
 
-// A file name beside target that nobody uses yet, ending in extension (created empty, so that it stays
-// ours). Raises ELumatex naming the folder when nothing can be created there.
+// A file name in target's folder that nobody uses yet, "lumatex-" plus six characters plus extension
+// whatever target's length (created empty, so that it stays ours). Raises ELumatex naming the folder when
+// nothing can be created there.
 std::string CreateScratchFile(const std::string& target, const std::string& extension);
 
 // Turns the BMP the engine wrote into the result: with forceAspect the picture is scaled down to

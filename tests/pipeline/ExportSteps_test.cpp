@@ -110,3 +110,15 @@ TEST(FinishExport, FailureLeavesNoScratchAndNoHalfTarget) {
     EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.bmp"}));
     EXPECT_THROW(CreateScratchFile(tmp.File("missing/z.bmp"), ".bmp"), ELumatex);
 }
+
+TEST(CreateScratchFile, NameFitsWhateverTheTargetsLength) {
+    TTempFolder tmp;
+    // The longest name a file system takes: the scratch file beside it must still be creatable.
+    const std::string target = tmp.File(std::string(251, 'n') + ".bmp");
+    const std::string scratch = CreateScratchFile(target, ".bmp");
+    EXPECT_EQ(scratch.rfind(tmp.Path(), 0), 0u) << "in the target's folder: " << scratch;
+    EXPECT_EQ(scratch.size(), tmp.Path().size() + std::string("lumatex-XXXXXX.bmp").size()) << scratch;
+    SaveBmpFile(Pattern(8, 8, 32), scratch);
+    FinishExport(scratch, target, TOutputFormat::Bmp, false, {8, 8}, 90);
+    EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{std::string(251, 'n') + ".bmp"}));
+}
