@@ -22,7 +22,6 @@ TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions)
     f.Version12 = f.AtLeast(1, 2);
     f.Version13 = f.AtLeast(1, 3);
     f.Version14 = f.AtLeast(1, 4);
-    f.Version20 = f.AtLeast(2, 0);
     f.ExtBgra = has("GL_EXT_bgra");
     f.SgisGenerateMipmap = has("GL_SGIS_generate_mipmap");
     f.ArbTextureCompression = has("GL_ARB_texture_compression");
@@ -30,8 +29,6 @@ TGLFlags ParseGLFlags(const std::string& version, const std::string& extensions)
     f.ArbTextureNonPowerOfTwo = has("GL_ARB_texture_non_power_of_two");
     f.ArbTextureRectangle = has("GL_ARB_texture_rectangle");
     f.NvTextureRectangle = has("GL_NV_texture_rectangle");
-    f.ExtFramebufferObject = has("GL_EXT_framebuffer_object");
-    f.ArbPixelBufferObject = has("GL_ARB_pixel_buffer_object");
     return f;
 }
 

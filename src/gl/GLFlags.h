@@ -10,7 +10,6 @@ struct TGLFlags {
     bool Version12 = false;
     bool Version13 = false;
     bool Version14 = false;
-    bool Version20 = false;
     bool ExtBgra = false;
     bool SgisGenerateMipmap = false;
     bool ArbTextureCompression = false;
@@ -18,8 +17,6 @@ struct TGLFlags {
     bool ArbTextureNonPowerOfTwo = false;
     bool ArbTextureRectangle = false;
     bool NvTextureRectangle = false;
-    bool ExtFramebufferObject = false;
-    bool ArbPixelBufferObject = false;
 
     bool AtLeast(int major, int minor) const { return Major > major || (Major == major && Minor >= minor); }
 };

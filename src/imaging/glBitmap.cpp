@@ -10,17 +10,12 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
 // Room for headers, palettes and trailing data beside the largest accepted pixel store.
 constexpr size_t kStreamSlack = size_t(1) << 20;
-
-void SwapRedBlueFunc(const TglBitmapPixelPosition&, const TglBitmapPixel&, TglBitmapPixel& dest, void*) {
-    const uint8_t red = *dest.Red;
-    *dest.Red = *dest.Blue;
-    *dest.Blue = red;
-}
 
 std::unique_ptr<uint8_t[]> NewBuffer(size_t size) {
     // value-initialised: zero-filled
@@ -151,10 +146,6 @@ void TglBitmap::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
     PixelBytes = Pixels ? size : 0;
 }
 
-void TglBitmap::SwapRedBlue() {
-    MapPixels(SwapRedBlueFunc, false, nullptr);
-}
-
 void TglBitmap::AllocatePixels(size_t size) {
     SetPixels(NewBuffer(size), size);
 }
@@ -212,15 +203,6 @@ void TglBitmap::LoadImageFile(const std::string& fileName) {
     TFileStream file(fileName, TFileStream::TMode::Read);
     file.Seek(0);
     LoadFromStream(file);
-}
-
-void TglBitmap::ReadPixel(const TglBitmapPixelPosition& position, TglBitmapPixel& channels) {
-    if (PixelReader) PixelReader(position, channels);
-}
-
-void TglBitmap::Unbind(bool disableTarget) {
-    if (disableTarget) glDisable(Target);
-    glBindTexture(Target, 0);
 }
 
 void TglBitmap::Bind() {
@@ -299,26 +281,6 @@ TglBitmapFormats TglBitmap::ChooseFormats() {
 
 TglBitmap2D::TglBitmap2D() {
     Target = GL_TEXTURE_2D;
-    PixelReader = [this](const TglBitmapPixelPosition& position, TglBitmapPixel& channels) {
-        if (!Pixels || position.X < 0 || position.Y < 0 || position.X >= Width || position.Y >= Height)
-            return;
-        channels = PixelIn(Pixels.get(), position.X, position.Y);
-    };
-}
-
-TglBitmapPixel TglBitmap2D::PixelIn(uint8_t* buffer, int x, int y) const {
-    const size_t bpp = size_t(BytesPerPixel());
-    uint8_t* p = buffer + (size_t(y) * size_t(Width) + size_t(x)) * bpp;
-    TglBitmapPixel pixel;
-    pixel.Blue = p;
-    pixel.Green = p + 1;
-    pixel.Red = p + 2;
-    pixel.Channels = kChannelRed | kChannelGreen | kChannelBlue;
-    if (HasAlpha) {
-        pixel.Alpha = p + 3;
-        pixel.Channels |= kChannelAlpha;
-    }
-    return pixel;
 }
 
 void TglBitmap2D::ResetRowStarts() {
@@ -335,6 +297,17 @@ void TglBitmap2D::ResetRowStarts() {
 void TglBitmap2D::SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) {
     TglBitmap::SetPixels(std::move(buffer), size);
     ResetRowStarts();
+}
+
+void TglBitmap2D::SwapRedBlue() {
+    // Only the pixels the rows describe; a buffer the rows do not fit is left alone.
+    if (!Pixels || RowStarts.empty()) return;
+    const size_t bpp = size_t(BytesPerPixel());
+    for (int y = 0; y < Height; ++y) {
+        uint8_t* p = RowStarts[size_t(y)];
+        for (int x = 0; x < Width; ++x, p += bpp)
+            std::swap(p[0], p[2]);
+    }
 }
 
 void TglBitmap2D::GenTexture(bool testSize) {
@@ -407,122 +380,4 @@ bool TglBitmap2D::CopyToBitmap(TBitmap* bitmap) {
     for (int i = 0; i < Height; ++i)
         std::memcpy(bitmap->ScanLine(i), RowStarts[size_t(i)], rowBytes);
     return true;
-}
-
-bool TglBitmap2D::CopyAlphaToBitmap(TBitmap* bitmap) {
-    if (!Pixels || !HasAlpha || !bitmap) return false;
-    bitmap->SetSize(Width, Height, 24);
-    if (RowStarts.empty()) return true;
-    for (int y = 0; y < Height; ++y) {
-        const uint8_t* src = RowStarts[size_t(y)];
-        uint8_t* dst = bitmap->ScanLine(y);
-        for (int x = 0; x < Width; ++x, src += 4, dst += 3)
-            dst[0] = dst[1] = dst[2] = src[3];
-    }
-    return true;
-}
-
-void TglBitmap2D::MapPixels(TglBitmapMapFunc function, bool workOnCopy, void* userValue) {
-    if (!Pixels || !function || RowStarts.empty()) return;
-    std::unique_ptr<uint8_t[]> copy;
-    if (workOnCopy) {
-        copy = NewBuffer(PixelBytes);
-        std::memcpy(copy.get(), Pixels.get(), PixelBytes);
-    }
-    uint8_t* destBuffer = workOnCopy ? copy.get() : Pixels.get();
-    for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width; ++x) {
-            const TglBitmapPixel source = PixelIn(Pixels.get(), x, y);
-            TglBitmapPixel dest = PixelIn(destBuffer, x, y);
-            function(TglBitmapPixelPosition{x, y}, source, dest, userValue);
-        }
-    if (workOnCopy) SetPixels(std::move(copy), PixelBytes);
-}
-
-bool TglBitmap2D::MirrorLeftRight() {
-    if (!Pixels || RowStarts.empty()) return false;
-    const size_t bpp = size_t(BytesPerPixel());
-    auto mirrored = NewBuffer(PixelBytes);
-    for (int y = 0; y < Height; ++y) {
-        const uint8_t* src = RowStarts[size_t(y)];
-        uint8_t* dst = mirrored.get() + size_t(y) * size_t(Width) * bpp;
-        for (int x = 0; x < Width; ++x)
-            std::memcpy(dst + size_t(Width - 1 - x) * bpp, src + size_t(x) * bpp, bpp);
-    }
-    SetPixels(std::move(mirrored), PixelBytes);
-    return true;
-}
-
-bool TglBitmap2D::MirrorTopBottom() {
-    if (!Pixels || RowStarts.empty()) return false;
-    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
-    auto mirrored = NewBuffer(PixelBytes);
-    for (int y = 0; y < Height; ++y)
-        std::memcpy(mirrored.get() + size_t(Height - 1 - y) * rowBytes, RowStarts[size_t(y)], rowBytes);
-    SetPixels(std::move(mirrored), PixelBytes);
-    return true;
-}
-
-void TglBitmap2D::ExpandToAlpha() {
-    if (HasAlpha || !Pixels) return;
-    const size_t count = size_t(Width) * size_t(Height);
-    auto expanded = NewBuffer(count * 4);
-    const uint8_t* src = Pixels.get();
-    uint8_t* dst = expanded.get();
-    for (size_t i = 0; i < count; ++i, src += 3, dst += 4) {
-        std::memcpy(dst, src, 3);
-        dst[3] = 255;
-    }
-    HasAlpha = true;
-    SetPixels(std::move(expanded), count * 4);
-}
-
-bool TglBitmap2D::BuildAlphaFromFunction(TglBitmapMapFunc function, void* userValue) {
-    if (!Pixels || !function) return false;
-    ExpandToAlpha();
-    MapPixels(function, false, userValue);
-    return true;
-}
-
-bool TglBitmap2D::BuildAlphaFromBitmap(const TBitmap* bitmap, TglBitmapMapFunc function, void* userValue) {
-    if (!Pixels || !bitmap || bitmap->Width() != Width || bitmap->Height() != Height) return false;
-    ExpandToAlpha();
-    const int srcBpp = bitmap->BytesPerPixel();
-    for (int y = 0; y < Height; ++y) {
-        const uint8_t* row = bitmap->ScanLine(y);
-        for (int x = 0; x < Width; ++x) {
-            // A private copy of the other bitmap's pixel: the function sees writable addresses but cannot
-            // change that bitmap.
-            uint8_t other[4] = {row[size_t(x) * srcBpp], row[size_t(x) * srcBpp + 1],
-                                row[size_t(x) * srcBpp + 2],
-                                srcBpp == 4 ? row[size_t(x) * srcBpp + 3] : uint8_t(255)};
-            TglBitmapPixel source;
-            source.Blue = &other[0];
-            source.Green = &other[1];
-            source.Red = &other[2];
-            source.Channels = kChannelRed | kChannelGreen | kChannelBlue;
-            if (srcBpp == 4) {
-                source.Alpha = &other[3];
-                source.Channels |= kChannelAlpha;
-            }
-            TglBitmapPixel dest = PixelIn(Pixels.get(), x, y);
-            if (function)
-                function(TglBitmapPixelPosition{x, y}, source, dest, userValue);
-            else
-                *dest.Alpha = static_cast<uint8_t>((unsigned(other[2]) + other[1] + other[0]) / 3);
-        }
-    }
-    return true;
-}
-
-void TglBitmap2D::DropAlpha() {
-    if (!HasAlpha || !Pixels) return;
-    const size_t count = size_t(Width) * size_t(Height);
-    auto reduced = NewBuffer(count * 3);
-    const uint8_t* src = Pixels.get();
-    uint8_t* dst = reduced.get();
-    for (size_t i = 0; i < count; ++i, src += 4, dst += 3)
-        std::memcpy(dst, src, 3);
-    HasAlpha = false;
-    SetPixels(std::move(reduced), count * 3);
 }

@@ -1,7 +1,7 @@
 // glBitmap.h: textures made from bitmaps and image files. A TglBitmap keeps its own copy of the pixels (rows
 // back to back, row 0 = the source's top row, blue, green, red (, alpha), no row padding) together with the
 // filter, wrap and mip-map settings, and uploads them into a fresh texture object on request.
-// GUI thread only. Operations that make GL calls (GenTexture, Bind, Unbind, SetFilter and SetWrap on an
+// GUI thread only. Operations that make GL calls (GenTexture, Bind, SetFilter and SetWrap on an
 // object with a texture, destruction of an owned texture) need the program's GL context current; loading,
 // decoding and copying make none and work without a context.
 #pragma once
@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,25 +74,6 @@ struct TglBitmapFormats {
 // The upload formats for a context with the given flags; pure, so any flag combination can be tried.
 TglBitmapFormats glBitmapChooseFormats(const TGLFlags& flags, bool hasAlpha, uint8_t formatKind);
 
-struct TglBitmapPixelPosition {
-    int X = 0;
-    int Y = 0;
-};
-
-enum : uint8_t { kChannelRed = 1, kChannelGreen = 2, kChannelBlue = 4, kChannelAlpha = 8 };
-
-// The addresses of one pixel's channels; Alpha is null for 3-byte pixels.
-struct TglBitmapPixel {
-    uint8_t* Red = nullptr;
-    uint8_t* Green = nullptr;
-    uint8_t* Blue = nullptr;
-    uint8_t* Alpha = nullptr;
-    uint8_t Channels = 0; // kChannel* mask of the channels present
-};
-
-using TglBitmapMapFunc = void (*)(const TglBitmapPixelPosition& position, const TglBitmapPixel& source,
-                                  TglBitmapPixel& dest, void* userValue);
-
 class TglBitmap {
 public:
     TglBitmap();
@@ -117,7 +97,6 @@ public:
     GLenum WrapS = GL_CLAMP_TO_EDGE;
     GLenum WrapT = GL_CLAMP_TO_EDGE;
     GLenum WrapR = GL_CLAMP_TO_EDGE;
-    std::function<void(const TglBitmapPixelPosition&, TglBitmapPixel&)> PixelReader;
 
     size_t PixelBytes = 0;                          // size of the Pixels buffer
     const TGLFlags* Flags = nullptr;                // flags the upload consults; null: GLFlags()
@@ -125,26 +104,18 @@ public:
 
     // Replaces Pixels (size bytes) with buffer, freeing the previous one.
     virtual void SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size);
-    void SwapRedBlue(); // first and third byte of every pixel, in place
+    // First and third byte of every pixel, in place; the subclass knows how its pixels are laid out.
+    virtual void SwapRedBlue() = 0;
     // Each reads what it needs to recognise its format and puts the stream back where it found it before
     // declining (false). A recognised but damaged file raises ELumatex from its decoder.
     virtual bool LoadTgaStream(TStream& stream);
     virtual bool LoadJpegStream(TStream& stream);
     virtual bool LoadBmpStream(TStream& stream);
     virtual void GenTexture(bool testSize) = 0;
-    virtual bool MirrorLeftRight() { return false; }
-    virtual bool MirrorTopBottom() { return false; }
     // TGA, JPEG, BMP in this order; raises kLoadFromStreamMessage when all three decline.
     virtual void LoadFromStream(TStream& stream);
-    virtual void MapPixels(TglBitmapMapFunc function, bool workOnCopy, void* userValue) = 0;
     virtual bool CopyToBitmap(TBitmap* bitmap) = 0;
-    virtual bool CopyAlphaToBitmap(TBitmap* bitmap) = 0;
     virtual bool AssignFromBitmap(const TBitmap* bitmap) = 0;
-    virtual bool BuildAlphaFromFunction(TglBitmapMapFunc function, void* userValue) = 0;
-    virtual bool BuildAlphaFromBitmap(const TBitmap* bitmap, TglBitmapMapFunc function, void* userValue) = 0;
-    virtual void DropAlpha() = 0;
-    virtual void ReadPixel(const TglBitmapPixelPosition& position, TglBitmapPixel& channels);
-    virtual void Unbind(bool disableTarget);
     virtual void Bind();
 
     void SetFilter(GLenum min, GLenum mag);
@@ -174,22 +145,14 @@ public:
     // Raises kGenTextureTooLargeMessage / kGenTextureNpotMessage (testSize only) before touching the
     // previous texture; does nothing without pixels.
     void GenTexture(bool testSize) override;
-    bool MirrorLeftRight() override;
-    bool MirrorTopBottom() override;
-    void MapPixels(TglBitmapMapFunc function, bool workOnCopy, void* userValue) override;
+    void SwapRedBlue() override;
     bool CopyToBitmap(TBitmap* bitmap) override;
-    bool CopyAlphaToBitmap(TBitmap* bitmap) override;
     // False for a null bitmap (and when the copy cannot be allocated, leaving no pixels and a 0 x 0 size);
     // raises kAssignFromBitmapDepthMessage for a depth other than 24 or 32 bits.
     bool AssignFromBitmap(const TBitmap* bitmap) override;
-    bool BuildAlphaFromFunction(TglBitmapMapFunc function, void* userValue) override;
-    bool BuildAlphaFromBitmap(const TBitmap* bitmap, TglBitmapMapFunc function, void* userValue) override;
-    void DropAlpha() override;
 
     int BytesPerPixel() const { return HasAlpha ? 4 : 3; }
 
 private:
-    TglBitmapPixel PixelIn(uint8_t* buffer, int x, int y) const;
     void ResetRowStarts();
-    void ExpandToAlpha(); // 3-byte pixels become 4-byte pixels with an opaque alpha
 };

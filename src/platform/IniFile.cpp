@@ -4,15 +4,6 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
-#include <atomic>
-#include <cerrno>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
-
 namespace {
 
 // A CR or LF inside a written name or value would start a new line in the file.
@@ -181,20 +172,4 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 
 TIniPairs ReadProfileSection(const std::string& path, std::string_view section) {
     return TIniFile::FromFile(path).ReadSection(section);
-}
-
-void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
-    TIniFile ini;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        // An existing file that cannot be read must not be replaced by a file holding only the new key.
-        if (!S_ISREG(info.st_mode)) RaiseWriteError(path);
-        const auto bytes = ReadWholeFile(path);
-        if (!bytes) RaiseWriteError(path);
-        ini =
-            TIniFile::FromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    }
-    ini.WriteString(section, key, value);
-    ini.SaveToFile(path);
 }

@@ -65,11 +65,8 @@ private:
     std::vector<TLine> Lines;
 };
 
-// The profile-string functions over a path. Reading never fails: a missing file, a folder or unreadable
-// bytes give the default or an empty section. Writing raises ELumatex as SaveToFile does; a missing file is
-// created (its folder must exist).
+// The profile-string readers over a path. They never fail: a missing file, a folder or unreadable bytes give
+// the default or an empty section.
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue);
 TIniPairs ReadProfileSection(const std::string& path, std::string_view section);
-void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);

@@ -58,8 +58,6 @@ public:
     void Seek(uint64_t position) override;
     uint64_t Size() const override;
 
-    const std::string& FileName() const { return FFileName; }
-
 private:
     int Handle = -1;
     std::string FFileName;

@@ -30,7 +30,6 @@ public:
 
     // Attaches to graph, or detaches with nullptr. Returns once no frame is being delivered to this grabber.
     void SetFilterGraph(TFilterGraph* graph);
-    TFilterGraph* FilterGraph() const { return FGraph; }
 
     // The frame layout agreed with the graph's open file; invalid (0 x 0) while there is none.
     TVideoFormat ConnectedType() const;

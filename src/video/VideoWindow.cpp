@@ -28,11 +28,6 @@ uint64_t TVideoWindow::FrameCount() const {
     return FCount;
 }
 
-void TVideoWindow::Reset() {
-    std::lock_guard<std::mutex> guard(FMutex);
-    FFrame = TBitmap();
-}
-
 void TVideoWindow::TakeFrame(TBitmap& frame) {
     {
         std::lock_guard<std::mutex> guard(FMutex);

@@ -24,9 +24,8 @@ public:
     std::function<void()> OnNewFrame;
 
     void SetFilterGraph(TFilterGraph* graph); // nullptr detaches; returns once no delivery is in progress
-    TFilterGraph* FilterGraph() const { return FGraph; }
 
-    // The newest frame (24-bit, bottom-up); false while none has arrived since the last Reset.
+    // The newest frame (24-bit, bottom-up); false while none has arrived.
     bool CopyFrame(TBitmap& out) const;
     // Calls paint(frame) with the frame locked, sparing the copy; false (paint not called) without a frame.
     template <class F> bool ReadFrame(F&& paint) const {
@@ -36,7 +35,6 @@ public:
         return true;
     }
     uint64_t FrameCount() const; // frames received since construction
-    void Reset();                // forgets the frame (the view shows black)
 
     // Entries on the streaming thread. TakeFrame keeps frame (24 bits, the delivered layout) and gives the
     // previous frame's storage back in its place (empty when there was none); DeliverFrame copies.

@@ -27,6 +27,31 @@ TEST(TglBitmap2D, SettersCheckInOrderWithTheirOwnMessages) {
     EXPECT_EQ(t.MinFilter, GLenum(GL_NEAREST));
 }
 
+// The process-wide setters check like the object's own, make no GL call (none is current here), and new
+// objects start from what they stored.
+TEST(TglBitmap2D, DefaultSettersCheckInOrderAndNewObjectsStartFromThem) {
+    const TglBitmapDefaults saved = glBitmapDefaults();
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { glBitmapSetDefaultFilter(GL_REPEAT, GL_LINEAR); },
+         "glBitmapSetDefaultFilter - Unknow Minfilter."},
+        {[] { glBitmapSetDefaultFilter(GL_NEAREST, GL_NEAREST_MIPMAP_LINEAR); },
+         "glBitmapSetDefaultFilter - Unknow Magfilter."},
+        {[] { glBitmapSetDefaultWrap(1, GL_REPEAT, GL_REPEAT); },
+         "glBitmapSetDefaultWrap - Unknow Texturewrap(s)."},
+        {[] { glBitmapSetDefaultWrap(GL_REPEAT, 0, GL_REPEAT); },
+         "glBitmapSetDefaultWrap - Unknow Texturewrap(t)."},
+        {[] { glBitmapSetDefaultWrap(GL_CLAMP, GL_REPEAT, 1); },
+         "glBitmapSetDefaultWrap - Unknow Texturewrap(r)."},
+    };
+    for (const auto& [call, message] : cases)
+        EXPECT_EQ(MessageOf(call), message);
+    const TglBitmap2D t;
+    glBitmapDefaults() = saved;
+    EXPECT_EQ(std::tuple(t.MinFilter, t.MagFilter), std::tuple(GLenum(GL_NEAREST), GLenum(GL_LINEAR)));
+    EXPECT_EQ(std::tuple(t.WrapS, t.WrapT, t.WrapR),
+              std::tuple(GLenum(GL_CLAMP), GLenum(GL_REPEAT), GLenum(GL_CLAMP_TO_EDGE)));
+}
+
 TEST(TglBitmap2D, AssignCopiesRowsWithoutPaddingTopRowFirst) {
     const TBitmap source = PatternBitmap(6, 3, 256); // 18-byte rows, 20-byte bitmap strides
     TglBitmap2D t;
