@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Starts Lumatex from the build tree. Until the main window exists, renders the bundled sample through a
-# bundled preset with the command-line renderer.
+# Starts Lumatex from the build tree on the bundled sample picture. Without the desktop program (a build
+# without Qt) the command-line renderer renders the same picture through a bundled preset instead.
 set -euo pipefail
 build="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
 bin="$build/bin"
-if [ -x "$bin/lumatex" ]; then exec "$bin/lumatex"; fi
+sample="$bin/media/sample.jpg"
+[ -s "$sample" ] || bash "$here/make-media.sh" "$bin/media"
+if [ -x "$bin/lumatex" ]; then
+  if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "run: no display to show the window on (DISPLAY is not set)." >&2
+    exit 1
+  fi
+  exec "$bin/lumatex" "$sample"
+fi
 if [ ! -x "$bin/lumatex-render" ]; then
   echo "run: neither the main window (lumatex) nor the command-line renderer (lumatex-render) is built yet."
-  echo "run: once lumatex-render exists this renders $bin/media/sample.jpg through a bundled preset."
   exit 0
 fi
 preset="$(ls "$bin/presets" 2>/dev/null | sed -n 's/\.prs$//p' | head -1)"
 out="$build/run-output.jpg"
-"$bin/lumatex-render" ${preset:+--preset "$preset"} "$bin/media/sample.jpg" "$out"
-echo "run: wrote $out${preset:+ (preset $preset)}"
+"$bin/lumatex-render" ${preset:+--preset "$preset"} "$sample" "$out"
+echo "run: wrote $out (preset ${preset:-none})"

@@ -1,0 +1,214 @@
+// Form_Master.h: TForm_Master, the main window and hub of the program. It makes the one OpenGL context on
+// its view and checks the driver, owns the render engine (through the render setup), the settings record,
+// the video graph and the frame hand-off; it lays out the video view and the OpenGL view side by side or
+// alone, keeps rendering from the event loop's idle time, opens pictures and dispatches the menu actions.
+// The chain window, the preset manager and the export window plug into the hooks below when they exist.
+//
+// GUI thread only. The GL context is current for all engine work; the engine is freed with it current.
+#pragma once
+
+#include "pipeline/MediaFiles.h"
+#include "platform/Settings.h"
+#include "video/FilterGraph.h"
+#include "video/FrameHandOff.h"
+#include "video/PlayState.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QSlider;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TChainState;
+class TIdleRenderer;
+class TImageViewer;
+class TQtGLSurface;
+class TRenderEngine;
+class TRenderSetup;
+
+inline constexpr const char* kMainCaption = "Lumatex";
+inline constexpr const char* kRenderFailedText = "Could not render GLFrame. Please check the used plugins!";
+
+// Status bar texts, leading blanks included.
+inline constexpr const char* kStatusReady = "  Ready";
+inline constexpr const char* kStatusImage = "  Image";
+inline constexpr const char* kStatusPlaying = "  Playing";
+inline constexpr const char* kStatusPaused = "  Paused";
+inline constexpr const char* kStatusStopped = "  Stopped";
+inline constexpr const char* kStatusAviPlayer = " AVI Player";
+inline constexpr const char* kStatusImageViewer = " Image Viewer";
+inline constexpr const char* kStatusDualView = " Dual View";
+inline constexpr const char* kStatusDirectShowViewer = " DirectShow Viewer";
+inline constexpr const char* kStatusOpenGLRenderer = " OpenGL Renderer";
+
+// The open dialog's filters, first one selected, and the suffix added to a name typed without one.
+inline constexpr const char* kOpenFilters[] = {"All files (*.*)", "AVI-Videos (*.avi)", "MPEG-Videos(*.mpg)",
+                                               "Images(*.bmp)", "Images(*.jpg)"};
+inline constexpr const char* kOpenDefaultSuffix = "avi";
+
+// Sizes the layout arithmetic starts from.
+constexpr int kBottomPanelHeight = 54;
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanelWidth = 100;
+constexpr int kStatusPanelCount = 5;
+constexpr int kToolBarHeight = 24;
+constexpr int kTrackBarHeight = 25;
+constexpr int kTrackBarTickInterval = 60;
+constexpr int kStartClientWidth = 1030;
+constexpr int kStartViewHeight = 512 + 10;
+constexpr int kTimer1IntervalMs = 50;
+
+// Status panels by role.
+enum TStatusPanel { spPlayState = 0, spMediaKind = 1, spSourceSize = 2, spPlayTime = 3, spViewerMode = 4 };
+
+// Viewer modes; PanelRefresh only shows and hides the panels for the source.
+enum class TViewerMode { Dual = 0, VideoOnly = 1, GLOnly = 2, PanelRefresh = 10 };
+
+class TForm_Master : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm_Master(QWidget* parent = nullptr);
+    ~TForm_Master() override; // FormDestroy
+
+    // The start-up proper: context and driver check, engine, settings, idle rendering. False when the
+    // program cannot run (no context, missing extensions, engine failing): the user has been told (the
+    // missing extensions by the check's own message), the context is released and nothing else may be used.
+    bool FormCreate();
+    // Showing applies the viewer mode, the framebuffer size, the chain window and the stored placement
+    // (FormShow), every time the window is shown.
+
+    // Operations other windows and the playback use.
+    void SetPlayState(TPlayState state);
+    void SetMediaKind(TMediaKind kind);
+    void SetViewerMode(int mode);
+    void LayoutViews(int clientWidth, int clientHeight);
+    void ShowShaderPluginChain(bool visible);
+    void SetFBOSize(int choice); // 1: 256, 2: 512, 3: 1024; anything else changes nothing
+    void ReleaseGLContext();
+
+    // "Open File...": the open dialog, then OpenFile with the chosen name.
+    void Action_FileExecute();
+    // A file chosen to be opened, from the dialog, the command line or a drop: a video or picture by its
+    // extension becomes the source (LastFile and LastPath follow); any other name is refused with the
+    // unsupported-format message. Errors while opening end it silently.
+    void OpenFile(const std::string& path);
+    // Opens FileName: a picture in both views, or a video (continued by the playback).
+    void StartPlayer(bool keepPosition);
+    // Loads a picture into the image view, the frame bitmap and the engine's source, with its size in the
+    // status bar. False when it could not be read: then nothing changed. True once the frame bitmap holds it,
+    // even if the upload after that failed (the engine then keeps its previous source).
+    bool LoadImg(const std::string& fileName);
+
+    // Main window state, in its documented order.
+    TPlayState PlayState = TPlayState::Ready;
+    TMediaKind MediaKind = TMediaKind::None;
+    int VideoWidth = 512;
+    int VideoHeight = 512;
+    TSettings Settings;
+    std::string FileName;     // the open dialog's file name: the source being shown
+    std::string SettingsPath; // where the settings are read and written; SettingsFilePath() by default
+
+    TFilterGraph FilterGraph;
+    // The frame bitmaps and the flags the streaming thread reads (RenderSuspended among them); made by
+    // FormCreate at the size of the video view.
+    std::unique_ptr<TFrameHandOff> HandOff;
+
+    TRenderEngine* Engine() const; // null before FormCreate succeeded
+    TChainState* Chain() const;    // the chain state over the engine; null likewise
+    TQtGLSurface* GLView() const { return FGLView; }
+    TIdleRenderer* IdleRenderer() const { return FIdleRenderer; }
+    QWidget* GLContainer() const { return FGLContainer; }
+    QString StatusText(int panel) const;
+    bool RenderSuspended() const;
+    void SetRenderSuspended(bool suspended);
+
+    // Windows and actions of later parts of the program. The chain window is shown and hidden with the
+    // chain setting; the others are called by their actions when set.
+    QWidget* ChainWindow = nullptr;
+    std::function<void()> OnSaveSampleBuffer;
+    std::function<void()> OnSaveGLImage;
+    std::function<void()> OnHomepage;
+    std::function<void()> OnAbout;
+    // Runs the prepared open dialog and answers the chosen file, empty when cancelled. Tests replace it.
+    std::function<QString(QFileDialog& dialog)> RunOpenDialog;
+
+    // Components, each with its name as objectName.
+    QMenuBar* ActionMainMenuBar1 = nullptr;
+    QWidget* Panel_buttom = nullptr;
+    QToolBar* ToolBar = nullptr;
+    QToolButton* TB_Pause = nullptr;
+    QToolButton* TB_Play = nullptr;
+    QToolButton* TB_Stop = nullptr;
+    QSlider* TrackBar = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QWidget* Panel_DS = nullptr;
+    QWidget* VideoWindow = nullptr;
+    QWidget* Panel_IMG = nullptr;
+    TImageViewer* IMG_Viewer = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QAction* Action_File = nullptr;
+    QAction* Action_saveVideoImg = nullptr;
+    QAction* Action_saveGLImg = nullptr;
+    QAction* Action_Exit = nullptr;
+    QAction* Action_RenderGL = nullptr;
+    QAction* Action_HUD = nullptr;
+    QAction* Action_FBO1 = nullptr;
+    QAction* Action_FBO2 = nullptr;
+    QAction* Action_FBO3 = nullptr;
+    QAction* Action_ShowSPC = nullptr;
+    QAction* Action_Aspect = nullptr;
+    QAction* Action_ShowBoth = nullptr;
+    QAction* Action_ShowDS = nullptr;
+    QAction* Action_ShowGL = nullptr;
+    QAction* Action_hp = nullptr;
+    QAction* Action_Help = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateComponents();
+    void CreateActions();
+    QAction* MakeAction(const char* name, const char* caption, const char* category, bool checkable);
+    void FormShow();
+    void FormMouseDown(QMouseEvent* event);
+    void FormDblClick(QMouseEvent* event);
+    void Timer1Timer();
+    void StartIdleRendering();
+    // The video branch of StartPlayer; the playback continues it: graph, grabber, position bar, size check.
+    void StartVideo(bool keepPosition, int64_t positionMs);
+    void StartImage();
+    void ShowPanelsForMediaKind();
+    void SetStatusText(int panel, const QString& text);
+    int MenuBarHeight(int clientWidth) const;
+    void SyncHandOffFlags();
+
+    TQtGLSurface* FGLView = nullptr; // owned by its container
+    QWidget* FGLContainer = nullptr;
+    std::unique_ptr<TRenderSetup> FRenderSetup;
+    TIdleRenderer* FIdleRenderer = nullptr;
+    std::array<QLabel*, kStatusPanelCount> FStatusPanels{};
+    std::array<QAction*, 11> FSourceActions{};
+    bool FCreated = false;
+};

@@ -1,0 +1,35 @@
+// lumatex: the desktop program. Creates the windows in their order, then runs the event loop; a file named
+// on the command line is opened as if chosen in the open dialog.
+#include "app/AppFonts.h"
+#include "app/Form_Master.h"
+#include "app/QtMessageSink.h"
+#include "platform/MessageSink.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QTimer>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kMainCaption));
+    QApplication::setOrganizationName(QStringLiteral("Quorvale"));
+    RegisterWindowFonts();
+
+    TQtMessageSink messages;
+    TMessageSinkGuard sinkGuard(messages);
+
+    TForm_Master master;
+    if (!master.FormCreate()) {
+        // The reasons may still wait in the queue (raised during GL work): the user sees them before the end.
+        messages.Flush();
+        return 1;
+    }
+    master.show();
+
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        const std::string file = arguments.at(1).toStdString();
+        QTimer::singleShot(0, &master, [&master, file] { master.OpenFile(file); });
+    }
+    return app.exec();
+}

@@ -1,0 +1,43 @@
+#include "gl/ContextHandles.h"
+
+#include <epoxy/egl.h>
+#include <epoxy/glx.h>
+
+#include <dlfcn.h>
+
+namespace {
+
+// The config list comes from Xlib and must go back to it. libX11 is already loaded wherever a GLX display
+// exists, so it is looked up rather than linked: the GL library then needs no X library on headless hosts.
+void FreeXData(void* data) {
+    using TXFree = int (*)(void*);
+    static const auto xFree = reinterpret_cast<TXFree>(dlsym(RTLD_DEFAULT, "XFree"));
+    if (xFree) xFree(data);
+}
+
+} // namespace
+
+void* GLXFBConfigOfContext(void* display, void* context) {
+    if (!display || !context || !epoxy_has_glx(static_cast<Display*>(display))) return nullptr;
+    auto* dpy = static_cast<Display*>(display);
+    auto ctx = static_cast<GLXContext>(context);
+    int configId = 0;
+    int screen = 0;
+    if (glXQueryContext(dpy, ctx, GLX_FBCONFIG_ID, &configId) != Success ||
+        glXQueryContext(dpy, ctx, GLX_SCREEN, &screen) != Success)
+        return nullptr;
+    const int attributes[] = {GLX_FBCONFIG_ID, configId, None};
+    int count = 0;
+    GLXFBConfig* configs = glXChooseFBConfig(dpy, screen, attributes, &count);
+    if (!configs) return nullptr;
+    // An FBConfig is a handle into the display's own tables; it stays valid after the list is freed.
+    void* config = count > 0 ? static_cast<void*>(configs[0]) : nullptr;
+    FreeXData(configs);
+    return config;
+}
+
+void* CurrentEGLDrawSurface() {
+    if (!epoxy_has_egl()) return nullptr;
+    EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
+    return surface == EGL_NO_SURFACE ? nullptr : surface;
+}
