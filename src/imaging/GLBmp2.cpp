@@ -50,8 +50,7 @@ void TGLBMP::SwapRedBlue() {
     }
 }
 
-bool TGLBMP::CaptureToFile(const std::string& fileName) {
-    bool answer = true;
+bool TGLBMP::TakeViewportSize() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     Width = viewport[2];
@@ -62,20 +61,44 @@ bool TGLBMP::CaptureToFile(const std::string& fileName) {
         Width = Height = 0;
         return false;
     }
-    Pixels.reset(new (std::nothrow) uint8_t[PixelBytes()]);
-    if (!Pixels) {
-        ReleasePixels();
-        return false;
-    }
+    return true;
+}
+
+void TGLBMP::ReadPixels(int32_t width, int32_t height, GLenum format, void* pixels) {
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     // From the drawing area's corner, not the viewport's: the viewport only gives the size.
-    glReadPixels(0, 0, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
+    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, pixels);
+}
+
+bool TGLBMP::CaptureToFile(const std::string& fileName) {
+    bool answer = true;
+    if (!TakeViewportSize()) return false;
+    Pixels.reset(new (std::nothrow) uint8_t[PixelBytes()]);
+    if (!Pixels) {
+        ReleasePixels();
+        return false;
+    }
+    ReadPixels(Width, Height, GL_RGBA, Pixels.get());
     if (!fileName.empty()) answer = SaveToFile(fileName);
     return answer;
+}
+
+bool TGLBMP::CaptureToBitmap(TBitmap& picture) {
+    if (!TakeViewportSize()) return false;
+    if (TBitmap::ImageSize(Width, Height, 32) == 0) return false;
+    try {
+        picture.SetSize(Width, Height, 32);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // 32-bit rows need no padding, and GL's first row is the bottom one: the bitmap's store is exactly the
+    // read-back in blue, green, red, alpha order, so no second copy of the picture is ever made.
+    ReadPixels(Width, Height, GL_BGRA, picture.Data());
+    return true;
 }
 
 bool TGLBMP::SaveToFile(const std::string& fileName) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+class TBitmap;
+
 class TGLBMP {
 public:
     TGLBMP() = default;
@@ -22,6 +24,10 @@ public:
     // height and, when fileName is not empty, answers SaveToFile(fileName). False when the capture buffer
     // cannot be allocated. File errors of the BMP and TGA writers propagate as ELumatex.
     bool CaptureToFile(const std::string& fileName);
+    // The same read-back straight into picture, which becomes 32-bit blue, green, red, alpha with the
+    // bottom row stored first, as the BMP writer would store it; the capture keeps no pixels of its own.
+    // False when the viewport is empty or the picture cannot be allocated.
+    bool CaptureToBitmap(TBitmap& picture);
     // By extension, compared without regard to case: ".bmp", ".jpg", ".tga"; anything else answers false.
     bool SaveToFile(const std::string& fileName);
     // False without a capture or after a short write; ELumatex when the file cannot be created or written.
@@ -52,5 +58,7 @@ public:
 
 private:
     size_t PixelBytes() const { return size_t(Width) * size_t(Height) * 4; }
+    bool TakeViewportSize();
+    static void ReadPixels(int32_t width, int32_t height, GLenum format, void* pixels);
     bool WritePixelsSwapped(TStream& stream);
 };

@@ -50,35 +50,26 @@ std::string CreateScratchFile(const std::string& target, const std::string& exte
     return std::string(name.data());
 }
 
-void FinishExport(const std::string& scratchBmp, const std::string& target, TOutputFormat format,
-                  bool forceAspect, TPixelSize frame, int jpegQuality) {
-    std::string scratchJpeg;
+void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
+                  TPixelSize frame, int jpegQuality) {
+    if (forceAspect) {
+        const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
+        if (!ResampleBitmap(picture, size.Width, size.Height))
+            throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
+    }
+    const bool jpeg = format == TOutputFormat::Jpeg;
+    const std::string scratch = CreateScratchFile(target, jpeg ? ".jpg" : ".bmp");
     try {
-        if (forceAspect) {
-            TBitmap picture;
-            LoadBmpFile(scratchBmp, picture);
-            const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
-            if (!ResampleBitmap(picture, size.Width, size.Height))
-                throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
-            SaveBmpFile(picture, scratchBmp);
-        }
-        std::string result = scratchBmp;
-        if (format == TOutputFormat::Jpeg) {
-            TBitmap picture;
-            LoadBmpFile(scratchBmp, picture);
-            scratchJpeg = CreateScratchFile(target, ".jpg");
-            SaveJpegFile(picture, scratchJpeg, jpegQuality);
-            result = scratchJpeg;
-        }
-        if (std::rename(result.c_str(), target.c_str()) != 0) {
+        if (jpeg)
+            SaveJpegFile(picture, scratch, jpegQuality);
+        else
+            SaveBmpFile(picture, scratch);
+        if (std::rename(scratch.c_str(), target.c_str()) != 0) {
             const int error = errno;
             throw ELumatex(FormatText("cannot write %s: %s", target.c_str(), std::strerror(error)));
         }
-        if (result == scratchJpeg) scratchJpeg.clear();
     } catch (...) {
-        std::remove(scratchBmp.c_str());
-        if (!scratchJpeg.empty()) std::remove(scratchJpeg.c_str());
+        std::remove(scratch.c_str());
         throw;
     }
-    std::remove(scratchBmp.c_str());
 }

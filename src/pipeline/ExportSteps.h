@@ -1,9 +1,11 @@
 // ExportSteps.h: the steps around the engine's off-screen save that the export window and lumatex-render
-// take: the aspect-ratio box, a scratch file beside the target, and the BMP written by the engine turned
+// take: the aspect-ratio box, a scratch file beside the target, and the picture the engine captured turned
 // into the final BMP or JPEG. No GL.
 #pragma once
 
 #include "pipeline/MediaFiles.h"
+
+class TBitmap;
 
 #include <string>
 
@@ -17,9 +19,10 @@ TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box);
 // nothing can be created there.
 std::string CreateScratchFile(const std::string& target, const std::string& extension);
 
-// Turns the BMP the engine wrote into the result: with forceAspect the picture is scaled down to
-// ForcedAspectSize(frame, its size) by the box filter; for JPEG it is encoded at jpegQuality. The result
-// replaces target in one rename, so target is never left half written; the scratch BMP is removed on every
-// path. Raises ELumatex when a file cannot be read or written.
-void FinishExport(const std::string& scratchBmp, const std::string& target, TOutputFormat format,
-                  bool forceAspect, TPixelSize frame, int jpegQuality);
+// Writes the engine's captured picture as target: with forceAspect it is first scaled down, in place, to
+// ForcedAspectSize(frame, its size) by the box filter; a BMP holds it as it is, a JPEG is encoded from it
+// in memory at jpegQuality. The file is written under a scratch name in target's folder and renamed over
+// target, so target is never left half written and nothing else is left behind. Raises ELumatex when the
+// file cannot be written.
+void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
+                  TPixelSize frame, int jpegQuality);

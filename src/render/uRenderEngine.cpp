@@ -382,6 +382,16 @@ void TRenderEngine::UploadSourceFrame(const TBitmap& frame) {
 }
 
 bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {
+    return SaveGLImageThrough(width, height,
+                              [&](TGLBMP& capture) { return capture.CaptureToFile(fileName); });
+}
+
+bool TRenderEngine::SaveGLImage(int width, int height, TBitmap& picture) {
+    return SaveGLImageThrough(width, height,
+                              [&](TGLBMP& capture) { return capture.CaptureToBitmap(picture); });
+}
+
+bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture) {
     assert(FBOA && FBOB && SourceTexture && "Init comes first");
     TFBO& last = RunFramebufferPasses();
     // Another context samples what this one drew: it must be finished first.
@@ -407,8 +417,8 @@ bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileNa
         return false;
     }
     DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
-    TGLBMP capture;
-    if (capture.CaptureToFile(fileName)) return true;
+    TGLBMP target;
+    if (capture(target)) return true;
     ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
     return false;
 }

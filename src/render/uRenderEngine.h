@@ -2,7 +2,8 @@
 // two square ping-pong framebuffers, the plugin catalogue scanned at Init, the eight chain slots with their
 // switches, the frame timer and the HUD font, and turns one source frame into the processed picture: the
 // source through every active slot's plugin, pass after pass, the last one into the view, then the HUD and
-// the swap. SaveGLImage renders the chain once more into an offscreen buffer of any size and writes a .bmp.
+// the swap. SaveGLImage renders the chain once more into an offscreen buffer of any size and writes a .bmp
+// or hands the picture over in memory.
 //
 // GUI thread only, with the surface's GL context current for every call, construction aside, and for the
 // destruction (all GL objects are deleted then). The engine reaches its window only through IGLSurface:
@@ -16,6 +17,7 @@
 #include "render/uTypesDef.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ class TglBitmap2D;
 class TGameTimer;
 class TBitmap;
 class TPixelBuffer;
+class TGLBMP;
 struct TFolderEntry;
 
 inline constexpr const char* kPluginErrorsText = "Plugins with errors found: ";
@@ -79,6 +82,8 @@ public:
     // propagate. The main context is current again on every way out; the view, the timer and the HUD are
     // untouched.
     bool SaveGLImage(int width, int height, const std::string& fileName);
+    // The same picture into memory instead of a file: 32-bit, bottom row first, as the .bmp would hold it.
+    bool SaveGLImage(int width, int height, TBitmap& picture);
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.
@@ -128,6 +133,8 @@ private:
     void DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size);
     void DrawQuad(TQuadCoords coords, TQuadSize size);
     void DrawHUD();
+    // SaveGLImage's rendering, with capture reading the offscreen buffer's picture.
+    bool SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture);
     // Creates the buffer with its context current and ready for the last pass; false when it cannot be made
     // (the main context is still current then).
     bool OpenSaveBuffer(TPixelBuffer& buffer, int width, int height);

@@ -72,17 +72,15 @@ TEST(LoadStillImage, SizesFollowTheMainWindowsRulesAndUnreadableFilesRaise) {
 TEST(FinishExport, ResultReplacesOnlyTheTarget) {
     TTempFolder tmp;
     const TBitmap rendered = Pattern(512, 512, 32);
-    std::string scratch = CreateScratchFile(tmp.File("out.bmp"), ".bmp");
-    SaveBmpFile(rendered, scratch);
-    FinishExport(scratch, tmp.File("out.bmp"), TOutputFormat::Bmp, false, {640, 480}, 100);
+    TBitmap picture = rendered;
+    FinishExport(picture, tmp.File("out.bmp"), TOutputFormat::Bmp, false, {640, 480}, 100);
     TBitmap back;
     LoadBmpFile(tmp.File("out.bmp"), back);
-    EXPECT_TRUE(back.SamePixels(rendered)) << "without aspect forcing the engine's BMP is the result";
+    EXPECT_TRUE(back.SamePixels(rendered)) << "without aspect forcing the engine's picture is the result";
 
-    scratch = CreateScratchFile(tmp.File("shot.jpg"), ".bmp");
-    SaveBmpFile(rendered, scratch);
+    picture = rendered;
     WriteTextFile(tmp.File("shot.bmp"), "a file of the user's that must survive");
-    FinishExport(scratch, tmp.File("shot.jpg"), TOutputFormat::Jpeg, true, {640, 480}, 75);
+    FinishExport(picture, tmp.File("shot.jpg"), TOutputFormat::Jpeg, true, {640, 480}, 75);
     EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{"out.bmp", "shot.bmp", "shot.jpg"}));
     EXPECT_EQ(ReadTextFile(tmp.File("shot.bmp")), "a file of the user's that must survive");
     const auto jpeg = ReadWholeFile(tmp.File("shot.jpg"));
@@ -96,16 +94,14 @@ TEST(FinishExport, ResultReplacesOnlyTheTarget) {
 TEST(FinishExport, FailureLeavesNoScratchAndNoHalfTarget) {
     TTempFolder tmp;
     std::filesystem::create_directory(tmp.File("dir"));
-    std::string scratch = CreateScratchFile(tmp.File("dir/x.jpg"), ".bmp");
-    WriteTextFile(scratch, "not a bitmap");
-    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/x.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90),
+    TBitmap nothing; // the encoder refuses it after the scratch file was made
+    EXPECT_THROW(FinishExport(nothing, tmp.File("dir/x.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90),
                  ELumatex);
     EXPECT_TRUE(Names(tmp.File("dir")).empty());
     // A folder in the target's place: the rename fails and the scratch file goes.
     std::filesystem::create_directories(tmp.File("dir/y.bmp/inside"));
-    scratch = CreateScratchFile(tmp.File("dir/y.bmp"), ".bmp");
-    SaveBmpFile(Pattern(4, 4, 32), scratch);
-    EXPECT_THROW(FinishExport(scratch, tmp.File("dir/y.bmp"), TOutputFormat::Bmp, false, {4, 4}, 90),
+    TBitmap picture = Pattern(4, 4, 32);
+    EXPECT_THROW(FinishExport(picture, tmp.File("dir/y.bmp"), TOutputFormat::Bmp, false, {4, 4}, 90),
                  ELumatex);
     EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.bmp"}));
     EXPECT_THROW(CreateScratchFile(tmp.File("missing/z.bmp"), ".bmp"), ELumatex);
@@ -118,7 +114,8 @@ TEST(CreateScratchFile, NameFitsWhateverTheTargetsLength) {
     const std::string scratch = CreateScratchFile(target, ".bmp");
     EXPECT_EQ(scratch.rfind(tmp.Path(), 0), 0u) << "in the target's folder: " << scratch;
     EXPECT_EQ(scratch.size(), tmp.Path().size() + std::string("lumatex-XXXXXX.bmp").size()) << scratch;
-    SaveBmpFile(Pattern(8, 8, 32), scratch);
-    FinishExport(scratch, target, TOutputFormat::Bmp, false, {8, 8}, 90);
+    std::filesystem::remove(scratch);
+    TBitmap picture = Pattern(8, 8, 32);
+    FinishExport(picture, target, TOutputFormat::Bmp, false, {8, 8}, 90);
     EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{std::string(251, 'n') + ".bmp"}));
 }

@@ -262,3 +262,20 @@ TEST(LumatexRender, ProgressBarOnlyOnATerminal) {
     EXPECT_NE(run.Out.find("\r[" + std::string(40, '#') + "] 100% 6/6"), std::string::npos) << run.Out;
     EXPECT_TRUE(FileExists(tmp.File("t5.bmp")));
 }
+
+TEST(LumatexRender, JpegNeedsRoomForTheJpegOnly) {
+    TTempFolder tmp;
+    SaveBmpFile(Gradient(64, 64), tmp.File("in.bmp"));
+    // Files of the program limited to 1 MiB or so: the 16 MiB picture fits only as a JPEG.
+    const std::string limited = std::string("ulimit -f 2048; exec ") + LUMATEX_RENDER_EXE;
+    const TRun run = RunProgram(
+        limited, {"--root", ChainRoot(), "--size", "2048x2048", tmp.File("in.bmp"), tmp.File("out.jpg")},
+        tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto jpeg = ReadWholeFile(tmp.File("out.jpg"));
+    ASSERT_TRUE(jpeg);
+    TBitmap decoded;
+    DecodeJpeg(jpeg->data(), jpeg->size(), decoded);
+    EXPECT_EQ(decoded.Width(), 2048);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 2) << "in.bmp and out.jpg";
+}

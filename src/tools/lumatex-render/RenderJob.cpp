@@ -159,22 +159,14 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, const 
     const TOutputFormat format = *OutputFormatOf(commandLine.OutputPattern->Tail());
     try {
         setup.Engine().UploadSourceFrame(frame);
-        const std::string scratch = CreateScratchFile(target, ".bmp");
-        bool saved = false;
-        try {
-            saved = setup.Engine().SaveGLImage(size.Width, size.Height, scratch);
-        } catch (...) {
-            std::remove(scratch.c_str());
-            throw;
-        }
-        if (!saved) {
-            std::remove(scratch.c_str());
+        TBitmap picture;
+        if (!setup.Engine().SaveGLImage(size.Width, size.Height, picture)) {
             const auto& log = setup.Engine().SaveBufferLog;
             Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
                                          target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
                                          log.empty() ? "" : log.back().c_str()));
         }
-        FinishExport(scratch, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},
+        FinishExport(picture, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},
                      o.JpegQuality);
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
