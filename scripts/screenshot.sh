@@ -20,15 +20,19 @@ done
 work="$(mktemp -d)"
 xvfb_pid=""
 app_pid=""
+# Stops what this script started, by process id; a killed process's status must not end the clean-up early.
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  local pid
+  for pid in $app_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # Xvfb picks a free display itself and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" </dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -40,7 +44,7 @@ export DISPLAY=":$(head -n1 "$work/display")"
 
 # A settings folder of its own: the picture shows the defaults, and the user's settings stay untouched.
 mkdir -p "$work/config"
-XDG_CONFIG_HOME="$work/config" "$exe" "$sample" >"$work/lumatex.log" 2>&1 &
+XDG_CONFIG_HOME="$work/config" "$exe" "$sample" >"$work/lumatex.log" 2>&1 </dev/null &
 app_pid=$!
 
 window=""
