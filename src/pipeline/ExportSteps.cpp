@@ -4,6 +4,7 @@
 #include "imaging/Resample.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cmath>
@@ -57,14 +58,20 @@ void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat for
         if (!ResampleBitmap(picture, size.Width, size.Height))
             throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
     }
+    // A link in the target's place stays a link: the picture replaces the file it leads to, and the
+    // scratch file lies beside that file so that the rename stays within one file system.
+    std::error_code linkError;
+    const std::string destination = WriteThroughPath(target, linkError);
+    if (linkError)
+        throw ELumatex(FormatText("cannot write %s: %s", target.c_str(), linkError.message().c_str()));
     const bool jpeg = format == TOutputFormat::Jpeg;
-    const std::string scratch = CreateScratchFile(target, jpeg ? ".jpg" : ".bmp");
+    const std::string scratch = CreateScratchFile(destination, jpeg ? ".jpg" : ".bmp");
     try {
         if (jpeg)
             SaveJpegFile(picture, scratch, jpegQuality);
         else
             SaveBmpFile(picture, scratch);
-        if (std::rename(scratch.c_str(), target.c_str()) != 0) {
+        if (std::rename(scratch.c_str(), destination.c_str()) != 0) {
             const int error = errno;
             throw ELumatex(FormatText("cannot write %s: %s", target.c_str(), std::strerror(error)));
         }

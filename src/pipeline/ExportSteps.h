@@ -22,7 +22,8 @@ std::string CreateScratchFile(const std::string& target, const std::string& exte
 // Writes the engine's captured picture as target: with forceAspect it is first scaled down, in place, to
 // ForcedAspectSize(frame, its size) by the box filter; a BMP holds it as it is, a JPEG is encoded from it
 // in memory at jpegQuality. The file is written under a scratch name in target's folder and renamed over
-// target, so target is never left half written and nothing else is left behind. Raises ELumatex when the
-// file cannot be written.
+// target, so target is never left half written and nothing else is left behind. A symbolic link at target
+// is written through: the file it leads to is replaced and the link stays. Raises ELumatex when the file
+// cannot be written.
 void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
                   TPixelSize frame, int jpegQuality);

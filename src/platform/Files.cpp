@@ -87,6 +87,24 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     return data;
 }
 
+std::string WriteThroughPath(const std::string& path, std::error_code& ec) {
+    ec.clear();
+    // The kernel's own limit on links followed in one lookup.
+    constexpr int kMaxLinks = 40;
+    fs::path current = path;
+    for (int links = 0;; ++links) {
+        std::error_code statEc;
+        if (!fs::is_symlink(fs::symlink_status(current, statEc))) return current.string();
+        if (links == kMaxLinks) {
+            ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+            return path;
+        }
+        const fs::path next = fs::read_symlink(current, ec);
+        if (ec) return path;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+}
+
 namespace {
 
 bool WriteAll(int fd, const std::string& bytes) {

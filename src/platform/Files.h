@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 // The folder of the running executable, ending with "/".
@@ -34,6 +35,11 @@ bool DirectoryExists(const std::string& path);
 
 // Whole file into memory; nullopt when it cannot be opened or read, or is not a regular file.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+// The file a write to path lands on: path itself, or for a symbolic link the file at the end of its chain
+// of links (a relative link read from its own folder), whether that file exists yet or not. Sets ec (too
+// many links, or the error of reading one) and answers path then.
+std::string WriteThroughPath(const std::string& path, std::error_code& ec);
 
 // Replaces path (or the file a link at path points to) with bytes in one rename: a temporary file beside
 // it, written, flushed to disk, given the old file's mode, then renamed over it. Any failure leaves the

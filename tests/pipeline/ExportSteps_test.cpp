@@ -119,3 +119,33 @@ TEST(CreateScratchFile, NameFitsWhateverTheTargetsLength) {
     FinishExport(picture, target, TOutputFormat::Bmp, false, {8, 8}, 90);
     EXPECT_EQ(Names(tmp.Path()), (std::vector<std::string>{std::string(251, 'n') + ".bmp"}));
 }
+
+TEST(FinishExport, LinkAtTheTargetIsWrittenThrough) {
+    TTempFolder tmp;
+    namespace fs = std::filesystem;
+    fs::create_directory(tmp.File("sub"));
+    WriteTextFile(tmp.File("sub/real.bmp"), "the old picture");
+    fs::create_symlink("sub/real.bmp", tmp.File("out.bmp"));
+    TBitmap picture = Pattern(8, 8, 32);
+    const TBitmap rendered = picture;
+    FinishExport(picture, tmp.File("out.bmp"), TOutputFormat::Bmp, false, {8, 8}, 90);
+    EXPECT_TRUE(fs::is_symlink(tmp.File("out.bmp")));
+    TBitmap back;
+    LoadBmpFile(tmp.File("sub/real.bmp"), back);
+    EXPECT_TRUE(back.SamePixels(rendered));
+    EXPECT_EQ(Names(tmp.File("sub")), (std::vector<std::string>{"real.bmp"}));
+
+    // A chain of links ending nowhere yet: the file at its end is made.
+    fs::create_symlink(tmp.File("sub/new.jpg"), tmp.File("dangling.jpg"));
+    fs::create_symlink("dangling.jpg", tmp.File("chain.jpg"));
+    FinishExport(picture, tmp.File("chain.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90);
+    EXPECT_TRUE(fs::is_symlink(tmp.File("chain.jpg")));
+    EXPECT_TRUE(fs::is_symlink(tmp.File("dangling.jpg")));
+    EXPECT_TRUE(FileExists(tmp.File("sub/new.jpg")));
+
+    fs::create_symlink("loop.bmp", tmp.File("loop.bmp"));
+    EXPECT_THROW(FinishExport(picture, tmp.File("loop.bmp"), TOutputFormat::Bmp, false, {8, 8}, 90),
+                 ELumatex);
+    EXPECT_EQ(Names(tmp.Path()),
+              (std::vector<std::string>{"chain.jpg", "dangling.jpg", "loop.bmp", "out.bmp", "sub"}));
+}
