@@ -1,24 +1,20 @@
-// The about window as a user meets it: texts, faces, colours, layout, the links and closing. Needs a
-// display (the test runner's Xvfb); without one Qt's offscreen platform stands in.
-#include "app/AppFonts.h"
+// The about window as a user meets it: texts, faces, colours, layout, the links and closing. Runs on the
+// app tests' display, or on Qt's offscreen platform without one.
 #include "app/Form_info.h"
 #include "app/OpenURL.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,21 +26,6 @@ const QString kVersion = QStringLiteral("Version 1.0.0.36");
 
 class Form_infoTest : public ::testing::Test {
 protected:
-    // One application for the whole executable; a shared test main may already have made it.
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static QTemporaryDir config; // nothing may land in the real user's settings
-            setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-            if (!getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY") && !getenv("QT_QPA_PLATFORM"))
-                setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            static int argc = 1;
-            static char name[] = "test_app";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv); // lives as long as the process, as a program's does
-        }
-        RegisterWindowFonts(); // as the program's start does
-    }
-
     void SetUp() override {
         Previous = SetURLLauncher([this](const std::string& address) {
             Opened.push_back(address);
