@@ -3,6 +3,8 @@
 #include "RenderJob.h"
 #include "RenderOptions.h"
 
+#include "pipeline/ExportSteps.h"
+
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -30,6 +32,8 @@ int main(int argc, char** argv) {
         break;
     }
 
+    // An interrupted render leaves no scratch file beside its target.
+    RemoveScratchFilesOnSignals();
     TCliMessageSink messages(stderr);
     TMessageSinkGuard guard(messages);
     try {
