@@ -21,13 +21,15 @@ struct TRun {
     std::string Err;
 };
 
-// Runs program with args through the shell, every argument quoted; stdout and stderr go through files.
-TRun RunProgram(const std::string& program, const std::vector<std::string>& args, const TTempFolder& folder) {
+// Runs program with args through the shell, every argument quoted; stdout (unless sent to stdoutFile) and
+// stderr go through files.
+TRun RunProgram(const std::string& program, const std::vector<std::string>& args, const TTempFolder& folder,
+                const std::string& stdoutFile = "") {
     std::string command = program;
     for (const std::string& a : args)
         command += " '" + std::regex_replace(a, std::regex("'"), "'\\''") + "'";
-    const int status =
-        std::system((command + " >" + folder.File("stdout.txt") + " 2>" + folder.File("stderr.txt")).c_str());
+    const std::string out = stdoutFile.empty() ? folder.File("stdout.txt") : stdoutFile;
+    const int status = std::system((command + " >" + out + " 2>" + folder.File("stderr.txt")).c_str());
     TRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadTextFile(folder.File("stdout.txt")),
              ReadTextFile(folder.File("stderr.txt"))};
     std::filesystem::remove(folder.File("stdout.txt"));
@@ -278,4 +280,21 @@ TEST(LumatexRender, JpegNeedsRoomForTheJpegOnly) {
     DecodeJpeg(jpeg->data(), jpeg->size(), decoded);
     EXPECT_EQ(decoded.Width(), 2048);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 2) << "in.bmp and out.jpg";
+}
+
+TEST(LumatexRender, ResultThatCannotBeWrittenIsAFailure) {
+    TTempFolder tmp;
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";
+    SaveBmpFile(Gradient(16, 16), tmp.File("in.bmp"));
+    const std::vector<std::string> commands[] = {
+        {"--help"},
+        {"--version"},
+        {"--root", ChainRoot(), "--list-plugins"},
+        {"--root", ChainRoot(), "--bench", "0.1", tmp.File("in.bmp")}};
+    for (const auto& args : commands) {
+        const TRun run = RunProgram(LUMATEX_RENDER_EXE, args, tmp, "/dev/full");
+        EXPECT_EQ(run.Status, 4) << args.back();
+        EXPECT_EQ(run.Err, "lumatex-render: cannot write to standard output: No space left on device\n")
+            << args.back();
+    }
 }

@@ -16,8 +16,10 @@
 #include "video/FilterGraph.h"
 #include "video/VideoDecoder.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -190,17 +192,26 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
 
 } // namespace
 
+int PrintResult(const std::string& text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) == 0 && written && !std::ferror(stdout)) return kExitSuccess;
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgramName,
+                 error != 0 ? std::strerror(error) : "write error");
+    return kExitRender;
+}
+
 int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
         const std::string root = RootFolder(commandLine.Options);
         THeadlessJob setup;
         setup.CreateContext();
         setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "");
+        std::string list;
         for (const auto& plugin : setup.Engine().Catalogue)
-            std::printf("%s\t%s\t%s\n", plugin->IniFileName.c_str(), plugin->FullName.c_str(),
-                        plugin->GroupName.c_str());
-        std::fflush(stdout);
-        return kExitSuccess;
+            list += plugin->IniFileName + "\t" + plugin->FullName + "\t" + plugin->GroupName + "\n";
+        return PrintResult(list);
     } catch (const TJobError& error) {
         return Report(error);
     }
@@ -266,9 +277,8 @@ int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
             Fail(kExitRender, e.what());
         }
         const double seconds = std::chrono::duration<double>(elapsed).count();
-        std::printf("frames: %lld  fps: %.2f\n", static_cast<long long>(frames), frames / seconds);
-        std::fflush(stdout);
-        return kExitSuccess;
+        return PrintResult(
+            FormatText("frames: %lld  fps: %.2f\n", static_cast<long long>(frames), frames / seconds));
     } catch (const TJobError& error) {
         return Report(error);
     }

@@ -6,7 +6,13 @@
 #include "CliMessages.h"
 #include "RenderOptions.h"
 
+#include <string>
+
 namespace RenderCli {
+
+// Prints a command's result on stdout and flushes it. A write that fails (a full disk, a closed stream) is
+// reported on stderr and answers kExitRender, so that a lost result never passes for a success.
+int PrintResult(const std::string& text);
 
 int ListPlugins(const TCommandLine& commandLine, TCliMessageSink& messages);
 int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink& messages);

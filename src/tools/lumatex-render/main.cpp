@@ -23,11 +23,9 @@ int main(int argc, char** argv) {
     }
     switch (commandLine.Command) {
     case TCommand::Help:
-        std::fputs(HelpText().c_str(), stdout);
-        return kExitSuccess;
+        return PrintResult(HelpText());
     case TCommand::Version:
-        std::fputs(VersionText().c_str(), stdout);
-        return kExitSuccess;
+        return PrintResult(VersionText());
     default:
         break;
     }
