@@ -94,7 +94,8 @@ bool WritePreset(const TChainState& chain, const std::string& path) {
     return true;
 }
 
-void ApplyPreset(TChainState& chain, const std::string& path) {
+std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::string& path) {
+    std::vector<TSkippedPresetSlot> skipped;
     const TIniFile ini = TIniFile::FromFile(path);
     TRenderEngine& engine = chain.Engine;
     const std::string pluginFolder = IncludeTrailingSlash(engine.ProgramFolder) + "plugins/";
@@ -106,7 +107,14 @@ void ApplyPreset(TChainState& chain, const std::string& path) {
             chain.AssignSlot(slot, -1, true);
             continue;
         }
-        if (!IsBareFileName(name) || !FindFileNoCase(pluginFolder + name)) continue;
+        if (!IsBareFileName(name)) {
+            if (!name.empty()) skipped.push_back({slot, name, TPresetSkip::NotAFileName});
+            continue;
+        }
+        if (!FindFileNoCase(pluginFolder + name)) {
+            skipped.push_back({slot, name, TPresetSkip::NoSuchPlugin});
+            continue;
+        }
 
         int index = -1;
         for (size_t p = 0; p < engine.Catalogue.size(); ++p) {
@@ -118,7 +126,10 @@ void ApplyPreset(TChainState& chain, const std::string& path) {
         bool active = false;
         if (index >= 0) active = SameTextAscii(ini.ReadString(section, kPresetActiveKey, ""), "1");
         chain.AssignSlot(slot, index, active);
-        if (index < 0) continue;
+        if (index < 0) {
+            skipped.push_back({slot, name, TPresetSkip::NotInCatalogue});
+            continue;
+        }
 
         TShaderPlugin* plugin = engine.Slots[static_cast<size_t>(slot - 1)].get();
         if (!plugin) continue; // the fresh instance failed to load; its message has been shown
@@ -131,4 +142,5 @@ void ApplyPreset(TChainState& chain, const std::string& path) {
                 StoreParam(*plugin, param);
         }
     }
+    return skipped;
 }

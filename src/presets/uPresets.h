@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TChainState;
 
@@ -18,8 +19,21 @@ inline constexpr const char* kPresetOverwriteQuestion = "File already exists. Ov
 // unchanged, because the whole preset is written in one atomic replace.
 bool WritePreset(const TChainState& chain, const std::string& path);
 
+// Why ApplyPreset could not use the plugin a slot of the preset names.
+enum class TPresetSkip {
+    NotAFileName = 1, // a path, ".", ".." or a name holding NUL: no file of the plugins folder
+    NoSuchPlugin,     // no such file in the plugins folder
+    NotInCatalogue,   // the file is there but did not make it into the catalogue
+};
+struct TSkippedPresetSlot {
+    int Slot = 0; // 1..8
+    std::string PlugInName;
+    TPresetSkip Reason = TPresetSkip::NotAFileName;
+};
+
 // Puts the preset's content into the chain, slot 1 to 8, selecting slot 1 first. A plugin named in the
 // file but missing from the plugins folder leaves its slot as it was; one that exists but is not in the
 // catalogue empties the slot. Unreadable numbers become 1.0. Shows no message of its own; a missing or
-// unreadable file changes nothing.
-void ApplyPreset(TChainState& chain, const std::string& path);
+// unreadable file changes nothing. Answers those slots (a slot naming no plugin at all is not one of
+// them), in slot order, for a caller that wants to tell about them.
+std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::string& path);

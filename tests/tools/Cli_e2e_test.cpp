@@ -9,8 +9,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace {
@@ -297,4 +299,45 @@ TEST(LumatexRender, ResultThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(run.Err, "lumatex-render: cannot write to standard output: No space left on device\n")
             << args.back();
     }
+}
+
+TEST(LumatexRender, PresetSlotsThatCannotBeUsedAreWarnedAboutOneLineEach) {
+    TTempFolder tmp;
+    SaveBmpFile(Gradient(32, 32), tmp.File("in.bmp"));
+    std::filesystem::copy(ChainRoot(), tmp.File("root"), std::filesystem::copy_options::recursive);
+    WriteTextFile(tmp.File("root/plugins/broken.ini"), "[ScreenName]\r\nFullName=Broken\r\n");
+    const std::string gainOnly = "[1]\r\nPlugInName=gain.ini\r\nactive=1\r\n";
+    WriteTextFile(tmp.File("root/presets/plain.prs"), gainOnly);
+    const char* odd[] = {"../plugins/gain.ini", "missing.ini", "broken.ini", "..", "gain.ini\0", ".", "NONE"};
+    std::string preset = gainOnly;
+    for (int slot = 2; slot <= 8; ++slot)
+        preset += "[" + std::to_string(slot) + "]\r\nPlugInName=" +
+                  std::string(odd[slot - 2], slot == 6 ? 9 : std::strlen(odd[slot - 2])) + "\r\nactive=1\r\n";
+    WriteTextFile(tmp.File("root/presets/odd.prs"), preset);
+
+    const TRun plain =
+        Cli({"--root", tmp.File("root"), "--preset", "plain", tmp.File("in.bmp"), tmp.File("a.bmp")}, tmp);
+    const TRun run =
+        Cli({"--root", tmp.File("root"), "--preset", "odd", tmp.File("in.bmp"), tmp.File("b.bmp")}, tmp);
+    ASSERT_EQ(plain.Status, 0) << plain.Err;
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadWholeFile(tmp.File("a.bmp")), ReadWholeFile(tmp.File("b.bmp"))) << "the same picture";
+    std::vector<std::string> warnings;
+    std::istringstream lines(run.Err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("lumatex-render: warning: ", 0) == 0) warnings.push_back(line);
+    ASSERT_EQ(warnings.size(), 6u) << run.Err;
+    const char* named[] = {"\"../plugins/gain.ini\"", "\"missing.ini\"",
+                           "\"broken.ini\"",          "\"..\"",
+                           "\"gain.ini\\x00\"",       "\".\""};
+    for (size_t i = 0; i < warnings.size(); ++i) {
+        EXPECT_NE(warnings[i].find("preset slot " + std::to_string(i + 2)), std::string::npos) << warnings[i];
+        EXPECT_NE(warnings[i].find(named[i]), std::string::npos) << warnings[i];
+    }
+
+    std::filesystem::create_directory(tmp.File("bare"));
+    const TRun bare = Cli({"--root", tmp.File("bare"), tmp.File("in.bmp"), tmp.File("c.bmp")}, tmp);
+    EXPECT_EQ(bare.Status, 0) << bare.Err;
+    EXPECT_EQ(bare.Err, "lumatex-render: warning: " + tmp.File("bare/") +
+                            " has no plugins/ folder; the catalogue is empty\n");
 }

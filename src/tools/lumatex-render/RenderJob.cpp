@@ -47,10 +47,50 @@ int Report(const TJobError& error) {
     return error.ExitCode;
 }
 
+// A line on stderr about something skipped that does not change the result or the exit status.
+void Warn(const std::string& text) {
+    std::fprintf(stderr, "%s: warning: %s\n", kProgramName, text.c_str());
+}
+
+// Text from a file as a terminal can show it: control bytes (NUL included) as \xNN.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            out += FormatText("\\x%02x", byte);
+        else
+            out.push_back(c);
+    }
+    return out;
+}
+
 std::string RootFolder(const TRenderOptions& options) {
-    if (options.Root.empty()) return ProgramFolder();
-    if (!DirectoryExists(options.Root)) Fail(kExitUsage, "--root: no such folder: " + options.Root);
-    return IncludeTrailingSlash(options.Root);
+    std::string root = ProgramFolder();
+    if (!options.Root.empty()) {
+        if (!DirectoryExists(options.Root)) Fail(kExitUsage, "--root: no such folder: " + options.Root);
+        root = IncludeTrailingSlash(options.Root);
+    }
+    if (!DirectoryExists(root + "plugins")) Warn(root + " has no plugins/ folder; the catalogue is empty");
+    return root;
+}
+
+void WarnSkippedSlots(const std::vector<TSkippedPresetSlot>& skipped, const std::string& root) {
+    for (const TSkippedPresetSlot& s : skipped) {
+        const std::string slot =
+            FormatText("preset slot %d names \"%s\", which ", s.Slot, Printable(s.PlugInName).c_str());
+        switch (s.Reason) {
+        case TPresetSkip::NotAFileName:
+            Warn(slot + "is no file name of the plugins folder; the slot is skipped");
+            break;
+        case TPresetSkip::NoSuchPlugin:
+            Warn(slot + "is not in " + root + "plugins/; the slot is skipped");
+            break;
+        case TPresetSkip::NotInCatalogue:
+            Warn(slot + "is not in the catalogue (its description did not load); the slot stays empty");
+            break;
+        }
+    }
 }
 
 std::string PresetFile(const TRenderOptions& options, const std::string& root) {
@@ -81,7 +121,7 @@ struct THeadlessJob {
             Fail(kExitRender, "the render engine did not start");
         Engine().RecreateFBOs(fboSize);
         Engine().SetViewport(view.Width, view.Height, 0, 0);
-        if (!presetPath.empty()) ApplyPreset(Setup.GetChain(), presetPath);
+        if (!presetPath.empty()) WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
     }
 
     TRenderEngine& Engine() const { return Setup.GetEngine(); }
