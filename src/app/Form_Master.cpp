@@ -3,6 +3,7 @@
 #include "app/AppFonts.h"
 #include "app/IdleRenderer.h"
 #include "app/ImageViewer.h"
+#include "app/OpenURL.h"
 #include "app/QtGLSurface.h"
 #include "app/QtMessageSink.h"
 #include "app/ViewLayout.h"
@@ -171,9 +172,7 @@ void TForm_Master::CreateActions() {
     connect(Action_ShowBoth, &QAction::triggered, this, [this] { SetViewerMode(int(TViewerMode::Dual)); });
     connect(Action_ShowDS, &QAction::triggered, this, [this] { SetViewerMode(int(TViewerMode::VideoOnly)); });
     connect(Action_ShowGL, &QAction::triggered, this, [this] { SetViewerMode(int(TViewerMode::GLOnly)); });
-    connect(Action_hp, &QAction::triggered, this, [this] {
-        if (OnHomepage) OnHomepage();
-    });
+    connect(Action_hp, &QAction::triggered, this, [] { OpenURL(HomepageURL()); });
     connect(Action_Help, &QAction::triggered, this, [this] {
         if (OnAbout) OnAbout();
     });

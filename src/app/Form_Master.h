@@ -134,12 +134,11 @@ public:
     bool RenderSuspended() const;
     void SetRenderSuspended(bool suspended);
 
-    // Windows and actions of later parts of the program. The chain window is shown and hidden with the
-    // chain setting; the others are called by their actions when set.
+    // Windows of the program that the main window shows: the chain window with the chain setting, the
+    // others from their actions (when set).
     QWidget* ChainWindow = nullptr;
     std::function<void()> OnSaveSampleBuffer;
     std::function<void()> OnSaveGLImage;
-    std::function<void()> OnHomepage;
     std::function<void()> OnAbout;
     // Runs the prepared open dialog and answers the chosen file, empty when cancelled. Tests replace it.
     std::function<QString(QFileDialog& dialog)> RunOpenDialog;

@@ -2,6 +2,7 @@
 // on the command line is opened as if chosen in the open dialog.
 #include "app/AppFonts.h"
 #include "app/Form_Master.h"
+#include "app/Form_info.h"
 #include "app/QtMessageSink.h"
 #include "platform/MessageSink.h"
 
@@ -18,12 +19,15 @@ int main(int argc, char** argv) {
     TQtMessageSink messages;
     TMessageSinkGuard sinkGuard(messages);
 
+    // The windows in their order; the main window's creation comes first and may end the start.
     TForm_Master master;
     if (!master.FormCreate()) {
         // The reasons may still wait in the queue (raised during GL work): the user sees them before the end.
         messages.Flush();
         return 1;
     }
+    TForm_info about(&master);
+    master.OnAbout = [&about] { about.exec(); };
     master.show();
 
     const QStringList arguments = QApplication::arguments();
