@@ -1,5 +1,6 @@
 // MediaFiles.h: what the program and the command-line renderer decide from a file name or a size before
-// touching the file: the media kind by extension, the export format, and the size checks of the card.
+// reading the file: the media kind by extension, the export format, whether the file can be opened at all,
+// and the size checks of the card.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,11 @@ std::string LowerExtension(const std::string& path);
 // ".avi", ".mpg" video; ".bmp", ".jpg" image; anything else none (".jpeg" and ".png" included).
 TMediaKind MediaKindOf(const std::string& path);
 std::optional<TOutputFormat> OutputFormatOf(const std::string& path);
+
+// Why path cannot serve as an input file, in a few words for "cannot open <path>: <why>": "no such file",
+// "the symbolic link leads nowhere", "a loop of symbolic links", "it is a folder", "not a regular file",
+// "permission denied" or the system's text. Empty when it is a regular file that opens for reading.
+std::string InputFileProblem(const std::string& path);
 
 // Whether a video of this size can go through the OpenGL view: always with non-power-of-two textures or
 // with the OpenGL view off, otherwise only when both edges are powers of two.

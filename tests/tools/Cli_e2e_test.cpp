@@ -159,15 +159,18 @@ TEST(LumatexRender, ExitStatusForEveryKindOfFailure) {
         std::vector<std::string> Args;
         int Status;
         std::string InErr;
-    } cases[] = {{{"--fbo", "300", in, out}, 2, "--fbo"}, // usage errors point to --help
-                 {{in}, 2, "--help"},
-                 {{"--root", tmp.File("nowhere"), in, out}, 2, ""},
-                 {{tmp.File("in.jpeg"), out}, 3, "This fileformat is not supported."},
-                 {{"--preset", "No Such Preset", in, out}, 3, ""},
-                 {{tmp.File("text.jpg"), out}, 3, ""},
-                 {{tmp.File("text.avi"), out}, 3, ""},
-                 {{in, tmp.File("no/such/folder/o.bmp")}, 4, "no/such/folder/o.bmp"},
-                 {{in, tmp.File("taken.bmp")}, 4, ""}};
+    } cases[] = {
+        {{"--fbo", "300", in, out}, 2, "--fbo"}, // usage errors point to --help
+        {{in}, 2, "--help"},
+        {{"--root", tmp.File("nowhere"), in, out}, 2, ""},
+        {{tmp.File("in.jpeg"), out}, 3, "This fileformat is not supported."},
+        {{"--preset", "No Such Preset", in, out}, 3, ""},
+        {{tmp.File("text.jpg"), out}, 3, ""},
+        {{tmp.File("text.avi"), out}, 3, ""},
+        {{tmp.File("none.avi"), out}, 3, "cannot open " + tmp.File("none.avi") + ": no such file\n"},
+        {{tmp.File("taken.bmp"), out}, 3, "cannot open " + tmp.File("taken.bmp") + ": it is a folder\n"},
+        {{in, tmp.File("no/such/folder/o.bmp")}, 4, "no/such/folder/o.bmp"},
+        {{in, tmp.File("taken.bmp")}, 4, ""}};
     for (const auto& c : cases) {
         std::vector<std::string> args{"--root", ChainRoot()};
         args.insert(args.end(), c.Args.begin(), c.Args.end()); // a later --root wins

@@ -170,7 +170,9 @@ void CheckInputFile(const TCommandLine& commandLine) {
         ShowMessage(kUnsupportedFormat, kMessageCaption, TMessageIcon::Error);
         Fail(kExitInput, "");
     }
-    if (!FileExists(commandLine.Options.Input)) Fail(kExitInput, "cannot open " + commandLine.Options.Input);
+    const std::string& input = commandLine.Options.Input;
+    if (const std::string why = InputFileProblem(input); !why.empty())
+        Fail(kExitInput, "cannot open " + input + ": " + why);
 }
 
 TBitmap LoadImageInput(const std::string& path) {
