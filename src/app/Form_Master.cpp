@@ -213,6 +213,9 @@ void TForm_Master::CreateComponents() {
     help->addAction(Action_hp);
     help->addSeparator();
     help->addAction(Action_Help);
+    // The menus are windows of their own and do not inherit the window's face.
+    for (QMenu* menu : {file, gl, view, help})
+        menu->setFont(WindowFont());
     setMenuBar(ActionMainMenuBar1);
 
     // The client area between menu bar and status bar: the view area over the bottom panel, black as the

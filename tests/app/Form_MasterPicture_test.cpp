@@ -69,6 +69,7 @@ TEST_F(PictureTest, APictureOpensInBothViewsUprightAndInItsColours) {
     const QRect image = OnScreen(Form->IMG_Viewer);
     EXPECT_EQ(gl.size(), image.size()) << "the two views of the dual layout are alike";
     EXPECT_EQ(gl.left(), image.right() + 1 + 2);
+    EXPECT_EQ(gl.top(), image.top());
     EXPECT_TRUE(ShowsBlocks(GrabScreen(image), QRect(QPoint(0, 0), image.size()))) << "image view";
     // The heads-up bar covers the top of the view; the blocks are read below it.
     Form->Settings.RenderHUD = false;

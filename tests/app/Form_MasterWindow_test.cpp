@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QOpenGLContext>
 #include <QScreen>
 #include <QTest>
 
@@ -96,6 +97,22 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
     Form->SetMediaKind(static_cast<TMediaKind>(9)); // no such kind: nothing else changes
     EXPECT_TRUE(Form->TB_Play->isEnabled());
     EXPECT_EQ(Form->StatusText(spMediaKind), QStringLiteral(" AVI Player"));
+}
+
+TEST_F(WindowTest, TheViewHasACompatibilityContextAndItsNativeHandles) {
+    CreateAndShow();
+    ASSERT_TRUE(Form->GLView()->MakeCurrent());
+    const QSurfaceFormat format = QOpenGLContext::currentContext()->format();
+    EXPECT_NE(format.profile(), QSurfaceFormat::CoreProfile);
+    EXPECT_GE(format.depthBufferSize(), 24);
+    EXPECT_EQ(format.swapBehavior(), QSurfaceFormat::DoubleBuffer);
+    // What a pixel buffer sharing with the view needs, from the window system itself.
+    const TNativeGLHandles handles = Form->GLView()->NativeHandles();
+    EXPECT_EQ(handles.System, TWindowSystem::GLX);
+    EXPECT_NE(handles.Display, nullptr);
+    EXPECT_NE(handles.Context, nullptr);
+    EXPECT_NE(handles.Config, nullptr);
+    EXPECT_EQ(handles.Drawable, uintptr_t(Form->GLView()->winId()));
 }
 
 TEST_F(WindowTest, FirstRunUsesTheDefaultsAndWritesTheSettingsAtClose) {
