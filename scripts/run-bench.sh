@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of a build tree.
+# Runs every benchmark program of a build tree; the desktop program's on a private Xvfb display.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 shopt -s nullglob
 for b in "$build"/bin/bench_*; do
   echo "== $(basename "$b")"
-  (cd "$build/bin" && "$b")
+  if [ "$(basename "$b")" = bench_app ]; then
+    (cd "$build/bin" && XDG_CONFIG_HOME="$(mktemp -d)" bash "$here/with-xvfb.sh" "$b")
+  else
+    (cd "$build/bin" && "$b")
+  fi
 done
