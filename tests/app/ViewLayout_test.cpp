@@ -56,18 +56,6 @@ TEST(ComputeViewLayout, SingleViewLetterBoxKeepsTheFullWidth) {
     EXPECT_EQ(l.GLY, 73 + 60);
 }
 
-TEST(ComputeViewLayout, SingleViewPillarBoxCentresHorizontally) {
-    TViewLayoutInput in = Client(1030, 600, 640, 480);
-    in.ShowGL = false;
-    const TViewLayout l = ComputeViewLayout(in);
-    EXPECT_EQ(l.PanelWidth, 800);
-    EXPECT_EQ(l.PanelHeight, 600);
-    EXPECT_EQ(l.PanelLeft, 115);
-    EXPECT_EQ(l.PanelTop, 27);
-    EXPECT_EQ(l.GLX, 115);
-    EXPECT_EQ(l.GLY, 73);
-}
-
 TEST(ComputeViewLayout, DegenerateInputGivesEmptyViewsNeverNegativeOnes) {
     // A client smaller than its bars.
     TViewLayoutInput in = Client(1, 0, 640, 480);
