@@ -4,9 +4,11 @@
 #include "app/Form_Master.h"
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
+#include "platform/Files.h"
 #include "platform/MessageSink.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 #include <QTimer>
 
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(kMainCaption));
     QApplication::setOrganizationName(QStringLiteral("Quorvale"));
     RegisterWindowFonts();
+    // The icon the desktop entry names, for the title bar and the task switcher.
+    QApplication::setWindowIcon(
+        QIcon(QString::fromStdString(ProgramFolder() + "icons/hicolor/64x64/apps/lumatex.png")));
 
     TQtMessageSink messages;
     TMessageSinkGuard sinkGuard(messages);
