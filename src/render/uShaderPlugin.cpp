@@ -40,6 +40,13 @@ bool ReadParams(const TIniFile& ini, const char* section, std::vector<TShaderPar
     return ok;
 }
 
+// The shader pair comes from the shader folder itself: a name holding a folder ("../x", "sub/x") would reach
+// files a description has no business loading. A backslash separates folders where descriptions are
+// written, and a NUL would cut the path short.
+bool IsShaderBaseName(std::string_view name) {
+    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
 // The first line of "provides" that names the word decides its flag: on when that line holds a "1".
 bool ProvidesFlag(const std::vector<std::string>& lowerLines, std::string_view word) {
     for (const std::string& line : lowerLines)
@@ -98,7 +105,7 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
 
     bool ok = true;
     const std::string shaderName = description.ReadString("FileName", "ShaderFileName", "");
-    if (FindFileNoCase(ShaderFolder + shaderName + ".vert") &&
+    if (IsShaderBaseName(shaderName) && FindFileNoCase(ShaderFolder + shaderName + ".vert") &&
         FindFileNoCase(ShaderFolder + shaderName + ".frag"))
         ShaderFileName = shaderName;
     else

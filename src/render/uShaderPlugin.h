@@ -55,7 +55,8 @@ public:
     [[nodiscard]] bool Load();
 
     // Reads and checks PluginFolder + IniFileName (a missing or unreadable file reads as all keys missing).
-    // Every failed rule makes the result false but reading goes on, except after a wrong "PluginReader"
+    // The shader name is a base name: one holding a folder ("../x", "sub/x", "a\\b") fails like a missing
+    // pair. Every failed rule makes the result false but reading goes on, except after a wrong "PluginReader"
     // version, which stops before the flags and parameters. No GL.
     bool ReadDescription();
     bool ReadDescription(const TIniFile& description);

@@ -62,6 +62,27 @@ TEST(TShaderPluginDescription, EachMissingPieceFailsButReadingGoesOn) {
     EXPECT_EQ(noGroup.Plugin.FullName, "X");
 }
 
+TEST(TShaderPluginDescription, ShaderNameHoldingAFolderIsRefusedThoughThePairExists) {
+    TTempFolder tmp;
+    std::filesystem::create_directories(tmp.File("shader/sub"));
+    for (const char* base : {"evil", "shader/sub/nested", "shader/ok"}) {
+        WriteTextFile(tmp.File(std::string(base) + ".vert"), "void main() {}\n");
+        WriteTextFile(tmp.File(std::string(base) + ".frag"), "void main() {}\n");
+    }
+    const auto described = [&](const std::string& name) {
+        TShaderPlugin plugin("", "test.ini", tmp.File("shader/"));
+        const bool valid = plugin.ReadDescription(TIniFile::FromText(
+            "[FileName]\nShaderFileName=" + name +
+            "\n[ScreenName]\nFullName=X\n[Group]\nGroupName=G\n[Version]\nPluginReader=0.2\n"));
+        return std::pair(valid, plugin.ShaderFileName);
+    };
+    EXPECT_EQ(described("ok"), std::pair(true, std::string("ok")));
+    const std::vector<std::string> refused = {"../evil", "sub/nested", "./ok", "..\\evil",
+                                              std::string("ok\0", 3)};
+    for (const std::string& name : refused)
+        EXPECT_EQ(described(name), std::pair(false, std::string())) << name;
+}
+
 TEST(TShaderPluginDescription, MissingUnreadableOrHugeFiles) {
     TTempFolder tmp;
     std::filesystem::create_directory(tmp.File("folder.ini"));
