@@ -38,9 +38,7 @@ TFilterGraph::~TFilterGraph() {
 }
 
 std::string TFilterGraph::ErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return FormatText("%s ($%x).", text, static_cast<unsigned>(code));
+    return FFmpegErrorText(code);
 }
 
 void TFilterGraph::SetDispatcher(TDispatcher dispatcher) {
@@ -107,7 +105,7 @@ void TFilterGraph::RenderFile(const std::string& path) {
     ClearGraph();
     auto decoder = std::make_unique<TVideoDecoder>();
     const int rc = decoder->Open(path);
-    if (rc < 0) throw ELumatex(ErrorText(rc));
+    if (rc < 0) throw ELumatex(decoder->ErrorText(rc));
     FFormat = decoder->Format();
     FDurationNs = decoder->DurationNs();
     FPending.SetSize(FFormat.Width, FFormat.Height, 24);

@@ -1,5 +1,7 @@
 #include "video/VideoDecoder.h"
 
+#include "platform/ELumatex.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -13,8 +15,6 @@ extern "C" {
 
 namespace {
 
-// Larger pictures are refused before anything is allocated for them.
-constexpr int kMaxFrameEdge = 8192;
 // A seek that lands after its target is retried this many times, each time starting twice as early.
 constexpr int kMaxSeekRetries = 8;
 constexpr int64_t kFirstSeekBackoffNs = 1000000000;
@@ -39,6 +39,12 @@ void TVideoDecoder::TPacketFreer::operator()(AVPacket* p) const {
 }
 void TVideoDecoder::TSwsFreer::operator()(SwsContext* p) const {
     sws_freeContext(p);
+}
+
+std::string FFmpegErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return FormatText("%s ($%x).", text, static_cast<unsigned>(code));
 }
 
 TVideoDecoder::TVideoDecoder() = default;
@@ -81,7 +87,10 @@ int TVideoDecoder::Open(const std::string& path) {
     rc = avcodec_open2(FCodec.get(), codec, nullptr);
     if (rc < 0) return rc;
 
-    if (FCodec->width > kMaxFrameEdge || FCodec->height > kMaxFrameEdge) return AVERROR_INVALIDDATA;
+    if (FCodec->width > kMaxVideoFrameEdge || FCodec->height > kMaxVideoFrameEdge) {
+        FRefusedSize = TVideoFormat{FCodec->width, FCodec->height};
+        return kVideoFrameTooLarge;
+    }
     FFormat = TVideoFormat{FCodec->width, FCodec->height};
     if (!FFormat.Valid()) return AVERROR_INVALIDDATA;
 
@@ -116,6 +125,12 @@ int TVideoDecoder::Open(const std::string& path) {
     FScratch->height = FFormat.Height;
     // Rows aligned (and so padded) for swscale's vector code, which may write past the last pixel.
     return av_frame_get_buffer(FScratch.get(), 64);
+}
+
+std::string TVideoDecoder::ErrorText(int code) const {
+    if (code != kVideoFrameTooLarge) return FFmpegErrorText(code);
+    return FormatText("the video's frames are %d x %d pixels; at most %d pixels per edge are supported",
+                      FRefusedSize.Width, FRefusedSize.Height, kMaxVideoFrameEdge);
 }
 
 int64_t TVideoDecoder::TsToMediaNs(int64_t ts) const {

@@ -15,6 +15,15 @@ struct AVFrame;
 struct AVPacket;
 struct SwsContext;
 
+// The largest picture edge the program decodes; larger videos are refused before a frame is allocated.
+inline constexpr int kMaxVideoFrameEdge = 8192;
+// Open's answer for such a video. FFmpeg has no code for it; the value is built like FFmpeg's own codes
+// (a negative four-letter tag) and is none of them.
+inline constexpr int kVideoFrameTooLarge = -int('L' | ('X' << 8) | ('F' << 16) | ('E' << 24));
+
+// "<FFmpeg's text for code> ($<code in hex>)."
+std::string FFmpegErrorText(int code);
+
 class TVideoDecoder {
 public:
     TVideoDecoder();
@@ -23,8 +32,12 @@ public:
     TVideoDecoder& operator=(const TVideoDecoder&) = delete;
 
     // Opens the file and prepares its best video stream. Returns 0 or an FFmpeg error code; a file with
-    // no video stream gives AVERROR_STREAM_NOT_FOUND, an absurd frame size AVERROR_INVALIDDATA.
+    // no video stream gives AVERROR_STREAM_NOT_FOUND, an edge over kMaxVideoFrameEdge kVideoFrameTooLarge,
+    // another absurd frame size AVERROR_INVALIDDATA.
     int Open(const std::string& path);
+    // What went wrong, for a code this decoder returned: kVideoFrameTooLarge names the video's size and the
+    // limit, any other code is FFmpegErrorText.
+    std::string ErrorText(int code) const;
 
     const TVideoFormat& Format() const { return FFormat; }
     int64_t DurationNs() const { return FDurationNs; }
@@ -80,4 +93,5 @@ private:
     int64_t FNextTs = 0; // stands in for frames that carry no timestamp
     int64_t FDurationNs = 0;
     TVideoFormat FFormat;
+    TVideoFormat FRefusedSize; // the picture size Open refused as too large
 };

@@ -239,6 +239,14 @@ TEST(FilterGraphBadInput, UnplayableFilesAreRefusedWithFFmpegsText) {
               "Invalid data found when processing input ($bebbb1b7).");
 }
 
+TEST(FilterGraphBadInput, PicturesPastTheEdgeLimitAreRefusedWithTheirSizeAndTheLimit) {
+    int frames = 0;
+    EXPECT_EQ(OpenAndPlayToEnd(WidestClip().Path, &frames), "");
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(OpenAndPlayToEnd(TooWideClip().Path),
+              "the video's frames are 8200 x 16 pixels; at most 8192 pixels per edge are supported");
+}
+
 TEST(FilterGraphBadInput, DamagedFilesAreRefusedOrPlayWhatTheyHoldThenEnd) {
     TTempFolder folder;
     std::mt19937 random(20240607);

@@ -70,6 +70,16 @@ const TTestClip& Mjpeg422Clip() {
     return clip;
 }
 
+const TTestClip& WidestClip() {
+    static const TTestClip clip = MakeClip("wide8192.avi", 8192, 16, 2, "mjpeg", "yuvj420p");
+    return clip;
+}
+
+const TTestClip& TooWideClip() {
+    static const TTestClip clip = MakeClip("wide8200.avi", 8200, 16, 2, "mjpeg", "yuvj420p");
+    return clip;
+}
+
 const TTestClip& AudioOnlyClip() {
     static const TTestClip clip = [] {
         TTestClip c{ClipFolder().File("tone.avi")};

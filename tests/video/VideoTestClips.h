@@ -29,6 +29,9 @@ const TTestClip& OddWidthClip(); // 330 x 200 MPEG-4 in AVI, 25 frames: rows of 
 const TTestClip& MjpegClip();    // 640 x 480 Motion JPEG in AVI, full-range 4:2:0, 10 frames
 const TTestClip& Mjpeg422Clip(); // the same in 4:2:2
 const TTestClip& AudioOnlyClip();
+// Motion JPEG in AVI, 2 frames each, at the widest picture the decoder takes and one step past it.
+const TTestClip& WidestClip();  // 8192 x 16
+const TTestClip& TooWideClip(); // 8200 x 16
 
 // The frame number shown by a frame in the delivered layout, or -1 when a block is neither black nor white.
 int FrameNumberOf(const uint8_t* bits, int width, int height);

@@ -132,8 +132,7 @@ class TVideoFrames {
 public:
     void Open(const std::string& path) {
         const int result = Decoder.Open(path);
-        if (result != 0)
-            Fail(kExitInput, "cannot open the video " + path + ": " + TFilterGraph::ErrorText(result));
+        if (result != 0) Fail(kExitInput, "cannot open the video " + path + ": " + Decoder.ErrorText(result));
         // The main window's size check for the OpenGL view.
         const TVideoFormat& format = Decoder.Format();
         if (!VideoSizeSupported(NpotSupported, true, format.Width, format.Height)) {
