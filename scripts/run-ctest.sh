@@ -16,39 +16,10 @@ if grep -q '^LUMATEX_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null && [ 
   export ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0"
 fi
 
-# The desktop program's tests need an X display: a private Xvfb on a display number it finds free itself
-# (-displayfd), stopped by its process id however the run ends.
-xvfb_pid=""
-xvfb_dir=""
-stop_xvfb() {
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  [ -n "$xvfb_dir" ] && rm -rf "$xvfb_dir"
-  return 0
-}
-trap stop_xvfb EXIT
-if [ -x "$build/bin/test_app" ]; then
-  if ! command -v Xvfb >/dev/null; then
-    echo "run-ctest: Xvfb is missing (scripts/install-deps.sh installs it); the app tests will skip." >&2
-  else
-    xvfb_dir="$(mktemp -d)"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_dir/display" 2>"$xvfb_dir/log" &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      [ -s "$xvfb_dir/display" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if [ -s "$xvfb_dir/display" ]; then
-      export DISPLAY=":$(head -n1 "$xvfb_dir/display")"
-    else
-      cat "$xvfb_dir/log" >&2
-      echo "run-ctest: Xvfb did not start; the app tests will skip." >&2
-    fi
-  fi
-fi
-
 cd "$build"
+# The desktop program's tests need an X display: a private Xvfb, stopped however the run ends.
+if [ -x bin/test_app ] && command -v Xvfb >/dev/null; then
+  exec bash "$here/with-xvfb.sh" ctest --output-on-failure -j "$(nproc)" --timeout 600 "${@:2}"
+fi
+[ -x bin/test_app ] && echo "run-ctest: Xvfb is missing (scripts/install-deps.sh installs it)." >&2
 ctest --output-on-failure -j "$(nproc)" --timeout 600 "${@:2}"

@@ -17,30 +17,22 @@ done
 [ -x "$exe" ] || { echo "screenshot: $exe is not built yet" >&2; exit 1; }
 [ -s "$sample" ] || bash "$root/scripts/make-media.sh" "$build/bin/media"
 
+# The picture is taken on a private display of its own.
+if [ -z "${LUMATEX_SCREENSHOT_XVFB:-}" ]; then
+  LUMATEX_SCREENSHOT_XVFB=1 XVFB_SCREEN=1280x800x24 exec bash "$root/scripts/with-xvfb.sh" bash "$0" "$@"
+fi
+
 work="$(mktemp -d)"
-xvfb_pid=""
 app_pid=""
 # Stops what this script started, by process id; a killed process's status must not end the clean-up early.
 cleanup() {
-  local pid
-  for pid in $app_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  if [ -n "$app_pid" ]; then
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-# Xvfb picks a free display itself and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" </dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; echo "screenshot: Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "screenshot: Xvfb gave no display" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
 
 # A settings folder of its own: the picture shows the defaults, and the user's settings stay untouched.
 mkdir -p "$work/config"

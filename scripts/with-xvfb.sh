@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command on a private Xvfb display that Xvfb picks free itself (-displayfd), and stops that Xvfb
 # by its process id however the command ends. The command's exit status is the script's.
-#   scripts/with-xvfb.sh COMMAND [ARGS...]
+#   scripts/with-xvfb.sh COMMAND [ARGS...]        XVFB_SCREEN: the screen, default 1280x1024x24
 set -euo pipefail
 command -v Xvfb >/dev/null || { echo "with-xvfb: Xvfb is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 work="$(mktemp -d)"
@@ -14,7 +14,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/log" </dev/null &
+Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$work/display" 2>"$work/log" </dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -22,4 +22,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ -s "$work/display" ] || { cat "$work/log" >&2; echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$work/display")" "$@"
+# Not exec: the trap must stop Xvfb once the command has ended.
+status=0
+DISPLAY=":$(head -n1 "$work/display")" "$@" || status=$?
+exit "$status"
