@@ -4,6 +4,11 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // A CR or LF inside a written name or value would start a new line in the file.
@@ -16,21 +21,31 @@ std::string_view CutAtLineBreak(std::string_view text) {
     throw ELumatex(FormatText("In %s kann nicht geschrieben werden", path.c_str()));
 }
 
-} // namespace
+[[noreturn]] void RaiseTooLarge(const std::string& path, uint64_t size) {
+    throw ELumatex(FormatText("%s is too large: %llu bytes; description, preset and settings files are read "
+                              "up to %zu bytes (1 MiB)",
+                              path.c_str(), static_cast<unsigned long long>(size), kIniFileMaxBytes));
+}
 
-TIniFile::TLine TIniFile::ParseLine(std::string content, bool terminated) {
-    TLine line;
-    line.Content = std::move(content);
-    line.Terminated = terminated;
-    std::string_view text = line.Content;
+enum class TLineKind { Other, Section, Pair };
+
+// What a line says. Lines are parsed again on every lookup instead of being kept parsed: a file of short
+// lines would otherwise take many times its own size.
+struct TParsedLine {
+    TLineKind Kind = TLineKind::Other;
+    std::string_view Name;  // section name or key, trimmed
+    std::string_view Value; // pairs only: trimmed and cut
+};
+
+TParsedLine ParseLine(std::string_view text) {
+    TParsedLine line;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     text = TrimBlanks(text);
     if (text.empty() || text.front() == ';') return line;
     if (text.front() == '[') {
         text.remove_prefix(1);
-        const size_t close = text.find(']');
         line.Kind = TLineKind::Section;
-        line.Name = TrimBlanks(text.substr(0, close));
+        line.Name = TrimBlanks(text.substr(0, text.find(']')));
         return line;
     }
     const size_t equals = text.find('=');
@@ -41,35 +56,76 @@ TIniFile::TLine TIniFile::ParseLine(std::string content, bool terminated) {
     return line;
 }
 
+// The file's bytes, or nullopt for anything but a readable regular file (or a link to one).
+std::optional<std::string> ReadCapped(const std::string& path) {
+    if (!FileExists(path)) return std::nullopt;
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return std::nullopt;
+    struct TCloser {
+        int Fd;
+        ~TCloser() { ::close(Fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (static_cast<uint64_t>(info.st_size) > kIniFileMaxBytes) RaiseTooLarge(path, uint64_t(info.st_size));
+    // One byte more than fstat said: a file grown since then is read on until it passes the cap.
+    std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
+    size_t done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (done > kIniFileMaxBytes) RaiseTooLarge(path, done);
+            bytes.resize(kIniFileMaxBytes + 1);
+        }
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+} // namespace
+
 TIniFile TIniFile::FromText(std::string_view text) {
     TIniFile ini;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            ini.Lines.push_back(ParseLine(std::string(text.substr(start)), false));
-            break;
-        }
-        ini.Lines.push_back(ParseLine(std::string(text.substr(start, end - start)), true));
-        start = end + 1;
-    }
+    ini.Bytes.assign(text);
     return ini;
 }
 
 TIniFile TIniFile::FromFile(const std::string& path) {
-    const auto bytes = ReadWholeFile(path);
-    if (!bytes) return {};
-    return FromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    TIniFile ini;
+    if (auto bytes = ReadCapped(path)) ini.Bytes = std::move(*bytes);
+    return ini;
 }
 
-std::optional<std::pair<size_t, size_t>> TIniFile::FindSection(std::string_view section) const {
+TIniFile::TLineSpan TIniFile::LineAt(size_t start) const {
+    const size_t end = Bytes.find('\n', start);
+    if (end == std::string::npos) return {start, Bytes.size(), Bytes.size()};
+    return {start, end, end + 1};
+}
+
+std::optional<TIniFile::TSectionSpan> TIniFile::FindSection(std::string_view section) const {
     const std::string_view wanted = TrimBlanks(section);
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        if (Lines[i].Kind != TLineKind::Section || !SameTextAscii(Lines[i].Name, wanted)) continue;
-        size_t last = i + 1;
-        while (last < Lines.size() && Lines[last].Kind != TLineKind::Section)
-            ++last;
-        return std::make_pair(i + 1, last);
+    const std::string_view bytes = Bytes;
+    for (size_t start = 0; start < Bytes.size();) {
+        const TLineSpan header = LineAt(start);
+        start = header.Next;
+        const TParsedLine parsed = ParseLine(bytes.substr(header.Start, header.End - header.Start));
+        if (parsed.Kind != TLineKind::Section || !SameTextAscii(parsed.Name, wanted)) continue;
+        size_t end = header.Next;
+        while (end < Bytes.size()) {
+            const TLineSpan line = LineAt(end);
+            if (ParseLine(bytes.substr(line.Start, line.End - line.Start)).Kind == TLineKind::Section) break;
+            end = line.Next;
+        }
+        return TSectionSpan{header, header.Next, end};
     }
     return std::nullopt;
 }
@@ -83,8 +139,14 @@ std::optional<std::string> TIniFile::FindValue(std::string_view section, std::st
     if (!range) return std::nullopt;
     const std::string_view wanted = TrimBlanks(key);
     if (wanted.empty()) return std::nullopt;
-    for (size_t i = range->first; i < range->second; ++i)
-        if (Lines[i].Kind == TLineKind::Pair && SameTextAscii(Lines[i].Name, wanted)) return Lines[i].Value;
+    const std::string_view bytes = Bytes;
+    for (size_t start = range->BodyStart; start < range->BodyEnd;) {
+        const TLineSpan line = LineAt(start);
+        start = line.Next;
+        const TParsedLine parsed = ParseLine(bytes.substr(line.Start, line.End - line.Start));
+        if (parsed.Kind == TLineKind::Pair && SameTextAscii(parsed.Name, wanted))
+            return std::string(parsed.Value);
+    }
     return std::nullopt;
 }
 
@@ -101,17 +163,23 @@ TIniPairs TIniFile::ReadSection(std::string_view section) const {
     TIniPairs pairs;
     const auto range = FindSection(section);
     if (!range) return pairs;
-    for (size_t i = range->first; i < range->second; ++i)
-        if (Lines[i].Kind == TLineKind::Pair && !Lines[i].Name.empty())
-            pairs.emplace_back(Lines[i].Name, Lines[i].Value);
+    const std::string_view bytes = Bytes;
+    for (size_t start = range->BodyStart; start < range->BodyEnd;) {
+        const TLineSpan line = LineAt(start);
+        start = line.Next;
+        const TParsedLine parsed = ParseLine(bytes.substr(line.Start, line.End - line.Start));
+        if (parsed.Kind == TLineKind::Pair && !parsed.Name.empty())
+            pairs.emplace_back(std::string(parsed.Name), std::string(parsed.Value));
+    }
     return pairs;
 }
 
-void TIniFile::Terminate(size_t index) {
-    TLine& line = Lines[index];
-    if (line.Terminated) return;
-    if (line.Content.empty() || line.Content.back() != '\r') line.Content += '\r';
-    line.Terminated = true;
+void TIniFile::Terminate(const TLineSpan& line) {
+    if (line.Terminated()) return;
+    if (line.End == line.Start || Bytes[line.End - 1] != '\r')
+        Bytes += "\r\n";
+    else
+        Bytes += '\n';
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
@@ -121,40 +189,38 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
 
     const auto range = FindSection(sectionName);
     if (!range) {
-        if (!Lines.empty()) Terminate(Lines.size() - 1);
-        Lines.push_back(ParseLine("[" + sectionName + "]\r", true));
-        Lines.push_back(ParseLine(keyName + "=" + std::string(newValue) + "\r", true));
+        if (!Bytes.empty()) {
+            size_t last = Bytes.rfind('\n', Bytes.size() - 1);
+            last = last == std::string::npos ? 0 : last + 1;
+            if (last < Bytes.size()) Terminate(LineAt(last));
+        }
+        Bytes += "[" + sectionName + "]\r\n" + keyName + "=" + std::string(newValue) + "\r\n";
         return;
     }
-    for (size_t i = range->first; i < range->second; ++i) {
-        if (Lines[i].Kind != TLineKind::Pair || !SameTextAscii(Lines[i].Name, keyName)) continue;
-        // The key keeps the spelling it has in the file.
-        Lines[i] = ParseLine(Lines[i].Name + "=" + std::string(newValue) + "\r", true);
-        return;
-    }
+    const std::string_view bytes = Bytes;
     // New keys go after the section's last non-blank line, so blank lines stay before the next section.
-    size_t after = range->first - 1; // the header
-    for (size_t i = range->first; i < range->second; ++i) {
-        std::string_view content = Lines[i].Content;
+    TLineSpan after = range->Header;
+    for (size_t start = range->BodyStart; start < range->BodyEnd;) {
+        const TLineSpan line = LineAt(start);
+        start = line.Next;
+        std::string_view content = bytes.substr(line.Start, line.End - line.Start);
+        const TParsedLine parsed = ParseLine(content);
+        if (parsed.Kind == TLineKind::Pair && SameTextAscii(parsed.Name, keyName)) {
+            // The key keeps the spelling it has in the file.
+            const std::string replacement = std::string(parsed.Name) + "=" + std::string(newValue) + "\r\n";
+            Bytes.replace(line.Start, line.Next - line.Start, replacement);
+            return;
+        }
         if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-        if (!TrimBlanks(content).empty()) after = i;
+        if (!TrimBlanks(content).empty()) after = line;
     }
     Terminate(after);
-    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(after + 1),
-                 ParseLine(keyName + "=" + std::string(newValue) + "\r", true));
+    const size_t at = after.Terminated() ? after.Next : Bytes.size();
+    Bytes.insert(at, keyName + "=" + std::string(newValue) + "\r\n");
 }
 
 std::string TIniFile::Text() const {
-    std::string text;
-    size_t total = 0;
-    for (const TLine& line : Lines)
-        total += line.Content.size() + 1;
-    text.reserve(total);
-    for (const TLine& line : Lines) {
-        text += line.Content;
-        if (line.Terminated) text += '\n';
-    }
-    return text;
+    return Bytes;
 }
 
 void TIniFile::SaveToFile(const std::string& path) const {
@@ -167,9 +233,18 @@ void TIniFile::SaveToFile(const std::string& path) const {
 
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue) {
-    return TIniFile::FromFile(path).ReadString(section, key, defaultValue);
+    TIniFile ini;
+    try {
+        ini = TIniFile::FromFile(path);
+    } catch (const ELumatex&) {
+    }
+    return ini.ReadString(section, key, defaultValue);
 }
 
 TIniPairs ReadProfileSection(const std::string& path, std::string_view section) {
-    return TIniFile::FromFile(path).ReadSection(section);
+    try {
+        return TIniFile::FromFile(path).ReadSection(section);
+    } catch (const ELumatex&) {
+        return {};
+    }
 }

@@ -8,7 +8,9 @@
 // - lines end in LF or CR LF on read; written lines end in CR LF; lines a write does not touch stay byte
 //   for byte; a file is replaced through a temporary file renamed over it, so a crash never leaves half a
 //   file.
-// Any bytes are accepted (NUL, binary garbage, huge lines). No locking: GUI thread only.
+// Any bytes are accepted (NUL, binary garbage, huge lines). A file is held as its own bytes and read line by
+// line on each lookup, so its memory stays that of the file; files over kIniFileMaxBytes are refused.
+// No locking: GUI thread only.
 #pragma once
 
 #include <cstddef>
@@ -19,15 +21,18 @@
 #include <vector>
 
 inline constexpr size_t kIniMaxValueLength = 2047;
+// No description, preset or settings file comes near this; a larger one is refused unread.
+inline constexpr size_t kIniFileMaxBytes = 1024 * 1024;
 
 using TIniPairs = std::vector<std::pair<std::string, std::string>>;
 
-// One INI file held in memory: parse once, ask many times, edit, save.
+// One INI file held in memory as its bytes: ask many times, edit, save.
 class TIniFile {
 public:
     TIniFile() = default;
     static TIniFile FromText(std::string_view text);
-    // A missing or unreadable file, or a folder in its place, reads as an empty file.
+    // A missing or unreadable file, or a folder in its place, reads as an empty file. A file of more than
+    // kIniFileMaxBytes raises ELumatex naming it, its size and the limit, before its bytes are read.
     static TIniFile FromFile(const std::string& path);
 
     // The value of key in section, nullopt when either is missing.
@@ -49,24 +54,29 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
-    enum class TLineKind { Other, Section, Pair };
-    struct TLine {
-        std::string Content;     // everything before the "\n", a CR included
-        bool Terminated = false; // followed by "\n"
-        TLineKind Kind = TLineKind::Other;
-        std::string Name;  // section name or key, trimmed
-        std::string Value; // pairs only: trimmed and cut
+    // One line of Text: [Start, End) without its "\n"; Next is where the following line starts.
+    struct TLineSpan {
+        size_t Start = 0;
+        size_t End = 0;
+        size_t Next = 0;
+        bool Terminated() const { return Next > End; }
     };
-    static TLine ParseLine(std::string content, bool terminated);
-    // [first, last) line indexes of the section's body; nullopt when missing.
-    std::optional<std::pair<size_t, size_t>> FindSection(std::string_view section) const;
-    void Terminate(size_t index);
+    // The first section of that name: the line after its header up to the next section's header.
+    struct TSectionSpan {
+        TLineSpan Header;
+        size_t BodyStart = 0;
+        size_t BodyEnd = 0;
+    };
+    TLineSpan LineAt(size_t start) const;
+    std::optional<TSectionSpan> FindSection(std::string_view section) const;
+    // Gives an unterminated (last) line its line end, "\r\n" unless it already ends with "\r".
+    void Terminate(const TLineSpan& line);
 
-    std::vector<TLine> Lines;
+    std::string Bytes;
 };
 
-// The profile-string readers over a path. They never fail: a missing file, a folder or unreadable bytes give
-// the default or an empty section.
+// The profile-string readers over a path. They never fail: a missing file, a folder, unreadable bytes or a
+// file over kIniFileMaxBytes give the default or an empty section.
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue);
 TIniPairs ReadProfileSection(const std::string& path, std::string_view section);

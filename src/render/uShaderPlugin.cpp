@@ -1,7 +1,9 @@
 #include "render/uShaderPlugin.h"
 
+#include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/MessageSink.h"
 #include "platform/NumberText.h"
 #include "platform/Text.h"
 
@@ -89,7 +91,16 @@ bool TShaderPlugin::Load() {
 bool TShaderPlugin::ReadDescription() {
     // Description names written on a case-insensitive file system keep working.
     const auto path = FindFileNoCase(PluginFolder + IniFileName);
-    return ReadDescription(path ? TIniFile::FromFile(*path) : TIniFile());
+    TIniFile description;
+    try {
+        if (path) description = TIniFile::FromFile(*path);
+    } catch (const ELumatex& e) {
+        // Too large to be read: the caller's broken-plugin message alone would not say why.
+        ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
+        ReadDescription(TIniFile());
+        return false;
+    }
+    return ReadDescription(description);
 }
 
 bool TShaderPlugin::ReadDescription(const TIniFile& description) {

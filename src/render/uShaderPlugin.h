@@ -51,10 +51,12 @@ public:
 
     // ReadDescription, then only when it succeeds builds Shader from ShaderFolder + ShaderFileName. The
     // result is ReadDescription's; the shader's own compile and link problems are shown by TShader and do
-    // not change it. No message of its own: on false the caller reports and destroys the plugin.
+    // not change it. No message of its own (but ReadDescription's for a file too large to read): on false the
+    // caller reports and destroys the plugin.
     [[nodiscard]] bool Load();
 
-    // Reads and checks PluginFolder + IniFileName (a missing or unreadable file reads as all keys missing).
+    // Reads and checks PluginFolder + IniFileName (a missing or unreadable file reads as all keys missing;
+    // one too large to be read is shown as a message and fails).
     // The shader name is a base name: one holding a folder ("../x", "sub/x", "a\\b") fails like a missing
     // pair. Every failed rule makes the result false but reading goes on, except after a wrong "PluginReader"
     // version, which stops before the flags and parameters. No GL.

@@ -2,10 +2,44 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
-#include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <new>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Runs body in a child process whose address space may grow by budget bytes past what it holds at the fork.
+// Answers 0 when body answered true, 1 when false, 2 when it ran out of memory.
+int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + budget;
+        const rlimit bound{limit, limit};
+        if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(3);
+        try {
+            _exit(body() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        } catch (...) {
+            _exit(4);
+        }
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
 
 TEST(IniFile, LookupFoldsAsciiCaseFirstSectionAndKeyWinAndSectionsKeepFileOrder) {
     const TIniFile ini = TIniFile::FromText("k=outside\n[Version]\r\n  PluginReader \t=  0.2 \t\r\n"
@@ -84,4 +118,30 @@ TEST(IniFile, RefusedWritesRaiseTheQuotedErrorAndChangeNothing) {
     }
     EXPECT_TRUE(fs::is_directory(tmp.File("folder.prs")));
     EXPECT_EQ(ReadTextFile(tmp.File("plain")), "x");
+}
+
+TEST(IniFile, FilesOverOneMebibyteAreRefusedAndAReadFileTakesAboutItsOwnSize) {
+    TTempFolder tmp;
+    // Empty lines: the shortest lines a file can hold, each one a line to keep track of.
+    const std::string head = "[s]\nk=v\n";
+    std::string text = head + std::string(kIniFileMaxBytes - head.size(), '\n');
+    WriteTextFile(tmp.File("full.prs"), text);
+    WriteTextFile(tmp.File("over.prs"), text + "\n");
+    try {
+        TIniFile::FromFile(tmp.File("over.prs"));
+        ADD_FAILURE() << "a file over the limit was read";
+    } catch (const ELumatex& e) {
+        EXPECT_EQ(std::string(e.what()), tmp.File("over.prs") +
+                                             " is too large: 1048577 bytes; description, preset and settings "
+                                             "files are read up to 1048576 bytes (1 MiB)");
+    }
+    EXPECT_EQ(ReadProfileString(tmp.File("over.prs"), "s", "k", "none"), "none") << "these never fail";
+
+    const int verdict = RunWithinAddressSpace(size_t(8) << 20, [&] {
+        TIniFile ini = TIniFile::FromFile(tmp.File("full.prs"));
+        ini.WriteString("s", "k2", "w");
+        return ini.ReadString("s", "k", "") == "v" && ini.ReadString("s", "k2", "") == "w" &&
+               ini.Text().size() == kIniFileMaxBytes + 6;
+    });
+    EXPECT_EQ(verdict, 0) << "a file of 1 MiB read and edited within 8 MiB (2: out of memory)";
 }

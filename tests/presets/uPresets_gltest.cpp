@@ -216,13 +216,19 @@ TEST_F(PresetGLTest, UnwritablePresetsFolderRaisesThePlatformError) {
     EXPECT_FALSE(DirectoryExists(Root.File("presets"))) << "the folder is never created";
 }
 
-TEST_F(PresetGLTest, HugeFilesAreRead) { // random bytes are fuzz_apply_preset's
+TEST_F(PresetGLTest, FilesUpToTheSizeLimitAreReadWholeLargerOnesRaiseAndChangeNothing) {
+    // random bytes are fuzz_apply_preset's
     std::string text = "[1]\r\nPlugInName=gain.ini\r\n";
     for (int i = 0; i < 5000; ++i)
         text += "parameter_u1f_" + std::to_string(i) + "=bias:" + std::to_string(i % 10) + ".5\r\n";
-    text += "[junk]\r\n" + std::string(8u << 20, 'x') + "\r\n"; // eight megabytes in one line nobody reads
+    text += "[junk]\r\n"; // the rest of the limit in one line nobody reads
+    text += std::string(kIniFileMaxBytes - text.size() - 2, 'x') + "\r\n";
     WriteTextFile(Preset("big.prs"), text);
     ApplyPreset(*Chain, Preset("big.prs"));
     ASSERT_NE(Slot(1), nullptr);
     EXPECT_FLOAT_EQ(Slot(1)->Params1f[1].Value[0], 9.5f) << "every line is applied, the last one wins";
+
+    WriteTextFile(Preset("over.prs"), "[1]\r\nPlugInName=NONE\r\n" + text);
+    EXPECT_THROW(ApplyPreset(*Chain, Preset("over.prs")), ELumatex);
+    EXPECT_NE(Slot(1), nullptr) << "the slot is left as it was";
 }

@@ -1,5 +1,6 @@
 // Plugin description files and their parameter lines (no GL).
 #include "platform/IniFile.h"
+#include "platform/MessageSink.h"
 #include "render/uShaderPlugin.h"
 #include "support/TestSupport.h"
 
@@ -92,6 +93,19 @@ TEST(TShaderPluginDescription, MissingUnreadableOrHugeFiles) {
         EXPECT_FALSE(plugin.Load()) << name;
         EXPECT_EQ(plugin.Shader, nullptr);
     }
+    // A file too large to be a description is refused unread, and told.
+    WriteTextFile(tmp.File("huge.ini"),
+                  "[FileName]\nShaderFileName=wave\n" + std::string(kIniFileMaxBytes, ';'));
+    TRecordingMessageSink messages;
+    {
+        TMessageSinkGuard guard(messages);
+        TShaderPlugin plugin(tmp.Path(), "huge.ini", TestDataFolder() + "shader/");
+        EXPECT_FALSE(plugin.Load());
+        EXPECT_EQ(plugin.ShaderFileName, "");
+    }
+    ASSERT_EQ(messages.Entries.size(), 1u);
+    EXPECT_EQ(messages.Entries[0].Text.rfind(tmp.File("huge.ini") + " is too large: ", 0), 0u)
+        << messages.Entries[0].Text;
     // Huge lines are cut, not refused.
     TDescribed d("[FileName]\nShaderFileName=wave\n[ScreenName]\nFullName=" + std::string(1 << 20, 'W') +
                  "\n[Group]\nGroupName=G\n[Version]\nPluginReader=0.2\n[parameter_u1f]\nlong=0.5:1:" +

@@ -121,7 +121,12 @@ struct THeadlessJob {
             Fail(kExitRender, "the render engine did not start");
         Engine().RecreateFBOs(fboSize);
         Engine().SetViewport(view.Width, view.Height, 0, 0);
-        if (!presetPath.empty()) WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
+        if (presetPath.empty()) return;
+        try {
+            WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
+        } catch (const ELumatex& e) {
+            Fail(kExitInput, "cannot read the preset: " + std::string(e.what()));
+        }
     }
 
     TRenderEngine& Engine() const { return Setup.GetEngine(); }
