@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <memory>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -44,10 +46,9 @@ void InitError(TJpegError& error) {
     error.HitEndOfData = false;
 }
 
-// Phase 1: header only, so the size can be refused before anything big is allocated.
-bool ReadHeader(jpeg_decompress_struct* info, TJpegError* error, const uint8_t* data, size_t size) {
+// Phase 1: header only, so the size can be refused before anything big is allocated or read.
+bool ReadHeader(jpeg_decompress_struct* info, TJpegError* error) {
     if (setjmp(error->Jump)) return false;
-    jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_read_header(info, TRUE);
     switch (info->jpeg_color_space) {
     case JCS_CMYK:
@@ -94,6 +95,86 @@ bool ReadPixels(jpeg_decompress_struct* info, TJpegError* error, TBitmap* bitmap
     return true;
 }
 
+// A libjpeg source reading the stream piece by piece, so that a file need not be held whole.
+struct TStreamSource {
+    jpeg_source_mgr Manager; // first: libjpeg hands its address back
+    TStream* Stream;
+    char ReadError[JMSG_LENGTH_MAX]; // the stream's own reason when a read failed
+    JOCTET Buffer[32 * 1024];
+};
+
+extern "C" void InitStreamSource(j_decompress_ptr) {}
+extern "C" void TermStreamSource(j_decompress_ptr) {}
+
+extern "C" boolean FillFromStream(j_decompress_ptr info) {
+    auto* source = reinterpret_cast<TStreamSource*>(info->src);
+    size_t count = 0;
+    bool failed = false;
+    try {
+        count = source->Stream->Read(source->Buffer, sizeof source->Buffer);
+    } catch (const std::exception& e) {
+        std::snprintf(source->ReadError, sizeof source->ReadError, "%s", e.what());
+        failed = true;
+    }
+    // Raised once the exception is gone: libjpeg's error exit jumps over this frame.
+    if (failed) ERREXIT(info, JERR_FILE_READ);
+    if (count == 0) {
+        // As libjpeg's own sources do: an end of image stands in for the missing data, with a warning.
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->Buffer[0] = 0xFF;
+        source->Buffer[1] = JPEG_EOI;
+        count = 2;
+    }
+    source->Manager.next_input_byte = source->Buffer;
+    source->Manager.bytes_in_buffer = count;
+    return TRUE;
+}
+
+extern "C" void SkipInStream(j_decompress_ptr info, long count) {
+    jpeg_source_mgr* source = info->src;
+    if (count <= 0) return;
+    while (static_cast<size_t>(count) > source->bytes_in_buffer) {
+        count -= static_cast<long>(source->bytes_in_buffer);
+        FillFromStream(info);
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+// The decompressor with its error handler, created and destroyed with the object.
+struct TDecompressor {
+    jpeg_decompress_struct Info;
+    TJpegError Error;
+    TDecompressor() {
+        InitError(Error);
+        Info.err = &Error.Manager;
+        jpeg_create_decompress(&Info);
+    }
+    ~TDecompressor() { jpeg_destroy_decompress(&Info); }
+    TDecompressor(const TDecompressor&) = delete;
+    TDecompressor& operator=(const TDecompressor&) = delete;
+
+    // Header, size check, pixels; the source is set. readError: the source's own reason for a failed read.
+    void Decode(TBitmap& bitmap, size_t maxImageBytes, const char* readError) {
+        const auto fail = [&] {
+            if (readError && readError[0]) throw ELumatex(readError);
+            throw ELumatex(std::string("Invalid JPEG file: ") + Error.Message);
+        };
+        if (!ReadHeader(&Info, &Error)) fail();
+        const int width = static_cast<int>(Info.output_width);
+        const int height = static_cast<int>(Info.output_height);
+        if (!TBitmap::PictureSizeAccepted(Info.output_width, Info.output_height, 24, maxImageBytes))
+            throw ELumatex(
+                TBitmap::PictureTooLargeText("Invalid JPEG file", Info.output_width, Info.output_height));
+
+        TBitmap result(width, height, 24);
+        std::vector<uint8_t> scratch(Info.out_color_space == JCS_CMYK ? size_t(width) * 4 : 0);
+        if (!ReadPixels(&Info, &Error, &result, scratch.data())) fail();
+        if (Error.HitEndOfData) throw ELumatex("Invalid JPEG file: data ends before the image does");
+        bitmap.Swap(result);
+    }
+};
+
 struct TCompressOut {
     unsigned char* Buffer = nullptr;
     unsigned long Size = 0;
@@ -126,30 +207,25 @@ bool LooksLikeJpeg(const uint8_t* data, size_t size) {
 
 void DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageBytes) {
     if (!LooksLikeJpeg(data, size)) throw ELumatex("Invalid JPEG file: no start-of-image marker");
-    jpeg_decompress_struct info;
-    TJpegError error;
-    InitError(error);
-    info.err = &error.Manager;
-    jpeg_create_decompress(&info);
-    struct TGuard {
-        jpeg_decompress_struct* Info;
-        ~TGuard() { jpeg_destroy_decompress(Info); }
-    } guard{&info};
+    TDecompressor decompressor;
+    jpeg_mem_src(&decompressor.Info, data, static_cast<unsigned long>(size));
+    decompressor.Decode(bitmap, maxImageBytes, nullptr);
+}
 
-    if (!ReadHeader(&info, &error, data, size))
-        throw ELumatex(std::string("Invalid JPEG file: ") + error.Message);
-    const int width = static_cast<int>(info.output_width);
-    const int height = static_cast<int>(info.output_height);
-    const size_t imageBytes = TBitmap::ImageSize(width, height, 24);
-    if (width <= 0 || height <= 0 || imageBytes == 0 || imageBytes > maxImageBytes)
-        throw ELumatex(FormatText("Invalid JPEG file: %d x %d pixels is too large", width, height));
-
-    TBitmap result(width, height, 24);
-    std::vector<uint8_t> scratch(info.out_color_space == JCS_CMYK ? size_t(width) * 4 : 0);
-    if (!ReadPixels(&info, &error, &result, scratch.data()))
-        throw ELumatex(std::string("Invalid JPEG file: ") + error.Message);
-    if (error.HitEndOfData) throw ELumatex("Invalid JPEG file: data ends before the image does");
-    bitmap.Swap(result);
+void DecodeJpeg(TStream& stream, TBitmap& bitmap, size_t maxImageBytes) {
+    TDecompressor decompressor;
+    auto source = std::make_unique<TStreamSource>();
+    source->Manager.init_source = InitStreamSource;
+    source->Manager.fill_input_buffer = FillFromStream;
+    source->Manager.skip_input_data = SkipInStream;
+    source->Manager.resync_to_restart = jpeg_resync_to_restart;
+    source->Manager.term_source = TermStreamSource;
+    source->Manager.next_input_byte = nullptr;
+    source->Manager.bytes_in_buffer = 0;
+    source->Stream = &stream;
+    source->ReadError[0] = 0;
+    decompressor.Info.src = &source->Manager;
+    decompressor.Decode(bitmap, maxImageBytes, source->ReadError);
 }
 
 std::vector<uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Bitmap.h"
+#include "platform/Stream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,13 @@ bool LooksLikeJpeg(const uint8_t* data, size_t size);
 
 // Decodes a whole JPEG file held in memory into a 24-bit bitmap (grey-scale and CMYK pictures too).
 // Raises ELumatex with libjpeg's reason for damaged data, and for data that ends before the image does.
-// Images whose pixel store would exceed maxImageBytes are refused before their pixels are allocated.
+// Pictures over TBitmap::kMaxPicturePixels or whose pixel store would exceed maxImageBytes are refused from
+// the header, before their pixels are allocated.
 void DecodeJpeg(const uint8_t* data, size_t size, TBitmap& bitmap,
                 size_t maxImageBytes = TBitmap::kMaxImageBytes);
+// The same from the stream's position on, read piece by piece: the file is never held whole, and a picture
+// refused from its header leaves the rest unread. A failed read raises the stream's own error.
+void DecodeJpeg(TStream& stream, TBitmap& bitmap, size_t maxImageBytes = TBitmap::kMaxImageBytes);
 
 // Encodes a 24- or 32-bit bitmap (a 32-bit bitmap's fourth byte is ignored) as a baseline JPEG file image;
 // quality is clamped to 1..100. Raises ELumatex on failure.

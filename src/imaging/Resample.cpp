@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 namespace {
 
@@ -31,18 +30,9 @@ bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
     const int sw = bitmap.Width();
     const int sh = bitmap.Height();
     if (sw <= 0 || sh <= 0 || newWidth <= 0 || newHeight <= 0) return false;
-    const int srcBpp = bitmap.BytesPerPixel();
+    const size_t srcBpp = size_t(bitmap.BytesPerPixel());
 
-    struct TRgb {
-        uint8_t R, G, B;
-    };
-    std::vector<TRgb> table(size_t(sw) * size_t(sh));
-    for (int y = 0; y < sh; ++y) {
-        const uint8_t* row = bitmap.ScanLine(y);
-        for (int x = 0; x < sw; ++x, row += srcBpp)
-            table[size_t(y) * size_t(sw) + size_t(x)] = {row[2], row[1], row[0]};
-    }
-
+    // The windows are summed straight from the source rows: no copy of the picture beside the result.
     TBitmap result;
     try {
         result.SetSize(newWidth, newHeight, bitmap.BitsPerPixel());
@@ -70,11 +60,11 @@ bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
             const int right = std::min(RoundHalfUp(xacc), sw - 1);
             uint64_t r = 0, g = 0, b = 0, count = 0;
             for (int j = top; j <= bottom; ++j) {
-                const TRgb* p = &table[size_t(j) * size_t(sw)];
-                for (int i = left; i <= right; ++i) {
-                    r += p[i].R;
-                    g += p[i].G;
-                    b += p[i].B;
+                const uint8_t* p = bitmap.ScanLine(j) + size_t(left) * srcBpp;
+                for (int i = left; i <= right; ++i, p += srcBpp) {
+                    r += p[2];
+                    g += p[1];
+                    b += p[0];
                     ++count;
                 }
             }

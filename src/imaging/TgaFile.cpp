@@ -10,6 +10,14 @@ bool IsSupportedTga(const uint8_t* data, size_t size) {
     return data[1] == 0 && (data[2] == 2 || data[2] == 10) && (data[16] == 24 || data[16] == 32);
 }
 
+void CheckTgaPictureSize(const uint8_t* data, size_t size, size_t maxImageBytes) {
+    if (!IsSupportedTga(data, size)) return;
+    const int width = data[12] | (data[13] << 8);
+    const int height = data[14] | (data[15] << 8);
+    if (width != 0 && height != 0 && !TBitmap::PictureSizeAccepted(width, height, data[16], maxImageBytes))
+        throw ELumatex(TBitmap::PictureTooLargeText("Invalid TGA file", width, height));
+}
+
 bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageBytes) {
     if (!IsSupportedTga(data, size)) return false;
     const bool rle = data[2] == 10;
@@ -32,9 +40,7 @@ bool DecodeTga(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImag
     if (!rle && pixelCount * bpp > available) throw ELumatex("Invalid TGA file: pixel data truncated");
     if (rle && pixelCount > (uint64_t(available) / (1 + bpp) + 1) * 128)
         throw ELumatex("Invalid TGA file: pixel data truncated");
-    const size_t imageBytes = TBitmap::ImageSize(width, height, depth);
-    if (imageBytes == 0 || imageBytes > maxImageBytes)
-        throw ELumatex(FormatText("Invalid TGA file: %d x %d pixels is too large", width, height));
+    CheckTgaPictureSize(data, size, maxImageBytes);
 
     TBitmap result(width, height, depth);
     auto rowOf = [&](int storedRow) {

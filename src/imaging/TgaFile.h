@@ -13,6 +13,10 @@ constexpr size_t kTgaHeaderSize = 18;
 // 2 or 10, 24 or 32 bits per pixel).
 bool IsSupportedTga(const uint8_t* data, size_t size);
 
+// Raises DecodeTga's refusal of a picture over TBitmap::kMaxPicturePixels or maxImageBytes from the 18-byte
+// header alone, so that the data need not be read first. Nothing for any other header.
+void CheckTgaPictureSize(const uint8_t* data, size_t size, size_t maxImageBytes = TBitmap::kMaxImageBytes);
+
 // Decodes such an image into a bitmap of 24 bits (HasAlpha false) or 32 bits, bytes kept in the stored
 // blue, green, red (, alpha) order. Answers false, touching nothing, when the header is not one this reader
 // takes. Raises ELumatex for a recognised image that is damaged: no pixels, data ending early, a size whose

@@ -8,6 +8,7 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -154,17 +155,22 @@ std::vector<uint8_t> TglBitmap::ReadImageData(TStream& stream) {
     return stream.ReadRest(MaxImageBytes + kStreamSlack);
 }
 
+// Each loader refuses a picture over the limits from its header, before the data is read, and hands the
+// decoded picture over without copying it: the file's bytes are gone by then.
 bool TglBitmap::LoadTgaStream(TStream& stream) {
     TStreamRewind rewind{stream, stream.Position()};
     uint8_t header[kTgaHeaderSize];
     if (stream.Read(header, sizeof header) != sizeof header || !IsSupportedTga(header, sizeof header))
         return false;
+    CheckTgaPictureSize(header, sizeof header, MaxImageBytes);
     stream.Seek(rewind.Start);
-    const std::vector<uint8_t> data = ReadImageData(stream);
     TBitmap bitmap;
-    DecodeTga(data.data(), data.size(), bitmap, MaxImageBytes);
+    {
+        const std::vector<uint8_t> data = ReadImageData(stream);
+        DecodeTga(data.data(), data.size(), bitmap, MaxImageBytes);
+    }
     rewind.Keep = true;
-    return AssignFromBitmap(&bitmap);
+    return AssignFromBitmap(std::move(bitmap));
 }
 
 bool TglBitmap::LoadJpegStream(TStream& stream) {
@@ -172,24 +178,27 @@ bool TglBitmap::LoadJpegStream(TStream& stream) {
     uint8_t magic[2];
     if (stream.Read(magic, 2) != 2 || !LooksLikeJpeg(magic, 2)) return false;
     stream.Seek(rewind.Start);
-    const std::vector<uint8_t> data = ReadImageData(stream);
     TBitmap bitmap;
-    DecodeJpeg(data.data(), data.size(), bitmap, MaxImageBytes);
+    DecodeJpeg(stream, bitmap, MaxImageBytes);
     rewind.Keep = true;
-    return AssignFromBitmap(&bitmap);
+    return AssignFromBitmap(std::move(bitmap));
 }
 
 bool TglBitmap::LoadBmpStream(TStream& stream) {
     TStreamRewind rewind{stream, stream.Position()};
-    uint8_t magic[2];
-    if (stream.Read(magic, 2) != 2 || magic[0] != 'B' || magic[1] != 'M') return false;
+    uint8_t header[30];
+    const size_t headerSize = stream.Read(header, sizeof header);
+    if (headerSize < 2 || header[0] != 'B' || header[1] != 'M') return false;
+    CheckBmpPictureSize(header, headerSize, MaxImageBytes);
     stream.Seek(rewind.Start);
-    const std::vector<uint8_t> data = ReadImageData(stream);
     TBitmap bitmap;
-    ReadBmp(data.data(), data.size(), bitmap, MaxImageBytes);
+    {
+        const std::vector<uint8_t> data = ReadImageData(stream);
+        ReadBmp(data.data(), data.size(), bitmap, MaxImageBytes);
+    }
     if (bitmap.BitsPerPixel() != 24 && bitmap.BitsPerPixel() != 32) bitmap.ConvertTo(24);
     rewind.Keep = true;
-    return AssignFromBitmap(&bitmap);
+    return AssignFromBitmap(std::move(bitmap));
 }
 
 void TglBitmap::LoadFromStream(TStream& stream) {
@@ -368,6 +377,50 @@ bool TglBitmap2D::AssignFromBitmap(const TBitmap* bitmap) {
     if (RowStarts.empty()) return true; // 0 pixels wide or high: nothing to copy
     for (int i = 0; i < Height; ++i)
         std::memcpy(RowStarts[size_t(i)], bitmap->ScanLine(i), rowBytes);
+    return true;
+}
+
+bool TglBitmap2D::AssignFromBitmap(TBitmap&& bitmap) {
+    if (bitmap.BitsPerPixel() != 24 && bitmap.BitsPerPixel() != 32)
+        throw ELumatex(kAssignFromBitmapDepthMessage);
+    HasAlpha = bitmap.BitsPerPixel() == 32;
+    Width = bitmap.Width();
+    Height = bitmap.Height();
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    const size_t stride = bitmap.Stride();
+    std::unique_ptr<uint8_t[]> data = bitmap.ReleaseData();
+    if (!data) {
+        AllocatePixels(0);
+        return true;
+    }
+    // The store runs bottom-up in padded rows: turn it top-down, then close the gaps the padding leaves,
+    // front to back so that no row is overwritten before it has moved.
+    for (size_t top = 0, bottom = size_t(Height) - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(data.get() + top * stride, data.get() + top * stride + rowBytes,
+                         data.get() + bottom * stride);
+    if (stride != rowBytes)
+        for (size_t row = 1; row < size_t(Height); ++row)
+            std::memmove(data.get() + row * rowBytes, data.get() + row * stride, rowBytes);
+    SetPixels(std::move(data), rowBytes * size_t(Height));
+    return true;
+}
+
+bool TglBitmap2D::MoveToBitmap(TBitmap& bitmap) {
+    if (!Pixels) return false;
+    const int bitsPerPixel = HasAlpha ? 32 : 24;
+    const size_t rowBytes = size_t(Width) * size_t(BytesPerPixel());
+    if (RowStarts.empty() || TBitmap::Stride(Width, bitsPerPixel) != rowBytes) {
+        // Rows that need padding do not fit the buffer: one copy, then the buffer goes.
+        if (!CopyToBitmap(&bitmap)) return false;
+        SetPixels(nullptr, 0);
+        return true;
+    }
+    std::unique_ptr<uint8_t[]> data = std::move(Pixels);
+    SetPixels(nullptr, 0);
+    for (size_t top = 0, bottom = size_t(Height) - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(data.get() + top * rowBytes, data.get() + (top + 1) * rowBytes,
+                         data.get() + bottom * rowBytes);
+    bitmap.AdoptData(std::move(data), Width, Height, bitsPerPixel);
     return true;
 }
 

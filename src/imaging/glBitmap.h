@@ -116,6 +116,9 @@ public:
     virtual void LoadFromStream(TStream& stream);
     virtual bool CopyToBitmap(TBitmap* bitmap) = 0;
     virtual bool AssignFromBitmap(const TBitmap* bitmap) = 0;
+    // AssignFromBitmap's result from the bitmap's own store, reordered in place instead of copied; the
+    // bitmap is left empty. The loaders hand their decoded picture over this way.
+    virtual bool AssignFromBitmap(TBitmap&& bitmap) = 0;
     virtual void Bind();
 
     void SetFilter(GLenum min, GLenum mag);
@@ -150,6 +153,11 @@ public:
     // False for a null bitmap (and when the copy cannot be allocated, leaving no pixels and a 0 x 0 size);
     // raises kAssignFromBitmapDepthMessage for a depth other than 24 or 32 bits.
     bool AssignFromBitmap(const TBitmap* bitmap) override;
+    bool AssignFromBitmap(TBitmap&& bitmap) override;
+    // CopyToBitmap's result with the object's own buffer, reordered in place (a copy only when 24-bit rows
+    // need padding); the object keeps no pixels. False without pixels or bitmap. A decoded picture thus
+    // changes owners with one copy of it alive.
+    bool MoveToBitmap(TBitmap& bitmap);
 
     int BytesPerPixel() const { return HasAlpha ? 4 : 3; }
 

@@ -9,8 +9,9 @@ TBitmap LoadStillImage(const std::string& path, bool npotSupported) {
     image.OwnsTexture = true;
     image.ReleasePixelsAfterUpload = false;
     image.LoadImageFile(path);
+    // Moved, not copied: a picture of gigabytes is held once, also while it changes hands.
     TBitmap frame;
-    if (!image.CopyToBitmap(&frame) || frame.Empty()) throw ELumatex("the image holds no pixels");
+    if (!image.MoveToBitmap(frame) || frame.Empty()) throw ELumatex("the image holds no pixels");
     const int w = image.Width;
     const int h = image.Height;
     const bool powerOfTwo = IsPowerOfTwo(w) && IsPowerOfTwo(h);

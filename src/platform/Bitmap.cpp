@@ -9,11 +9,50 @@ TBitmap::TBitmap(int width, int height, int bitsPerPixel) {
     SetSize(width, height, bitsPerPixel);
 }
 
+TBitmap::TBitmap(const TBitmap& other)
+    : FWidth(other.FWidth), FHeight(other.FHeight), FBitsPerPixel(other.FBitsPerPixel),
+      FDataSize(other.FDataSize) {
+    if (FDataSize == 0) return;
+    Bits.reset(new uint8_t[FDataSize]);
+    std::memcpy(Bits.get(), other.Bits.get(), FDataSize);
+}
+
+TBitmap& TBitmap::operator=(const TBitmap& other) {
+    if (this != &other) {
+        TBitmap copy(other);
+        Swap(copy);
+    }
+    return *this;
+}
+
+TBitmap::TBitmap(TBitmap&& other) noexcept {
+    Swap(other);
+}
+
+TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
+    if (this != &other) {
+        TBitmap taken(std::move(other));
+        Swap(taken);
+    }
+    return *this;
+}
+
 size_t TBitmap::ImageSize(int width, int height, int bitsPerPixel) {
     if (width < 0 || height < 0) return 0;
     const size_t stride = Stride(width, bitsPerPixel);
     if (height != 0 && stride > kMaxImageBytes / static_cast<size_t>(height)) return 0;
     return stride * static_cast<size_t>(height);
+}
+
+bool TBitmap::PictureSizeAccepted(int64_t width, int64_t height, int bitsPerPixel, size_t maxImageBytes) {
+    if (width <= 0 || height <= 0 || width > kMaxPicturePixels / height) return false;
+    const size_t bytes = ImageSize(static_cast<int>(width), static_cast<int>(height), bitsPerPixel);
+    return bytes != 0 && bytes <= maxImageBytes;
+}
+
+std::string TBitmap::PictureTooLargeText(const char* prefix, int64_t width, int64_t height) {
+    return FormatText("%s: %lld x %lld pixels is too large (at most 16384 x 16384 pixels)", prefix,
+                      static_cast<long long>(width), static_cast<long long>(height));
 }
 
 void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
@@ -23,8 +62,10 @@ void TBitmap::SetSize(int width, int height, int bitsPerPixel) {
     const size_t bytes = ImageSize(width, height, bitsPerPixel);
     if (bytes == 0 && width != 0 && height != 0)
         throw ELumatex(FormatText("Bitmap of %d x %d pixels is too large", width, height));
-    std::vector<uint8_t> fresh(bytes, 0);
+    // Value-initialised: zero-filled.
+    std::unique_ptr<uint8_t[]> fresh(bytes == 0 ? nullptr : new uint8_t[bytes]());
     Bits.swap(fresh);
+    FDataSize = bytes;
     FWidth = width;
     FHeight = height;
     FBitsPerPixel = bitsPerPixel;
@@ -76,5 +117,25 @@ void TBitmap::Swap(TBitmap& other) noexcept {
     std::swap(FWidth, other.FWidth);
     std::swap(FHeight, other.FHeight);
     std::swap(FBitsPerPixel, other.FBitsPerPixel);
+    std::swap(FDataSize, other.FDataSize);
     Bits.swap(other.Bits);
+}
+
+std::unique_ptr<uint8_t[]> TBitmap::ReleaseData() {
+    FWidth = FHeight = 0;
+    FDataSize = 0;
+    return std::move(Bits);
+}
+
+void TBitmap::AdoptData(std::unique_ptr<uint8_t[]> data, int width, int height, int bitsPerPixel) {
+    if (bitsPerPixel != 24 && bitsPerPixel != 32)
+        throw ELumatex(FormatText("Unsupported bitmap depth: %d bits per pixel", bitsPerPixel));
+    const size_t bytes = ImageSize(width, height, bitsPerPixel);
+    if (width < 0 || height < 0 || (bytes == 0 && width != 0 && height != 0))
+        throw ELumatex(FormatText("Invalid bitmap size %d x %d", width, height));
+    Bits = bytes == 0 ? nullptr : std::move(data);
+    FDataSize = bytes;
+    FWidth = width;
+    FHeight = height;
+    FBitsPerPixel = bitsPerPixel;
 }

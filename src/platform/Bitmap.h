@@ -6,15 +6,22 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <string>
 
 class TBitmap {
 public:
     // Largest pixel store accepted; larger sizes are refused before allocating.
     static constexpr size_t kMaxImageBytes = size_t(1) << 30;
+    // Largest picture the decoders make: 16384 x 16384, whose 32-bit store (and texture) is kMaxImageBytes.
+    static constexpr int64_t kMaxPicturePixels = int64_t(16384) * 16384;
 
     TBitmap() = default;
     TBitmap(int width, int height, int bitsPerPixel); // zero-filled (black)
+    TBitmap(const TBitmap& other);
+    TBitmap& operator=(const TBitmap& other);
+    TBitmap(TBitmap&& other) noexcept;            // other is left empty (0 x 0)
+    TBitmap& operator=(TBitmap&& other) noexcept; // other is left empty (0 x 0)
 
     // Resizes to width x height at 24 or 32 bits, zero-filled; raises ELumatex for a bad depth, a negative
     // size or a pixel store over kMaxImageBytes. 0 x 0 is allowed and holds nothing.
@@ -35,17 +42,29 @@ public:
     }
     // Stride x height, or 0 when the size does not fit kMaxImageBytes.
     static size_t ImageSize(int width, int height, int bitsPerPixel);
+    // Whether a decoder may make a picture of this size from a file: both edges positive, at most
+    // kMaxPicturePixels pixels and a store of at most maxImageBytes. Decoders ask before reading pixel data.
+    static bool PictureSizeAccepted(int64_t width, int64_t height, int bitsPerPixel, size_t maxImageBytes);
+    // "<prefix>: W x H pixels is too large (at most 16384 x 16384 pixels)", the decoders' refusal.
+    static std::string PictureTooLargeText(const char* prefix, int64_t width, int64_t height);
 
     // Row `row` counted from the top; storage is bottom-up.
-    uint8_t* ScanLine(int row) { return Bits.data() + static_cast<size_t>(FHeight - 1 - row) * Stride(); }
+    uint8_t* ScanLine(int row) { return Bits.get() + static_cast<size_t>(FHeight - 1 - row) * Stride(); }
     const uint8_t* ScanLine(int row) const {
-        return Bits.data() + static_cast<size_t>(FHeight - 1 - row) * Stride();
+        return Bits.get() + static_cast<size_t>(FHeight - 1 - row) * Stride();
     }
 
     // The whole bottom-up store, Stride() x Height() bytes (first stored row = bottom row).
-    uint8_t* Data() { return Bits.data(); }
-    const uint8_t* Data() const { return Bits.data(); }
-    size_t DataSize() const { return Bits.size(); }
+    uint8_t* Data() { return Bits.get(); }
+    const uint8_t* Data() const { return Bits.get(); }
+    size_t DataSize() const { return FDataSize; }
+
+    // Hands the store over as it is laid out (DataSize() bytes) and leaves the bitmap empty (0 x 0), so a
+    // picture can change owners without a second copy of its pixels.
+    std::unique_ptr<uint8_t[]> ReleaseData();
+    // Takes over a store of ImageSize(width, height, bitsPerPixel) bytes laid out as Data() describes;
+    // raises ELumatex, taking nothing, for a bad depth or size.
+    void AdoptData(std::unique_ptr<uint8_t[]> data, int width, int height, int bitsPerPixel);
 
     // Fills every pixel (alpha, if any, is set to 255).
     void Fill(uint8_t blue, uint8_t green, uint8_t red);
@@ -59,5 +78,6 @@ private:
     int FWidth = 0;
     int FHeight = 0;
     int FBitsPerPixel = 24;
-    std::vector<uint8_t> Bits;
+    size_t FDataSize = 0;
+    std::unique_ptr<uint8_t[]> Bits;
 };

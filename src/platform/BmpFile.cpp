@@ -231,9 +231,8 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
     const int w = static_cast<int>(width);
     const int h = static_cast<int>(height);
     const int outBpp = bpp == 32 ? 32 : 24;
-    const size_t imageBytes = TBitmap::ImageSize(w, h, outBpp);
-    if (imageBytes == 0 || imageBytes > maxImageBytes)
-        throw ELumatex(FormatText("Invalid bitmap file: %d x %d pixels is too large", w, h));
+    if (!TBitmap::PictureSizeAccepted(w, h, outBpp, maxImageBytes))
+        throw ELumatex(TBitmap::PictureTooLargeText("Invalid bitmap file", w, h));
 
     const bool rle = compression == kBiRle8 || compression == kBiRle4;
     const uint64_t rowBits = uint64_t(w) * uint64_t(bpp);
@@ -291,6 +290,28 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap, size_t maxImageB
         }
     }
     bitmap.Swap(result);
+}
+
+void CheckBmpPictureSize(const uint8_t* data, size_t size, size_t maxImageBytes) {
+    if (size < 30 || data[0] != 'B' || data[1] != 'M') return;
+    const TBytes in{data, size};
+    const uint32_t headerSize = in.U32(14);
+    int64_t width = 0;
+    int64_t height = 0;
+    int bpp = 0;
+    if (headerSize == 12) {
+        width = in.U16(18);
+        height = static_cast<int16_t>(in.U16(20));
+        bpp = in.U16(24);
+    } else if (headerSize >= 40) {
+        width = static_cast<int32_t>(in.U32(18));
+        height = static_cast<int32_t>(in.U32(22));
+        bpp = in.U16(28);
+    }
+    height = height < 0 ? -height : height;
+    if (width > 0 && height > 0 &&
+        !TBitmap::PictureSizeAccepted(width, height, bpp == 32 ? 32 : 24, maxImageBytes))
+        throw ELumatex(TBitmap::PictureTooLargeText("Invalid bitmap file", width, height));
 }
 
 void LoadBmpFile(const std::string& fileName, TBitmap& bitmap) {

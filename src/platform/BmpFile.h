@@ -18,6 +18,9 @@
 // pixel store would exceed maxImageBytes are refused before allocating.
 void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap,
              size_t maxImageBytes = TBitmap::kMaxImageBytes);
+// Raises ReadBmp's refusal of a picture over TBitmap::kMaxPicturePixels or maxImageBytes from the first 30
+// bytes of the file alone, so that the rest need not be read first. Nothing when they do not tell the size.
+void CheckBmpPictureSize(const uint8_t* data, size_t size, size_t maxImageBytes = TBitmap::kMaxImageBytes);
 void LoadBmpFile(const std::string& fileName, TBitmap& bitmap); // ReadBmp of the whole file
 
 // The file image of a 24- or 32-bit bitmap: 14-byte file header, 40-byte information header, no palette,

@@ -1,6 +1,7 @@
 #include "imaging/JpegCodec.h"
 
 #include "platform/ELumatex.h"
+#include "platform/Stream.h"
 #include "support/ImageMagick.h"
 #include "support/TestSupport.h"
 
@@ -21,6 +22,14 @@ TBitmap SmoothPicture(int width, int height) {
 TBitmap DecodeBytes(const std::vector<uint8_t>& bytes, size_t maxImageBytes = TBitmap::kMaxImageBytes) {
     TBitmap bmp;
     DecodeJpeg(bytes.data(), bytes.size(), bmp, maxImageBytes);
+    return bmp;
+}
+
+// The same through the stream decoder, which reads the data piece by piece.
+TBitmap DecodeStream(const std::vector<uint8_t>& bytes) {
+    TMemoryStream stream(bytes);
+    TBitmap bmp;
+    DecodeJpeg(stream, bmp);
     return bmp;
 }
 
@@ -66,9 +75,12 @@ TEST(JpegCodec, QualityCountsAndTheFourthByteIsIgnored) {
 TEST(JpegDecodeBadInput, TruncationAndAbsurdSizesRaise) {
     const std::vector<uint8_t> good = EncodeJpeg(SmoothPicture(32, 24), 80);
     ASSERT_NO_THROW(DecodeBytes(good));
-    for (size_t length = 0; length < good.size(); ++length)
-        EXPECT_THROW(DecodeBytes({good.begin(), good.begin() + long(length)}), ELumatex)
-            << "cut at " << length;
+    EXPECT_TRUE(DecodeStream(good).SamePixels(DecodeBytes(good)));
+    for (size_t length = 0; length < good.size(); ++length) {
+        const std::vector<uint8_t> cut(good.begin(), good.begin() + long(length));
+        EXPECT_THROW(DecodeBytes(cut), ELumatex) << "cut at " << length;
+        EXPECT_THROW(DecodeStream(cut), ELumatex) << "cut at " << length;
+    }
     EXPECT_THROW(DecodeBytes(good, 1000), ELumatex) << "the caller's limit";
 
     // The frame header claims 65000 x 65000: refused before the pixels are allocated.

@@ -71,6 +71,38 @@ TEST(TglBitmap2D, AssignCopiesRowsWithoutPaddingTopRowFirst) {
     EXPECT_EQ(empty.TextureId, 0u);
 }
 
+// Handing a picture over reorders its store in place: the same buffer, the pixels the copies give.
+TEST(TglBitmap2D, HandOversKeepTheStoreAndGiveWhatTheCopiesGive) {
+    for (const auto& [width, height, bits] :
+         {std::tuple(6, 3, 24), std::tuple(8, 5, 24), std::tuple(5, 4, 32), std::tuple(3, 1, 24),
+          std::tuple(1, 1, 32)}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height << " x " << bits);
+        const TBitmap source = PatternBitmap(width, height, 256, bits);
+        TglBitmap2D copied;
+        ASSERT_TRUE(copied.AssignFromBitmap(&source));
+        TBitmap handed = source;
+        const uint8_t* store = handed.Data();
+        TglBitmap2D moved;
+        ASSERT_TRUE(moved.AssignFromBitmap(std::move(handed)));
+        EXPECT_TRUE(handed.Empty());
+        EXPECT_EQ(moved.Pixels.get(), store);
+        ASSERT_EQ(
+            std::tuple(moved.Width, moved.Height, moved.HasAlpha, moved.PixelBytes, moved.RowStarts.size()),
+            std::tuple(copied.Width, copied.Height, copied.HasAlpha, copied.PixelBytes,
+                       copied.RowStarts.size()));
+        EXPECT_EQ(0, std::memcmp(moved.Pixels.get(), copied.Pixels.get(), copied.PixelBytes));
+
+        TBitmap back;
+        ASSERT_TRUE(moved.MoveToBitmap(back));
+        EXPECT_TRUE(back.SamePixels(source));
+        EXPECT_FALSE(moved.Pixels);
+        EXPECT_TRUE(moved.RowStarts.empty());
+        // 24-bit rows that need padding do not fit the unpadded buffer; every other one comes back in it.
+        EXPECT_EQ(back.Data() == store, (width * bits / 8) % 4 == 0);
+        EXPECT_FALSE(moved.MoveToBitmap(back)) << "nothing left to hand over";
+    }
+}
+
 TEST(TglBitmap2DLoad, EachDecoderIsReachedFromWhereTheStreamStands) {
     TglBitmap2D t;
     const TBitmap alpha = PatternBitmap(3, 5, 256, 32);

@@ -4,6 +4,7 @@
 
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
+#include "imaging/glBitmap.h"
 #include "pipeline/ExportSteps.h"
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
@@ -199,14 +200,20 @@ TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>&
     return frame;
 }
 
-// One frame through the off-screen save path of "Save OpenGL image...", then into its file.
-void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, const TBitmap& frame,
-                    TPixelSize size, int64_t index) {
+// One frame through the off-screen save path of "Save OpenGL image...", then into its file. The frame's
+// pixels become the source texture's uncopied, so a picture of gigabytes is not held twice before the
+// upload; the frame is left empty.
+void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap&& frame, TPixelSize size,
+                    int64_t index) {
+    const TPixelSize frameSize{frame.Width(), frame.Height()};
     const TRenderOptions& o = commandLine.Options;
     const std::string target = commandLine.OutputPattern->Format(index);
     const TOutputFormat format = *OutputFormatOf(commandLine.OutputPattern->Tail());
     try {
-        setup.Engine().UploadSourceFrame(frame);
+        // UploadSourceFrame's two steps, with the frame handed over.
+        TglBitmap2D& source = *setup.Engine().SourceTexture;
+        source.AssignFromBitmap(std::move(frame));
+        source.GenTexture(false);
         TBitmap picture;
         if (!setup.Engine().SaveGLImage(size.Width, size.Height, picture)) {
             const auto& log = setup.Engine().SaveBufferLog;
@@ -214,8 +221,7 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, const 
                                          target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
                                          log.empty() ? "" : log.back().c_str()));
         }
-        FinishExport(picture, target, format, o.ForceAspect, TPixelSize{frame.Width(), frame.Height()},
-                     o.JpegQuality);
+        FinishExport(picture, target, format, o.ForceAspect, frameSize, o.JpegQuality);
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
     }
@@ -272,7 +278,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         const TPixelSize size = PrepareJob(commandLine, setup, video, frame);
 
         if (!video) {
-            RenderOneFrame(setup, commandLine, frame, size, 0);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, 0);
             return kExitSuccess;
         }
         const bool several = o.Frames.Several();
@@ -281,7 +287,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, commandLine, frame, size, index);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, index);
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;
