@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Starts Lumatex from the build tree on the bundled sample picture. Without the desktop program (a build
-# without Qt) the command-line renderer renders the same picture through a bundled preset instead.
+# Starts Lumatex from the build tree playing the bundled sample video. Without the desktop program (a build
+# without Qt) the command-line renderer renders the bundled sample picture through a bundled preset instead.
 set -euo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$build/bin"
 sample="$bin/media/sample.jpg"
-[ -s "$sample" ] || bash "$here/make-media.sh" "$bin/media"
+video="$bin/media/sample.avi"
+[ -s "$sample" ] && [ -s "$video" ] || bash "$here/make-media.sh" "$bin/media"
 if [ -x "$bin/lumatex" ]; then
   if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "run: no display to show the window on (DISPLAY is not set)." >&2
     exit 1
   fi
-  exec "$bin/lumatex" "$sample"
+  exec "$bin/lumatex" "$video"
 fi
 if [ ! -x "$bin/lumatex-render" ]; then
   echo "run: neither the main window (lumatex) nor the command-line renderer (lumatex-render) is built yet."

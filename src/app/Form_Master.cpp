@@ -12,10 +12,12 @@
 #include "gl/GLFlags.h"
 #include "pipeline/RenderSetup.h"
 #include "pipeline/StillImage.h"
+#include "platform/Bitmap.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "render/uRenderEngine.h"
+#include "video/PlaybackHelpers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,6 +35,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -95,9 +98,12 @@ TForm_Master::TForm_Master(QWidget* parent) : QMainWindow(parent) {
     };
     CreateActions();
     CreateComponents();
+    ConnectVideo();
 }
 
 TForm_Master::~TForm_Master() {
+    // The streaming thread ends first: it writes into the hand-off and posts to the views freed below.
+    FilterGraph.ClearGraph();
     if (FIdleRenderer) FIdleRenderer->Stop();
     if (FRenderSetup) FRenderSetup->Destroy();
     HandOff.reset();
@@ -282,10 +288,8 @@ void TForm_Master::CreateComponents() {
     column->addWidget(Panel_buttom);
 
     Panel_DS = MakeViewPanel(client, "Panel_DS");
-    VideoWindow = new QWidget(Panel_DS);
+    VideoWindow = new TVideoView(Panel_DS);
     VideoWindow->setObjectName(QStringLiteral("VideoWindow"));
-    VideoWindow->setAutoFillBackground(true);
-    VideoWindow->setPalette(BlackPalette(VideoWindow->palette()));
     Panel_IMG = MakeViewPanel(client, "Panel_IMG");
     IMG_Viewer = new TImageViewer(Panel_IMG);
     IMG_Viewer->setObjectName(QStringLiteral("IMG_Viewer"));
@@ -313,6 +317,9 @@ void TForm_Master::CreateComponents() {
     Timer1->setSingleShot(true);
     Timer1->setInterval(kTimer1IntervalMs);
     connect(Timer1, &QTimer::timeout, this, &TForm_Master::Timer1Timer);
+    TrackBarTimer = new QTimer(this);
+    TrackBarTimer->setObjectName(QStringLiteral("TrackBarTimer"));
+    TrackBarTimer->setInterval(TDSTrackBar::kTimerIntervalMs);
 
     FIdleRenderer = new TIdleRenderer(*FGLView, this);
 }
@@ -428,7 +435,8 @@ void TForm_Master::StartIdleRendering() {
     handlers.BeforeFrame = [this] {
         if (MediaKind != TMediaKind::Video || PlayState != TPlayState::Playing) return;
         TRenderEngine* engine = Engine();
-        HandOff->UploadNewFrame([engine](const TBitmap& frame) { engine->UploadSourceFrame(frame); });
+        if (HandOff->UploadNewFrame([engine](const TBitmap& frame) { engine->UploadSourceFrame(frame); }))
+            ++FVideoFramesUploaded;
     };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
     handlers.RenderFailed = [this](const std::exception&) {
@@ -468,6 +476,11 @@ void TForm_Master::SetPlayState(TPlayState state) {
         SetRenderSuspended(true);
         break;
     }
+    // The position bar follows a running graph only; a paused or stopped one would not move it anyway.
+    if (PlayState == TPlayState::Playing && MediaKind == TMediaKind::Video)
+        TrackBarTimer->start();
+    else
+        TrackBarTimer->stop();
 }
 
 void TForm_Master::SetMediaKind(TMediaKind kind) {
@@ -813,14 +826,205 @@ void TForm_Master::StartPlayer(bool keepPosition) {
         StartImage();
 }
 
-void TForm_Master::StartVideo(bool, int64_t) {
-    // The graph is emptied as for every open; building it for the file, the grabber, the position bar, the
-    // size check and playing follow with the video playback.
+void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs) {
     FilterGraph.Stop();
     SetPlayState(TPlayState::Stopped);
     SetViewerMode(int(TViewerMode::PanelRefresh));
     FilterGraph.ClearGraph();
     FilterGraph.SetActive(false);
+    // The last file's picture must not stand in for this one's (a refused or unreadable file shows none).
+    VideoWindow->Clear();
+
+    // Without the OpenGL view no frame is taken at all.
+    SampleGrabber.SetFilterGraph(Settings.Show_GLRenderer ? &FilterGraph : nullptr);
+    TrackBarModel.SetFilterGraph(&FilterGraph);
+    TrackBarModel.SetPosition(0);
+    TrackBarModel.SetEnabled(true);
+    SyncTrackBar();
+
+    FilterGraph.SetActive(true);
+    FilterGraph.ClearGraph();
+    FilterGraph.RenderFile(FileName);
+    HandOff->CaptureFirstFrame.store(true);
+
+    GetVideoSize();
+    SetStatusText(spSourceSize, QStringLiteral(" %1x%2").arg(VideoWidth).arg(VideoHeight));
+    if (!CheckValidVideoSize()) return;
+
+    FilterGraph.Play();
+    SetPlayState(TPlayState::Playing);
+    Timer1->start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (keepPosition) FilterGraph.SetPosition(positionMs);
+}
+
+void TForm_Master::ConnectVideo() {
+    FilterGraph.SetDispatcher([this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    });
+    FilterGraph.OnGraphComplete = [this](TFilterGraph* sender, int32_t result, void* renderer) {
+        FilterGraphGraphComplete(sender, result, renderer);
+    };
+    // The streaming thread's only way in: the hand-off, which swaps the frame in under its own lock.
+    SampleGrabber.OnBuffer = [this](TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
+                                    int32_t length) {
+        HandOff->SampleGrabberBuffer(sender, sampleTime, buffer, length);
+    };
+    // The plain view shows every video the graph plays, whatever the viewer mode.
+    VideoWindow->Output().SetFilterGraph(&FilterGraph);
+
+    TrackBarModel.OnChange = [this](TDSTrackBar*) {
+        SyncTrackBar();
+        TrackBarChange();
+    };
+    connect(TrackBarTimer, &QTimer::timeout, this, [this] {
+        TrackBarModel.TimerTick();
+        SyncTrackBar();
+    });
+    TrackBar->installEventFilter(this);
+    connect(TrackBar, &QSlider::valueChanged, this, &TForm_Master::TrackBarValueChanged);
+
+    // A failing graph call is reported as the message of its error, as for any action of the window.
+    auto guarded = [this](void (TForm_Master::*handler)()) {
+        return [this, handler] {
+            try {
+                (this->*handler)();
+            } catch (const std::exception& e) {
+                ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
+            }
+        };
+    };
+    connect(TB_Play, &QToolButton::clicked, this, guarded(&TForm_Master::TB_PlayClick));
+    connect(TB_Pause, &QToolButton::clicked, this, guarded(&TForm_Master::TB_PauseClick));
+    connect(TB_Stop, &QToolButton::clicked, this, guarded(&TForm_Master::TB_StopClick));
+}
+
+void TForm_Master::SyncTrackBar() {
+    const QSignalBlocker quiet(TrackBar);
+    TrackBar->setRange(TrackBarModel.Min(), TrackBarModel.Max());
+    TrackBar->setValue(TrackBarModel.Position());
+    TrackBar->setEnabled(TrackBarModel.Enabled());
+}
+
+bool TForm_Master::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TrackBar &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // Seen before the slider handles the button: its moves while held then count as the user's, and
+        // by the release the slider has its last value.
+        if (event->type() == QEvent::MouseButtonPress) {
+            TrackBarModel.MouseDown();
+        } else {
+            try {
+                TrackBarModel.MouseUp();
+            } catch (const std::exception& e) {
+                ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm_Master::TrackBarValueChanged(int value) {
+    if (value == TrackBarModel.Position()) return;
+    try {
+        if (TrackBarModel.Held()) {
+            TrackBarModel.UserMove(value);
+            return;
+        }
+        // A key or the wheel moved the thumb: a press, a move and a release in one.
+        TrackBarModel.MouseDown();
+        TrackBarModel.UserMove(value);
+        TrackBarModel.MouseUp();
+    } catch (const std::exception& e) {
+        ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
+    }
+    SyncTrackBar();
+}
+
+void TForm_Master::TrackBarChange() {
+    SetStatusText(spPlayTime,
+                  QString::fromStdString(" " + FormatPlayTime(TrackBarModel.Position()) + " min"));
+}
+
+void TForm_Master::GetVideoSize() {
+    ::GetVideoSize(FilterGraph, VideoWidth, VideoHeight);
+}
+
+bool TForm_Master::CheckValidVideoSize() {
+    if (VideoSizeSupported(NpotSupported, Settings.Show_GLRenderer, VideoWidth, VideoHeight)) return true;
+    SetPlayState(TPlayState::Stopped);
+    ShowMessage(kVideoSizeRefused, kMessageCaption, TMessageIcon::Information);
+    return false;
+}
+
+void TForm_Master::TB_PlayClick() {
+    // After a file that could not be opened there is nothing to play: the state stays Stopped.
+    if (PlayState == TPlayState::Playing || !FilterGraph.HasFile() || !CheckValidVideoSize()) return;
+    FilterGraph.Play();
+    SetPlayState(TPlayState::Playing);
+}
+
+void TForm_Master::TB_PauseClick() {
+    if (PlayState == TPlayState::Paused) return;
+    FilterGraph.Pause();
+    SetPlayState(TPlayState::Paused);
+}
+
+void TForm_Master::TB_StopClick() {
+    if (PlayState == TPlayState::Stopped) return;
+    // Paused, the graph shows the frame a seek lands on; playing it on would let the next frame through
+    // before the OpenGL view has drawn the first.
+    const uint64_t framesBefore = VideoWindow->Output().FrameCount();
+    try {
+        FilterGraph.Pause();
+        FilterGraph.SetPosition(1);
+        FilterGraph.WaitForIdle(std::chrono::milliseconds(kCueWaitMs));
+    } catch (const std::exception&) {
+        // A graph that cannot seek still stops below; the views keep what they show.
+    }
+    TrackBarModel.SetPosition(1);
+
+    // The OpenGL view gets the frame the graph landed on; the first frame captured after the open stands
+    // in when none came (it is the video's first only if playing started at the beginning).
+    TBitmap landed;
+    const bool haveLanded =
+        VideoWindow->Output().FrameCount() != framesBefore && VideoWindow->Output().CopyFrame(landed);
+    if (TRenderEngine* engine = Engine()) {
+        try {
+            TGLWorkScope work;
+            FGLView->MakeCurrent();
+            if (haveLanded)
+                engine->UploadSourceFrame(landed);
+            else
+                HandOff->WithFirstFrameBitmap(
+                    [engine](const TBitmap& first) { engine->UploadSourceFrame(first); });
+        } catch (const std::exception&) {
+        }
+    }
+    HandOff->ClearNewFrameReady();
+    FIdleRenderer->Repaint();
+
+    FilterGraph.Stop();
+    try {
+        FilterGraph.SetPosition(0);
+    } catch (const std::exception&) {
+    }
+    TrackBarModel.SetPosition(0);
+    // Also when the bar was at 0 already (a clip shorter than a second): the time then reads 0:00 too.
+    TrackBarChange();
+    SetPlayState(TPlayState::Stopped);
+}
+
+void TForm_Master::FilterGraphGraphComplete(TFilterGraph*, int32_t, void*) {
+    if (MediaKind != TMediaKind::Video) return;
+    try {
+        FilterGraph.Pause();
+        FilterGraph.SetPosition(0);
+    } catch (const std::exception&) {
+    }
+    TrackBarModel.SetPosition(0);
+    TB_StopClick();
 }
 
 void TForm_Master::StartImage() {
@@ -829,8 +1033,11 @@ void TForm_Master::StartImage() {
     SetViewerMode(int(TViewerMode::PanelRefresh));
     FilterGraph.ClearGraph();
     FilterGraph.SetActive(false);
-    TrackBar->setValue(0);
-    TrackBar->setEnabled(false);
+    SampleGrabber.SetFilterGraph(nullptr);
+    TrackBarModel.SetFilterGraph(nullptr);
+    TrackBarModel.SetPosition(0);
+    TrackBarModel.SetEnabled(false);
+    SyncTrackBar();
 
     // A picture that cannot be read leaves the size of the last one (a size of 0 has no aspect ratio).
     if (LoadImg(FileName)) {

@@ -7,11 +7,14 @@
 // GUI thread only. The GL context is current for all engine work; the engine is freed with it current.
 #pragma once
 
+#include "app/VideoView.h"
 #include "pipeline/MediaFiles.h"
 #include "platform/Settings.h"
+#include "video/DSTrackBar.h"
 #include "video/FilterGraph.h"
 #include "video/FrameHandOff.h"
 #include "video/PlayState.h"
+#include "video/SampleGrabber.h"
 
 #include <QMainWindow>
 
@@ -69,6 +72,8 @@ constexpr int kTrackBarTickInterval = 60;
 constexpr int kStartClientWidth = 1030;
 constexpr int kStartViewHeight = 512 + 10;
 constexpr int kTimer1IntervalMs = 50;
+// How long the stop button waits for the graph to show the frame it rewound to.
+constexpr int kCueWaitMs = 2000;
 
 // Status panels by role.
 enum TStatusPanel { spPlayState = 0, spMediaKind = 1, spSourceSize = 2, spPlayTime = 3, spViewerMode = 4 };
@@ -111,6 +116,20 @@ public:
     // even if the upload after that failed (the engine then keeps its previous source).
     bool LoadImg(const std::string& fileName);
 
+    // Video playback. The size check refuses, with its message, a size the OpenGL view cannot take.
+    bool CheckValidVideoSize();
+    void GetVideoSize(); // VideoWidth, VideoHeight := the open video's size; kept without one
+    void TB_PlayClick();
+    void TB_PauseClick();
+    // Shows the video's first frame in both views, then rests at its start, Stopped.
+    void TB_StopClick();
+    // The end of the stream, on the GUI thread (the graph's dispatcher posts it).
+    void FilterGraphGraphComplete(TFilterGraph* sender, int32_t result, void* renderer);
+    // The play time of the position bar into the status bar.
+    void TrackBarChange();
+    // Video frames handed to the engine by the idle turns so far.
+    uint64_t VideoFramesUploaded() const { return FVideoFramesUploaded; }
+
     // Main window state, in its documented order.
     TPlayState PlayState = TPlayState::Ready;
     TMediaKind MediaKind = TMediaKind::None;
@@ -121,6 +140,10 @@ public:
     std::string SettingsPath; // where the settings are read and written; SettingsFilePath() by default
 
     TFilterGraph FilterGraph;
+    // The frame tap into HandOff, attached only while the OpenGL view is on; and the position bar's model,
+    // which TrackBar shows. Both refer to FilterGraph.
+    TSampleGrabber SampleGrabber;
+    TDSTrackBar TrackBarModel;
     // The frame bitmaps and the flags the streaming thread reads (RenderSuspended among them); made by
     // FormCreate at the size of the video view.
     std::unique_ptr<TFrameHandOff> HandOff;
@@ -153,10 +176,11 @@ public:
     QSlider* TrackBar = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QWidget* Panel_DS = nullptr;
-    QWidget* VideoWindow = nullptr;
+    TVideoView* VideoWindow = nullptr;
     QWidget* Panel_IMG = nullptr;
     TImageViewer* IMG_Viewer = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* TrackBarTimer = nullptr; // the position bar's timer, running while a video plays
 
     QAction* Action_File = nullptr;
     QAction* Action_saveVideoImg = nullptr;
@@ -185,6 +209,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateComponents();
@@ -202,6 +227,9 @@ private:
     void SetStatusText(int panel, const QString& text);
     int MenuBarHeight(int clientWidth) const;
     void SyncHandOffFlags();
+    void ConnectVideo();
+    void SyncTrackBar();
+    void TrackBarValueChanged(int value);
 
     TQtGLSurface* FGLView = nullptr; // owned by its container
     QWidget* FGLContainer = nullptr;
@@ -210,4 +238,5 @@ private:
     std::array<QLabel*, kStatusPanelCount> FStatusPanels{};
     std::array<QAction*, 11> FSourceActions{};
     bool FCreated = false;
+    uint64_t FVideoFramesUploaded = 0;
 };
