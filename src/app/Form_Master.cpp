@@ -429,7 +429,12 @@ void TForm_Master::StartIdleRendering() {
                (MediaKind == TMediaKind::Video || MediaKind == TMediaKind::Image);
     };
     handlers.WantsFrame = [this, sourceInView] {
-        return !RenderSuspended() && sourceInView() && isVisible() && !isMinimized() && FGLView->isExposed();
+        // A playing video is drawn when its next frame is there: a frame drawn again in between would make
+        // the next one wait for it (and be overwritten by the one after) whenever the chain is slow.
+        const bool waitsForFrame =
+            MediaKind == TMediaKind::Video && PlayState == TPlayState::Playing && !HandOff->NewFrameReady();
+        return !RenderSuspended() && sourceInView() && !waitsForFrame && isVisible() && !isMinimized() &&
+               FGLView->isExposed();
     };
     handlers.HasPicture = sourceInView;
     handlers.BeforeFrame = [this] {
@@ -869,6 +874,10 @@ void TForm_Master::ConnectVideo() {
     SampleGrabber.OnBuffer = [this](TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
                                     int32_t length) {
         HandOff->SampleGrabberBuffer(sender, sampleTime, buffer, length);
+        // Wakes the GUI thread's loop, which may be asleep waiting for this frame.
+        if (HandOff->NewFrameReady() && !FFrameWakePending.exchange(true))
+            QMetaObject::invokeMethod(
+                this, [this] { FFrameWakePending.store(false); }, Qt::QueuedConnection);
     };
     // The plain view shows every video the graph plays, whatever the viewer mode.
     VideoWindow->Output().SetFilterGraph(&FilterGraph);

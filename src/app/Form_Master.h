@@ -19,6 +19,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -239,4 +240,5 @@ private:
     std::array<QAction*, 11> FSourceActions{};
     bool FCreated = false;
     uint64_t FVideoFramesUploaded = 0;
+    std::atomic<bool> FFrameWakePending{false}; // a wake-up for a new frame is on its way to the GUI thread
 };

@@ -1,0 +1,300 @@
+// bench_app_playback: the bundled 25 fps 640 x 480 sample video played in the main window through an 8-slot
+// chain at FBO 512 for 20 s (the 4 s sample five times over, play pressed again at each end):
+//  - the share of the frames the graph delivered while running that reached the OpenGL view (target 100 %),
+//  - the delay from a frame's hand-off (the moment it is due and delivered) to the end of the swap that
+//    shows it (target at most one frame interval, 40 ms),
+//  - the CPU of decoding and hand-off per second of playback: the streaming thread (decoding, conversion,
+//    copies into the hand-off and the video view) plus the GUI thread's texture uploads and video-view
+//    paints, against `ffmpeg -re -i VIDEO -pix_fmt bgr24 -f null -` on the same file in the same run.
+// Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
+#include "app/Form_Master.h"
+#include "app/IdleRenderer.h"
+#include "app/QtGLSurface.h"
+#include "app/QtMessageSink.h"
+#include "app/VideoView.h"
+#include "platform/MessageSink.h"
+#include "plugins/uChainState.h"
+#include "render/uRenderEngine.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kPlaySeconds = 20.0;
+constexpr int kLoops = 5; // the sample lasts 4 s
+constexpr int kSlots = 8;
+constexpr double kFrameIntervalMs = 40.0;
+
+using Clock = std::chrono::steady_clock;
+
+double NowSeconds() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+double ThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+void RunLoop(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The time the process's thread with this name has run, exactly (schedstat, not the sampled ticks of stat);
+// -1 when there is none.
+double NamedThreadCpuSeconds(const std::string& name) {
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::string comm;
+        std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm != name) continue;
+        unsigned long long ns = 0;
+        std::ifstream(task.path() / "schedstat") >> ns;
+        return double(ns) / 1e9;
+    }
+    return -1.0;
+}
+
+// CPU seconds per second of the ffmpeg tool decoding the file at its own pace, looped to the same length.
+double FfmpegCpuPerSecond(const std::string& video) {
+    std::vector<std::string> args = {
+        "ffmpeg", "-nostdin", "-v",       "error", "-re", "-stream_loop", std::to_string(kLoops - 1),
+        "-i",     video,      "-pix_fmt", "bgr24", "-f",  "null",         "-"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const double start = NowSeconds();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1.0;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = NowSeconds() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return cpu / wall;
+}
+
+// What the streaming thread hands over, noted as it happens.
+struct TDeliveryLog {
+    std::mutex Mutex;
+    uint64_t Delivered = 0;                  // frames delivered to the grabber while the graph ran
+    std::array<double, 2> LastTimes{{0, 0}}; // hand-off times of the newest two, newest first
+};
+
+struct TPlayFigures {
+    double Playing = 0;     // seconds
+    uint64_t Delivered = 0; // frames the graph delivered while running
+    uint64_t Uploads = 0;   // of these, drawn in the OpenGL view
+    uint64_t Paints = 0;    // pictures taken by the video view
+    uint64_t Renders = 0;   // OpenGL frames drawn
+    double StreamCpu = 0;   // seconds of the streaming thread
+    std::vector<double> DelaysMs;
+};
+
+void FillSlots(TForm_Master& master, int count) {
+    TChainState& chain = *master.Chain();
+    const int catalogue = int(chain.Engine.Catalogue.size());
+    for (int slot = 1; slot <= 8; ++slot)
+        chain.AssignSlot(slot, catalogue > 0 ? (slot - 1) % catalogue : -1, slot <= count);
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+}
+
+// Plays the sample `loops` times over (play pressed again at each end) through `slotCount` active slots.
+TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount, int loops) {
+    FillSlots(master, slotCount);
+    TPlayFigures figures;
+    // Noted on the streaming thread, after the hand-off took the frame.
+    TDeliveryLog log;
+    const TSampleGrabber::TBufferEvent handOff = master.SampleGrabber.OnBuffer;
+    master.SampleGrabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer,
+                                        int32_t length) {
+        handOff(sender, time, buffer, length);
+        if (master.FilterGraph.State() != TGraphState::Running) return; // the stop's rewind
+        std::lock_guard<std::mutex> lock(log.Mutex);
+        ++log.Delivered;
+        log.LastTimes = {NowSeconds(), log.LastTimes[0]};
+    };
+    // Runs after the idle renderer's own hook in the same turn: an upload there has been drawn and swapped.
+    uint64_t uploadsSeen = master.VideoFramesUploaded();
+    bool measuring = false;
+    const QMetaObject::Connection hook = QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &master,
+        [&] {
+            const uint64_t uploads = master.VideoFramesUploaded();
+            if (uploads == uploadsSeen) return;
+            uploadsSeen = uploads;
+            if (!measuring) return;
+            const double now = NowSeconds();
+            std::lock_guard<std::mutex> lock(log.Mutex);
+            // A newer frame waiting means the one drawn is the one before it.
+            const double handedOver = log.LastTimes[master.HandOff->NewFrameReady() ? 1 : 0];
+            if (handedOver > 0) figures.DelaysMs.push_back((now - handedOver) * 1000.0);
+        },
+        Qt::DirectConnection);
+
+    master.OpenFile(video);
+    RunLoop(0.2); // the first frames build the plugins' programs
+    {
+        std::lock_guard<std::mutex> lock(log.Mutex);
+        log.Delivered = 0;
+    }
+    const uint64_t uploadsBefore = master.VideoFramesUploaded();
+    const uint64_t paintsBefore = master.VideoWindow->PicturesTaken();
+    const uint64_t rendersBefore = master.IdleRenderer()->FramesRendered();
+    const double streamCpuBefore = NamedThreadCpuSeconds("lumatex-video");
+    measuring = true;
+    const double start = NowSeconds();
+    int ends = 0;
+    while (master.PlayState == TPlayState::Playing && NowSeconds() - start < 4.0 * loops + 10.0 &&
+           ends < loops) {
+        const double slice = NowSeconds();
+        RunLoop(0.02);
+        if (master.PlayState == TPlayState::Playing) figures.Playing += NowSeconds() - slice;
+        if (master.PlayState == TPlayState::Stopped && ++ends < loops) master.TB_PlayClick();
+    }
+    measuring = false;
+    figures.StreamCpu = NamedThreadCpuSeconds("lumatex-video") - streamCpuBefore;
+    figures.Uploads = master.VideoFramesUploaded() - uploadsBefore;
+    figures.Paints = master.VideoWindow->PicturesTaken() - paintsBefore;
+    figures.Renders = master.IdleRenderer()->FramesRendered() - rendersBefore;
+    {
+        std::lock_guard<std::mutex> lock(log.Mutex);
+        figures.Delivered = log.Delivered;
+    }
+    QObject::disconnect(hook);
+    master.TB_StopClick();
+    master.SampleGrabber.OnBuffer = handOff;
+    return figures;
+}
+
+void Report(const char* title, const TPlayFigures& f) {
+    std::printf("\n== %s, %.1f s playing\n", title, f.Playing);
+    std::printf("frames delivered while running:  %6llu (%.1f per second)\n", (unsigned long long)f.Delivered,
+                double(f.Delivered) / f.Playing);
+    std::printf("frames that reached the GL view: %6llu = %.1f %% (target 100 %%)\n",
+                (unsigned long long)f.Uploads,
+                f.Delivered ? 100.0 * double(f.Uploads) / double(f.Delivered) : 0.0);
+    std::printf("GL frames drawn:                 %6llu (%.1f per second)\n", (unsigned long long)f.Renders,
+                double(f.Renders) / f.Playing);
+    std::printf("hand-off to swap, ms:            median %.1f, 90th %.1f, max %.1f (target <= %.0f)\n",
+                Percentile(f.DelaysMs, 0.5), Percentile(f.DelaysMs, 0.9), Percentile(f.DelaysMs, 1.0),
+                kFrameIntervalMs);
+    std::printf("streaming thread CPU:            %.3f s/s\n", f.StreamCpu / f.Playing);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    TRecordingMessageSink messages; // a message box would wait for a click
+    TMessageSinkGuard guard(messages);
+    const std::string video = std::string(LUMATEX_BIN_DIR) + "/media/sample.avi";
+    if (!fs::exists(video)) {
+        std::fprintf(stderr, "bench_app_playback: no %s (scripts/make-media.sh makes it)\n", video.c_str());
+        return 1;
+    }
+    const fs::path settings =
+        fs::temp_directory_path() / ("lumatex-bench-app-playback-" + std::to_string(getpid()));
+
+    TForm_Master master;
+    master.SettingsPath = (settings / "settings.reg").string();
+    if (!master.FormCreate()) {
+        std::fprintf(stderr, "bench_app_playback: the main window did not start\n");
+        return 1;
+    }
+    master.show();
+    RunLoop(1.0);
+    master.SetFBOSize(2);
+    master.OpenFile(video);
+    if (master.PlayState != TPlayState::Playing) {
+        std::fprintf(stderr, "bench_app_playback: the sample video does not play\n");
+        return 1;
+    }
+    const TPlayFigures chain = Play(master, video, kSlots, kLoops);
+    const TPlayFigures bare = Play(master, video, 0, 2);
+
+    // The GUI thread's part of the hand-off, timed apart: one upload, one video-view paint of a new frame;
+    // and one frame of the 8-slot chain, the least a frame waits for before its swap.
+    TBitmap frame;
+    master.VideoWindow->Output().CopyFrame(frame);
+    constexpr int kRepeats = 50;
+    TGLWorkScope work;
+    master.GLView()->MakeCurrent();
+    double before = ThreadCpuSeconds();
+    for (int i = 0; i < kRepeats; ++i)
+        master.Engine()->UploadSourceFrame(frame);
+    const double uploadSeconds = (ThreadCpuSeconds() - before) / kRepeats;
+    TBitmap copy = frame;
+    before = ThreadCpuSeconds();
+    for (int i = 0; i < kRepeats; ++i) {
+        master.VideoWindow->Output().TakeFrame(copy);
+        if (copy.Empty()) copy = frame;
+        master.VideoWindow->repaint();
+    }
+    const double paintSeconds = (ThreadCpuSeconds() - before) / kRepeats;
+    FillSlots(master, kSlots);
+    master.Engine()->RenderFrame(false);
+    before = NowSeconds();
+    for (int i = 0; i < kRepeats; ++i)
+        master.Engine()->RenderFrame(false);
+    const double renderMs = (NowSeconds() - before) * 1000.0 / kRepeats;
+    const int viewWidth = master.Engine()->ViewWidth, viewHeight = master.Engine()->ViewHeight;
+    master.close();
+
+    const double ffmpeg = FfmpegCpuPerSecond(video);
+
+    std::printf("%s, GL view %dx%d, FBO 512\n", video.c_str(), viewWidth, viewHeight);
+    Report("8 slots, the sample 5 times over", chain);
+    std::printf("one frame of the 8-slot chain:   %.1f ms (wall)\n", renderMs);
+    Report("no slot, the sample twice", bare);
+    const double streamCpu = chain.StreamCpu / chain.Playing;
+    const double uploadCpu = double(chain.Uploads) * uploadSeconds / chain.Playing;
+    const double paintCpu = double(chain.Paints) * paintSeconds / chain.Playing;
+    std::printf("\n== CPU of decoding and hand-off per second, 8 slots\n");
+    std::printf("streaming thread (decode, convert, copies): %.3f s/s\n", streamCpu);
+    std::printf("GUI: upload %.2f ms x %.1f/s = %.3f s/s, video view paint %.2f ms x %.1f/s = %.3f s/s\n",
+                uploadSeconds * 1000, double(chain.Uploads) / chain.Playing, uploadCpu, paintSeconds * 1000,
+                double(chain.Paints) / chain.Playing, paintCpu);
+    std::printf("ffmpeg -re -pix_fmt bgr24 -f null, same file: %.3f s/s\n", ffmpeg);
+    if (ffmpeg > 0)
+        std::printf("ratio: streaming thread %.2f, with the upload %.2f, with upload and paint %.2f (target "
+                    "<= 1.0)\n",
+                    streamCpu / ffmpeg, (streamCpu + uploadCpu) / ffmpeg,
+                    (streamCpu + uploadCpu + paintCpu) / ffmpeg);
+    std::error_code ec;
+    fs::remove_all(settings, ec);
+    return 0;
+}
