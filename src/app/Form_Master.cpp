@@ -269,6 +269,8 @@ void TForm_Master::CreateComponents() {
     TrackBar->setTickPosition(QSlider::TicksBelow);
     TrackBar->setTickInterval(kTrackBarTickInterval);
     TrackBar->setRange(0, 10);
+    // A click beside the thumb moves it two seconds, as the bar of the platform it was designed for did.
+    TrackBar->setPageStep(kTrackBarPageStep);
     bottom->addWidget(TrackBar);
     ToolBar = new QToolBar(Panel_buttom);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
@@ -320,6 +322,8 @@ void TForm_Master::CreateComponents() {
     TrackBarTimer = new QTimer(this);
     TrackBarTimer->setObjectName(QStringLiteral("TrackBarTimer"));
     TrackBarTimer->setInterval(TDSTrackBar::kTimerIntervalMs);
+    // Never early: the bar shows whole seconds, and a tick a little before one would show the one before.
+    TrackBarTimer->setTimerType(Qt::PreciseTimer);
 
     FIdleRenderer = new TIdleRenderer(*FGLView, this);
 }

@@ -70,6 +70,7 @@ constexpr int kStatusPanelCount = 5;
 constexpr int kToolBarHeight = 24;
 constexpr int kTrackBarHeight = 25;
 constexpr int kTrackBarTickInterval = 60;
+constexpr int kTrackBarPageStep = 2;
 constexpr int kStartClientWidth = 1030;
 constexpr int kStartViewHeight = 512 + 10;
 constexpr int kTimer1IntervalMs = 50;
