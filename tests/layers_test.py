@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Checks every #include "folder/..." in src/ and tests/ against scripts/layers.txt, and that no file
-includes both Qt and the GL binding. Prints each offending include; exit status 1 when there is one."""
+"""Checks every #include "folder/..." in src/ and tests/ against scripts/layers.txt, that Qt is included
+only where the "qt:" line allows it (whole folders, or folder/name patterns for window files), and that no
+file includes both Qt and the GL binding. Prints each offending include; exit status 1 when there is one."""
+import fnmatch
 import pathlib
 import re
 import sys
@@ -25,6 +27,18 @@ def read_layers():
     return allowed, qt
 
 
+def qt_allowed(qt_entries, inside):
+    """inside: the path below src/ or tests/. An entry without "/" allows its whole folder; one with "/"
+    is a pattern for the files directly in that folder ("plugins/Form_*")."""
+    for entry in qt_entries:
+        if "/" not in entry:
+            if inside.parts[0] == entry:
+                return True
+        elif len(inside.parts) == 2 and fnmatch.fnmatchcase(str(inside), entry):
+            return True
+    return False
+
+
 def main():
     allowed, qt_folders = read_layers()
     src_folders = set(allowed)
@@ -47,7 +61,7 @@ def main():
                 if included in src_folders and included not in may:
                     problems.append(f"{rel}: includes {included}/, which {folder} may not use")
             if QT.search(text):
-                if folder not in qt_folders:
+                if not qt_allowed(qt_folders, pathlib.PurePosixPath(*rel.parts[1:])):
                     problems.append(f"{rel}: includes Qt outside {sorted(qt_folders)}")
                 if GL.search(text):
                     problems.append(f"{rel}: includes both Qt and the GL binding")

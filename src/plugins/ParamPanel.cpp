@@ -1,0 +1,186 @@
+#include "plugins/ParamPanel.h"
+
+#include "platform/NumberText.h"
+#include "plugins/uWSGradientBar.h"
+#include "render/uShaderPlugin.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QVariant>
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kTagProperty = "Tag";
+
+QString DisplayText(float value, float scale) {
+    return QString::fromStdString(FormatFloat("0.00", double(value) * double(scale)));
+}
+
+// Captions are shown as written: a "&" is no mnemonic here.
+QString PlainCaption(const std::string& text) {
+    return QString::fromStdString(text).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+template <int N> float* ComponentIn(std::vector<TShaderParam<N>>& list, int index, int k, float& scale) {
+    if (index < 0 || size_t(index) >= list.size() || k < 0 || k >= N) return nullptr;
+    scale = list[size_t(index)].Scale;
+    return &list[size_t(index)].Value[size_t(k)];
+}
+
+template <int N>
+void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidget* box, int slotIndex,
+                const std::vector<TShaderParam<N>>& list, int& y) {
+    using L = TParamPanelLayout;
+    for (size_t j = 0; j < list.size(); ++j) {
+        const TShaderParam<N>& param = list[j];
+        const int e = int(entries.size());
+        ParamPanelEntry entry;
+        entry.ParamIndex = int(j);
+        entry.ComponentCount = N;
+
+        auto* group = new QGroupBox(box);
+        group->setObjectName(QStringLiteral("Groupbox_%1").arg(e + 1));
+        group->setTitle(QLatin1Char(' ') + PlainCaption(param.Caption) + QLatin1Char(' '));
+        group->setGeometry(L::GroupLeft, y, L::GroupWidth, L::GroupHeight[N - 1]);
+        group->setProperty(kTagProperty, slotIndex);
+        entry.GroupBox = group;
+        y += L::GroupHeight[N - 1] + L::GroupGap;
+
+        for (int k = 0; k < N; ++k) {
+            auto* bar = new TWSGradientBar(group);
+            bar->setObjectName(QStringLiteral("WSGradientbar%1_%2").arg(k + 1).arg(e));
+            bar->setGeometry(L::BarLeft, L::BarTop[size_t(k)], L::BarWidth, L::BarHeight);
+            // The bar shows the value clamped; the stored value stays as it is until the user moves it.
+            bar->SetPosition(double(param.Value[size_t(k)]));
+            bar->Tag = slotIndex;
+            bar->SetVColor(N == 1 ? kSingleBarColour : kComponentBarColours[size_t(k)]);
+            // Only now: setting the initial values must not write them back.
+            bar->OnChange = [&panel](TWSGradientBar* sender) { panel.ParamBarChange(sender); };
+            entry.ValueBars[size_t(k)] = bar;
+
+            auto* edit = new QLineEdit(group);
+            edit->setObjectName(QStringLiteral("Edit%1_%2").arg(k + 1).arg(e));
+            edit->setGeometry(L::EditLeft, L::EditTop[size_t(k)], L::EditWidth, L::EditHeight);
+            edit->setProperty(kTagProperty, slotIndex);
+            // Composed input would bypass the key filter.
+            edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+            edit->installEventFilter(&panel);
+            edit->setText(DisplayText(param.Value[size_t(k)], param.Scale));
+            entry.ValueEdits[size_t(k)] = edit;
+        }
+        entries.push_back(entry);
+        group->show();
+    }
+}
+
+} // namespace
+
+TParamPanel::TParamPanel(QScrollArea& scrollBox, TSlots& engineSlots)
+    : ScrollBox(scrollBox), Slots(engineSlots) {}
+
+TParamPanel::~TParamPanel() {
+    Clear();
+}
+
+void TParamPanel::BuildParamPanel(int slotIndex) {
+    if (slotIndex < 0 || slotIndex >= kSlotCount) return;
+    TShaderPlugin* plugin = Slots[size_t(slotIndex)].get();
+    if (!plugin) return;
+    QWidget* box = ScrollBox.widget();
+    if (!box) return;
+    int y = TParamPanelLayout::GroupFirstTop;
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params1f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params2f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params3f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params4f, y);
+    // Taller groups scroll vertically; the width always follows the visible area.
+    box->setMinimumHeight(y);
+}
+
+void TParamPanel::Clear() {
+    for (ParamPanelEntry& entry : PanelEntries) {
+        for (TWSGradientBar* bar : entry.ValueBars)
+            delete bar;
+        for (QLineEdit* edit : entry.ValueEdits)
+            delete edit;
+        delete entry.GroupBox;
+    }
+    PanelEntries.clear();
+    if (QWidget* box = ScrollBox.widget()) box->setMinimumHeight(0);
+}
+
+float* TParamPanel::Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale) const {
+    if (slotIndex < 0 || slotIndex >= kSlotCount) return nullptr;
+    TShaderPlugin* plugin = Slots[size_t(slotIndex)].get();
+    if (!plugin) return nullptr;
+    switch (entry.ComponentCount) {
+    case 1:
+        return ComponentIn(plugin->Params1f, entry.ParamIndex, k, scale);
+    case 2:
+        return ComponentIn(plugin->Params2f, entry.ParamIndex, k, scale);
+    case 3:
+        return ComponentIn(plugin->Params3f, entry.ParamIndex, k, scale);
+    case 4:
+        return ComponentIn(plugin->Params4f, entry.ParamIndex, k, scale);
+    }
+    return nullptr;
+}
+
+void TParamPanel::ParamBarChange(TWSGradientBar* bar) {
+    for (const ParamPanelEntry& entry : PanelEntries)
+        for (int k = 0; k < entry.ComponentCount; ++k) {
+            if (entry.ValueBars[size_t(k)] != bar) continue;
+            float scale = 0.0f;
+            float* value = bar->Tag == -1 ? nullptr : Component(entry, bar->Tag, k, scale);
+            if (!value) return;
+            *value = float(bar->Position());
+            entry.ValueEdits[size_t(k)]->setText(DisplayText(*value, scale));
+            return;
+        }
+}
+
+bool TParamPanel::ParamEditKeyPress(QLineEdit* edit, const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        ParamEditEnter(edit);
+        return true;
+    }
+    // Shortcuts (copy, paste, select all, undo) and keys without a printable character (Backspace, Delete,
+    // the arrows, Tab) keep their ordinary meaning. The point is let through with the digits: without it no
+    // decimal number could be typed into an emptied field.
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return true;
+    const QString text = key.text();
+    if (text.size() != 1 || !text.at(0).isPrint()) return true;
+    const QChar c = text.at(0);
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(',') || c == QLatin1Char('.');
+}
+
+void TParamPanel::ParamEditEnter(QLineEdit* edit) {
+    for (const ParamPanelEntry& entry : PanelEntries)
+        for (int k = 0; k < entry.ComponentCount; ++k) {
+            if (entry.ValueEdits[size_t(k)] != edit) continue;
+            const int slotIndex = edit->property(kTagProperty).toInt();
+            float scale = 0.0f;
+            if (slotIndex == -1 || !Component(entry, slotIndex, k, scale)) return;
+            const std::optional<double> typed = ParseFloat(edit->text().toStdString());
+            if (!typed || scale == 0.0f) return;
+            const double value = *typed / double(scale);
+            if (!std::isfinite(value)) return;
+            // The bar limits the value to 0..1 and, through its OnChange, stores it and rewrites the field.
+            entry.ValueBars[size_t(k)]->SetPosition(value);
+            return;
+        }
+}
+
+bool TParamPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit) return false;
+    const auto& key = *static_cast<const QKeyEvent*>(event);
+    const bool letThrough = ParamEditKeyPress(edit, key);
+    // Enter has been handled; the line edit has nothing more to do with it.
+    return !letThrough || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}

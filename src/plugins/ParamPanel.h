@@ -1,0 +1,97 @@
+// ParamPanel.h: the parameter panel of the chain window: one framed group per parameter of the plugin in a
+// slot, with a gradient bar and a small edit field per component. A bar's position is the component's value;
+// the field shows value x Scale and takes a typed number divided by Scale (Enter), limited to 0..1.
+//
+// The controls never hold a slot instance: each carries its slot index (Tag) and its entry's parameter
+// position, and every change looks the instance up in the slots again, so a slot emptied or refilled
+// without a rebuild is skipped instead of touched. GUI thread only; values are read by the engine on the
+// same thread at the next frame.
+#pragma once
+
+#include "render/uTypesDef.h"
+
+#include <QObject>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class QEvent;
+class QGroupBox;
+class QKeyEvent;
+class QLineEdit;
+class QScrollArea;
+class TShaderPlugin;
+class TWSGradientBar;
+
+// Layout of the panel, in pixels: group boxes in the scroll box's coordinates, bars and edit fields in
+// their group box's. Index N-1 or k-1.
+struct TParamPanelLayout {
+    static constexpr int GroupLeft = 8;
+    static constexpr int GroupFirstTop = 7;
+    static constexpr int GroupWidth = 169;
+    static constexpr int GroupGap = 7;
+    static constexpr std::array<int, 4> GroupHeight = {53, 81, 105, 125};
+    static constexpr int BarLeft = 16;
+    static constexpr std::array<int, 4> BarTop = {23, 47, 71, 95};
+    static constexpr int BarWidth = 89;
+    static constexpr int BarHeight = 14;
+    static constexpr int EditLeft = 112;
+    static constexpr std::array<int, 4> EditTop = {21, 44, 68, 92};
+    static constexpr int EditWidth = 45;
+    static constexpr int EditHeight = 21;
+};
+
+// Bar end colours: one-component parameters white; components 1..4 of the others red, green, blue, white.
+constexpr TColorRef kSingleBarColour = 0xFFFFFF;
+constexpr std::array<TColorRef, 4> kComponentBarColours = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF};
+
+// One parameter shown: its group box owns its bars and edit fields (ValueBar1..4, ValueEdit1..4 at index
+// k-1; null beyond ComponentCount).
+struct ParamPanelEntry {
+    QGroupBox* GroupBox = nullptr;
+    std::array<TWSGradientBar*, 4> ValueBars{};
+    std::array<QLineEdit*, 4> ValueEdits{};
+    int ParamIndex = 0;     // position in its list of the slot instance
+    int ComponentCount = 0; // 1..4: Params1f .. Params4f
+};
+
+class TParamPanel : public QObject {
+public:
+    using TSlots = std::array<std::unique_ptr<TShaderPlugin>, kSlotCount>;
+
+    // Builds into scrollBox's widget, which must exist and outlive the panel's controls. engineSlots are
+    // the engine's.
+    TParamPanel(QScrollArea& scrollBox, TSlots& engineSlots);
+    ~TParamPanel() override;
+
+    // The groups for Slots[slotIndex] (0..7): single values first, then pairs, triples and quadruples,
+    // each list in its order. Nothing for an empty slot. Call Clear first.
+    void BuildParamPanel(int slotIndex);
+    // Destroys every control of the panel (bars and edits before their group box); PanelEntries empty.
+    void Clear();
+
+    // OnChange of every bar: component := the bar's position; its field shows it times Scale.
+    void ParamBarChange(TWSGradientBar* bar);
+    // A key typed into one of the panel's edit fields; false: the key is discarded. Printable characters
+    // other than the digits, "," and "." are discarded (shortcuts with Ctrl or Alt are not typing); Enter
+    // (also the keypad's) stores the field.
+    bool ParamEditKeyPress(QLineEdit* edit, const QKeyEvent& key);
+    // Enter in an edit field: the typed number / Scale, limited to 0..1, becomes the component, the bar
+    // moves and the field shows value x Scale. Text that is no number, or a Scale of 0, changes nothing
+    // and the field keeps the text.
+    void ParamEditEnter(QLineEdit* edit);
+
+    std::vector<ParamPanelEntry> PanelEntries;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The slot instance and the component a control edits, or null when the control is not the panel's,
+    // its slot is empty or no longer holds such a parameter.
+    float* Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale) const;
+
+    QScrollArea& ScrollBox;
+    TSlots& Slots;
+};
