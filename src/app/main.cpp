@@ -1,11 +1,13 @@
 // lumatex: the desktop program. Creates the windows in their order, then runs the event loop; a file named
 // on the command line is opened as if chosen in the open dialog.
 #include "app/AppFonts.h"
+#include "app/ChainWindowHooks.h"
 #include "app/Form_Master.h"
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
+#include "plugins/Form_spc.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -31,6 +33,11 @@ int main(int argc, char** argv) {
         messages.Flush();
         return 1;
     }
+    // Shown by the main window at its show, as the chain setting says. Destroyed before the main window,
+    // which owns the chain it shows.
+    TForm_spc chainWindow(*master.Chain(), master.Settings, &master);
+    AttachChainWindow(master, chainWindow);
+    // "Load/Manage Presets" stays without effect until the preset manager sets chainWindow.ShowPresetManager.
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
     master.show();

@@ -188,13 +188,25 @@ void TChainState::AfterChange() {
 }
 
 std::string SlotLabelText(const std::string& hint, const std::function<int(const std::string&)>& measure) {
-    if (hint.size() < static_cast<size_t>(kLabelTextMinChars) || measure(hint) <= kLabelTextMaxWidth)
-        return hint;
-    for (size_t length = hint.size(); length >= static_cast<size_t>(kLabelTextMinChars); --length) {
-        const std::string candidate = hint.substr(0, length) + "...";
+    // Byte offsets at which characters start, and the end: a name in UTF-8 is cut between characters only.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < hint.size(); ++i)
+        if (i == 0 || (static_cast<unsigned char>(hint[i]) & 0xC0) != 0x80) starts.push_back(i);
+    const size_t characters = starts.size();
+    starts.push_back(hint.size());
+    const size_t minChars = static_cast<size_t>(kLabelTextMinChars);
+    if (characters < minChars || measure(hint) <= kLabelTextMaxWidth) return hint;
+
+    // A prefix that is itself as wide as the label's room cannot fit with the dots, and neither can any
+    // longer one: the search starts there instead of at the end of a name of any length.
+    size_t longest = minChars;
+    while (longest < characters && measure(hint.substr(0, starts[longest])) < kLabelTextMaxWidth)
+        ++longest;
+    for (size_t length = longest; length >= minChars; --length) {
+        const std::string candidate = hint.substr(0, starts[length]) + "...";
         if (measure(candidate) < kLabelTextMaxWidth) return candidate;
     }
-    return hint.substr(0, static_cast<size_t>(kLabelTextMinChars));
+    return hint.substr(0, starts[minChars]);
 }
 
 TWindowPosition PlaceChainWindow(TWindowPosition stored, int windowWidth, int windowHeight, int screenWidth,

@@ -123,8 +123,8 @@ private:
 
 // DrawSlotLabel's text for a label: a name wider than kLabelTextMaxWidth pixels with at least 10 characters
 // becomes its longest prefix of at least 10 characters that, followed by "...", is narrower than that; when
-// even 10 characters and "..." are too wide, the first 10 characters alone. measure gives a text's width in
-// pixels in the label font.
+// even 10 characters and "..." are too wide, the first 10 characters alone. Characters are UTF-8 sequences,
+// never cut in two. measure gives a text's width in pixels in the label font.
 std::string SlotLabelText(const std::string& hint, const std::function<int(const std::string&)>& measure);
 
 // Where the chain window goes on show: the stored position pulled onto the screen (left and top at least 0;

@@ -161,6 +161,32 @@ TEST(ChainWindowHelpers, LongLabelsEndInDotsAndTheWindowIsPulledOntoTheScreen) {
     EXPECT_EQ(SlotLabelText("Nine char", wide), "Nine char") << "fewer than 10 characters: never shortened";
     EXPECT_EQ(SlotLabelText("Ten chars!!", wide), "Ten chars!") << "10 characters with dots do not fit";
 
+    // Characters, not bytes: a name in UTF-8 is counted and cut between its characters.
+    const auto sixPerCharacter = [](const std::string& text) {
+        int characters = 0;
+        for (const char c : text)
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        return characters * 6;
+    };
+    EXPECT_EQ(SlotLabelText("\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u20ac\u00c4\u00d6\u00dc\u00e4\u00f6"
+                            "\u00fc\u00df\u20ac!!",
+                            sixPerCharacter),
+              "\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u20ac\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc...")
+        << "18 characters (108 pixels) become 14 and the dots";
+    EXPECT_EQ(SlotLabelText("\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4", wide),
+              "\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4\u00e4")
+        << "ten characters of two bytes each";
+    std::string thousand;
+    while (thousand.size() < 1000)
+        thousand += "\u6f22\u5b57 ";
+    int measured = 0;
+    const std::string cut = SlotLabelText(thousand, [&](const std::string& text) {
+        ++measured;
+        return sixPerCharacter(text);
+    });
+    EXPECT_EQ(cut, "\u6f22\u5b57 \u6f22\u5b57 \u6f22\u5b57 \u6f22\u5b57 \u6f22\u5b57...") << "14 characters";
+    EXPECT_LT(measured, 40) << "a long name is not measured at every length";
+
     EXPECT_EQ(PlaceChainWindow({-50, -50}, 197, 551, 1024, 768), (TWindowPosition{0, 0}));
     EXPECT_EQ(PlaceChainWindow({2000, 10}, 197, 551, 1024, 768), (TWindowPosition{1024 - 197, 10}));
     EXPECT_EQ(PlaceChainWindow({10, 500}, 197, 551, 1024, 768), (TWindowPosition{10, 768 - 551 - 20}));

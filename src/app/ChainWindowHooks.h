@@ -1,0 +1,23 @@
+// ChainWindowHooks.h: how the chain window plugs into the main window, shared by the program and its tests.
+// Chain work runs with the OpenGL view's context current and as GL work (a message it raises waits for the
+// event loop instead of opening a nested one in the middle of a change); the close command goes to the main
+// window's ShowShaderPluginChain; the main window shows and hides the chain window through its hook.
+// GUI thread; the main window has been created (FormCreate succeeded) and outlives the chain window.
+#pragma once
+
+#include "app/Form_Master.h"
+#include "app/QtGLSurface.h"
+#include "app/QtMessageSink.h"
+#include "plugins/Form_spc.h"
+
+#include <functional>
+
+inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
+    chainWindow.GLWork = [&master](const std::function<void()>& work) {
+        TGLWorkScope scope;
+        if (master.GLView()) master.GLView()->MakeCurrent();
+        work();
+    };
+    chainWindow.ShowShaderPluginChain = [&master](bool visible) { master.ShowShaderPluginChain(visible); };
+    master.ChainWindow = &chainWindow;
+}
