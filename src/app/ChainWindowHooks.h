@@ -2,6 +2,7 @@
 // Chain work runs with the OpenGL view's context current and as GL work (a message it raises waits for the
 // event loop instead of opening a nested one in the middle of a change); the close command goes to the main
 // window's ShowShaderPluginChain; the main window shows and hides the chain window through its hook.
+// The preset manager loads presets the same way, and the chain window's "Load/Manage Presets" brings it up.
 // GUI thread; the main window has been created (FormCreate succeeded) and outlives the chain window.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include "app/QtGLSurface.h"
 #include "app/QtMessageSink.h"
 #include "plugins/Form_spc.h"
+#include "presets/Form_presets.h"
 
 #include <functional>
 
@@ -20,4 +22,13 @@ inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
     };
     chainWindow.ShowShaderPluginChain = [&master](bool visible) { master.ShowShaderPluginChain(visible); };
     master.ChainWindow = &chainWindow;
+}
+
+inline void AttachPresetManager(TForm_Master& master, TForm_spc& chainWindow, TForm_presets& presets) {
+    presets.GLWork = [&master](const std::function<void()>& work) {
+        TGLWorkScope scope;
+        if (master.GLView()) master.GLView()->MakeCurrent();
+        work();
+    };
+    chainWindow.ShowPresetManager = [&presets] { presets.ShowManager(); };
 }

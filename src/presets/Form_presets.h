@@ -1,0 +1,94 @@
+// Form_presets.h: TForm_presets, the "Presets" tool window: the presets of the program folder's presets/
+// listed by name, loaded into the chain, saved from it, deleted. Its placement lives in the main window's
+// settings record.
+//
+// GUI thread only. The chain state, its engine and the settings belong to the main window and outlive this
+// window. Loading builds slot instances and runs through GLWork, which makes the engine's context current.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QFrame;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTreeWidget;
+class TChainState;
+struct TSettings;
+
+inline constexpr const char* kPresetsCaption = "Presets";
+inline constexpr const char* kPresetColumnCaption = " Preset Name ";
+constexpr int kPresetsDesignWidth = 356;
+constexpr int kPresetsDesignHeight = 424;
+
+// The stored placement brought onto a screen of screenWidth x screenHeight: negative left or top become 0;
+// a window reaching past an edge moves back until it ends there, after shrinking to the screen's size - 10
+// when it is larger than the screen.
+struct TPresetsPlacement {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TPresetsPlacement&) const = default;
+};
+TPresetsPlacement FitPresetsPlacement(TPresetsPlacement placement, int screenWidth, int screenHeight);
+
+// A preset name that stays inside the presets folder: not empty, no "/" and no NUL.
+bool IsPresetName(const std::string& name);
+
+class TForm_presets : public QWidget {
+public:
+    // A tool window above parent (the main window), created hidden.
+    TForm_presets(TChainState& chain, TSettings& settings, QWidget* parent = nullptr);
+
+    // Runs work with the engine's context current; empty: work runs as it is.
+    std::function<void(const std::function<void()>& work)> GLWork;
+
+    // Visible, not modal, and in front: what the chain window's "Load/Manage Presets" asks for.
+    void ShowManager();
+
+    // The presets folder (program folder + "presets/") and a name's file in it.
+    std::string PresetFolder() const;
+    std::string PresetPath(const std::string& name) const;
+
+    // Operations of the window, by the names its handlers carry.
+    void readpluginDirectory();
+    void FitColumn();
+    void FormShow();
+    void RestorePlacement();
+    void FormClose();
+    void FormResize();
+    void ListView1Click();
+    void ListView1DblClick();
+    void BT_loadClick();
+    void BT_saveClick();
+    void Button3Click();
+
+    TChainState& Chain;
+    TSettings& Settings;
+
+    // Components, each with its name as objectName.
+    QTreeWidget* ListView1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QPushButton* BT_load = nullptr;
+    QPushButton* BT_save = nullptr;
+    QPushButton* Button3 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateComponents();
+    void LayoutPanel1();
+    int SelectedIndex() const; // -1 for none
+};
