@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "plugins/Form_spc.h"
+#include "presets/Form_presets.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
     // which owns the chain it shows.
     TForm_spc chainWindow(*master.Chain(), master.Settings, &master);
     AttachChainWindow(master, chainWindow);
-    // "Load/Manage Presets" stays without effect until the preset manager sets chainWindow.ShowPresetManager.
+    // Hidden until the chain window's "Load/Manage Presets" asks for it.
+    TForm_presets presets(*master.Chain(), master.Settings, &master);
+    AttachPresetManager(master, chainWindow, presets);
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
     master.show();
