@@ -21,29 +21,6 @@
 
 namespace {
 
-// Runs body in a child process whose address space may grow by budget bytes past what it holds at the fork.
-// Answers 0 when body answered true, 1 when false, 2 when it ran out of memory.
-int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body) {
-    const pid_t child = fork();
-    if (child == 0) {
-        size_t pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + budget;
-        const rlimit bound{limit, limit};
-        if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(3);
-        try {
-            _exit(body() ? 0 : 1);
-        } catch (const std::bad_alloc&) {
-            _exit(2);
-        } catch (...) {
-            _exit(4);
-        }
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 constexpr int kEdge = 4096;
 constexpr size_t kCopy = size_t(kEdge) * kEdge * 3; // one 24-bit copy of the picture: 48 MiB
 

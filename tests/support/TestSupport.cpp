@@ -3,9 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -70,4 +74,25 @@ std::string TestDataFolder() {
 }
 std::string ProgramDataFolder() {
     return std::string(LUMATEX_BIN_DIR) + "/";
+}
+
+int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + budget;
+        const rlimit bound{limit, limit};
+        if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(3);
+        try {
+            _exit(body() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        } catch (...) {
+            _exit(4);
+        }
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +37,10 @@ public:
 private:
     std::string FPath;
 };
+
+// Runs body in a child process whose address space may grow by budget bytes past what it holds at the fork.
+// Answers 0 when body answered true, 1 when false, 2 when it ran out of memory (-1 when no child ran).
+int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body);
 
 void WriteTextFile(const std::string& path, const std::string& text);
 void WriteBinaryFile(const std::string& path, const std::vector<uint8_t>& data);
