@@ -5,6 +5,7 @@
 #include "app/Form_Master.h"
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
+#include "app/SampleBufferExport.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "plugins/Form_spc.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     AttachPresetManager(master, chainWindow, presets);
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
+    AttachSampleBufferExport(master);
     master.show();
 
     const QStringList arguments = QApplication::arguments();
