@@ -80,7 +80,7 @@ bool TGLBMP::CaptureToFile(const std::string& fileName) {
     Pixels.reset(new (std::nothrow) uint8_t[PixelBytes()]);
     if (!Pixels) {
         ReleasePixels();
-        return false;
+        throw std::bad_alloc(); // told as out of memory, not as an area that could not be read
     }
     ReadPixels(Width, Height, GL_RGBA, Pixels.get());
     if (!fileName.empty()) answer = SaveToFile(fileName);
@@ -90,11 +90,7 @@ bool TGLBMP::CaptureToFile(const std::string& fileName) {
 bool TGLBMP::CaptureToBitmap(TBitmap& picture) {
     if (!TakeViewportSize()) return false;
     if (TBitmap::ImageSize(Width, Height, 32) == 0) return false;
-    try {
-        picture.SetSize(Width, Height, 32);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    picture.SetSize(Width, Height, 32);
     // 32-bit rows need no padding, and GL's first row is the bottom one: the bitmap's store is exactly the
     // read-back in blue, green, red, alpha order, so no second copy of the picture is ever made.
     ReadPixels(Width, Height, GL_BGRA, picture.Data());
@@ -185,6 +181,8 @@ bool TGLBMP::WriteJpeg(const std::string& fileName) {
         }
         SaveJpegFile(bitmap, fileName, EncoderQuality);
         return true;
+    } catch (const std::bad_alloc&) {
+        throw; // out of memory, not a file that could not be written
     } catch (...) {
         return false;
     }

@@ -21,19 +21,19 @@ public:
     ~TGLBMP(); // ReleasePixels, then deletes TextureId when it is set
 
     // Reads the drawing area back from its lower-left corner (0, 0) with the current viewport's width and
-    // height and, when fileName is not empty, answers SaveToFile(fileName). False when the capture buffer
-    // cannot be allocated. File errors of the BMP and TGA writers propagate as ELumatex.
+    // height and, when fileName is not empty, answers SaveToFile(fileName). std::bad_alloc when the capture
+    // buffer cannot be allocated. File errors of the BMP and TGA writers propagate as ELumatex.
     bool CaptureToFile(const std::string& fileName);
     // The same read-back straight into picture, which becomes 32-bit blue, green, red, alpha with the
     // bottom row stored first, as the BMP writer would store it; the capture keeps no pixels of its own.
-    // False when the viewport is empty or the picture cannot be allocated.
+    // False when the viewport is empty; std::bad_alloc when the picture cannot be allocated.
     bool CaptureToBitmap(TBitmap& picture);
     // By extension, compared without regard to case: ".bmp", ".jpg", ".tga"; anything else answers false.
     bool SaveToFile(const std::string& fileName);
     // False without a capture or after a short write; ELumatex when the file cannot be created or written.
     bool WriteBmp(const std::string& fileName);
     bool WriteTga(const std::string& fileName);
-    // False without a capture and for every encoder or file error.
+    // False without a capture and for every encoder or file error; std::bad_alloc passes through.
     bool WriteJpeg(const std::string& fileName);
     // The same writers into any stream (the file writers open the file and call these).
     bool WriteBmp(TStream& stream);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -110,13 +111,17 @@ extern "C" boolean FillFromStream(j_decompress_ptr info) {
     auto* source = reinterpret_cast<TStreamSource*>(info->src);
     size_t count = 0;
     bool failed = false;
+    bool outOfMemory = false;
     try {
         count = source->Stream->Read(source->Buffer, sizeof source->Buffer);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
     } catch (const std::exception& e) {
         std::snprintf(source->ReadError, sizeof source->ReadError, "%s", e.what());
         failed = true;
     }
     // Raised once the exception is gone: libjpeg's error exit jumps over this frame.
+    if (outOfMemory) ERREXIT(info, JERR_OUT_OF_MEMORY);
     if (failed) ERREXIT(info, JERR_FILE_READ);
     if (count == 0) {
         // As libjpeg's own sources do: an end of image stands in for the missing data, with a warning.
@@ -157,6 +162,8 @@ struct TDecompressor {
     // Header, size check, pixels; the source is set. readError: the source's own reason for a failed read.
     void Decode(TBitmap& bitmap, size_t maxImageBytes, const char* readError) {
         const auto fail = [&] {
+            // libjpeg's own allocations fail as one of its errors: still out of memory, not a bad file.
+            if (Error.Manager.msg_code == JERR_OUT_OF_MEMORY) throw std::bad_alloc();
             if (readError && readError[0]) throw ELumatex(readError);
             throw ELumatex(std::string("Invalid JPEG file: ") + Error.Message);
         };
@@ -242,6 +249,7 @@ std::vector<uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {
     std::vector<uint8_t> bytes;
     if (ok && out.Buffer) bytes.assign(out.Buffer, out.Buffer + out.Size);
     std::free(out.Buffer);
+    if (!ok && error.Manager.msg_code == JERR_OUT_OF_MEMORY) throw std::bad_alloc();
     if (!ok) throw ELumatex(std::string("JPEG encoding failed: ") + error.Message);
     return bytes;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <new>
 
 namespace {
 
@@ -36,6 +37,8 @@ bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
     TBitmap result;
     try {
         result.SetSize(newWidth, newHeight, bitmap.BitsPerPixel());
+    } catch (const std::bad_alloc&) {
+        throw; // out of memory is no size that could not be done
     } catch (...) {
         return false;
     }

@@ -341,6 +341,12 @@ void TglBitmap2D::GenTexture(bool testSize) {
         glTexImage2D(Target, 0, static_cast<GLint>(formats.InternalFormat), Width, Height, 0, formats.Format,
                      GL_UNSIGNED_BYTE, Pixels.get());
     if (ReleasePixelsAfterUpload) SetPixels(nullptr, 0);
+    // The one way a driver says it could not hold the image is its error flag; the texture would sample
+    // as black and pass for the picture. Every flag is read, as an older one may stand before it.
+    bool driverOutOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        driverOutOfMemory = driverOutOfMemory || error == GL_OUT_OF_MEMORY;
+    if (driverOutOfMemory) throw std::bad_alloc();
 
     if (flags.ArbTextureCompression) {
         GLint value = 0;
@@ -369,10 +375,11 @@ bool TglBitmap2D::AssignFromBitmap(const TBitmap* bitmap) {
     try {
         AllocatePixels(rowBytes * size_t(Height));
     } catch (const std::bad_alloc&) {
-        // Leave nothing that describes bytes the object does not hold.
+        // Leave nothing that describes bytes the object does not hold; the caller learns it is out of
+        // memory, not that the picture was unusable.
         SetPixels(nullptr, 0);
         Width = Height = 0;
-        return false;
+        throw;
     }
     if (RowStarts.empty()) return true; // 0 pixels wide or high: nothing to copy
     for (int i = 0; i < Height; ++i)

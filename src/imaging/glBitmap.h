@@ -146,12 +146,12 @@ public:
 
     void SetPixels(std::unique_ptr<uint8_t[]> buffer, size_t size) override;
     // Raises kGenTextureTooLargeMessage / kGenTextureNpotMessage (testSize only) before touching the
-    // previous texture; does nothing without pixels.
+    // previous texture; does nothing without pixels. std::bad_alloc when the driver could not allocate it.
     void GenTexture(bool testSize) override;
     void SwapRedBlue() override;
     bool CopyToBitmap(TBitmap* bitmap) override;
-    // False for a null bitmap (and when the copy cannot be allocated, leaving no pixels and a 0 x 0 size);
-    // raises kAssignFromBitmapDepthMessage for a depth other than 24 or 32 bits.
+    // False for a null bitmap; raises kAssignFromBitmapDepthMessage for a depth other than 24 or 32 bits,
+    // and std::bad_alloc when the copy cannot be allocated, leaving no pixels and a 0 x 0 size.
     bool AssignFromBitmap(const TBitmap* bitmap) override;
     bool AssignFromBitmap(TBitmap&& bitmap) override;
     // CopyToBitmap's result with the object's own buffer, reordered in place (a copy only when 24-bit rows

@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include <cstring>
+#include <new>
 
 // Each value is stored right after its own check, so a later bad value leaves the earlier ones set.
 TEST(TglBitmap2D, SettersCheckInOrderWithTheirOwnMessages) {
@@ -69,6 +70,23 @@ TEST(TglBitmap2D, AssignCopiesRowsWithoutPaddingTopRowFirst) {
     EXPECT_FALSE(empty.CopyToBitmap(&back));
     empty.GenTexture(true); // without pixels nothing happens; no GL context here, so any GL call would fault
     EXPECT_EQ(empty.TextureId, 0u);
+}
+
+TEST(TglBitmap2D, ACopyThatCannotBeAllocatedIsOutOfMemory) {
+    // 192 MiB: more than the heap may keep free from earlier tests, so the copy needs new address space.
+    const TBitmap source(8192, 8192, 24);
+    // 2: the copy's allocation failed and said so, rather than answering false like a missing picture.
+    EXPECT_EQ(RunWithinAddressSpace(16u << 20,
+                                    [&] {
+                                        TglBitmap2D t;
+                                        try {
+                                            return t.AssignFromBitmap(&source);
+                                        } catch (const std::bad_alloc&) {
+                                            if (t.Pixels || t.Width != 0 || t.Height != 0) return true;
+                                            throw;
+                                        }
+                                    }),
+              2);
 }
 
 // Handing a picture over reorders its store in place: the same buffer, the pixels the copies give.

@@ -287,6 +287,23 @@ TEST(LumatexRender, JpegNeedsRoomForTheJpegOnly) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), {}), 2) << "in.bmp and out.jpg";
 }
 
+TEST(LumatexRender, ATextureTheDriverCannotHoldIsOutOfMemory) {
+    TTempFolder tmp;
+    // 16384 x 16384 grey as run-length TGA content (8 MiB) under the .bmp name the command line takes: the
+    // decoded picture fits the address space below, the driver's copy of it does not.
+    std::vector<uint8_t> tga(18, 0);
+    tga[2] = 10, tga[13] = 0x40, tga[15] = 0x40, tga[16] = 24, tga[17] = 0x20;
+    for (int packet = 0; packet < 16384 * 16384 / 128; ++packet)
+        tga.insert(tga.end(), {0xFF, 128, 128, 128});
+    WriteBinaryFile(tmp.File("grey.bmp"), tga);
+    const std::string limited = std::string("ulimit -v 2000000; exec ") + LUMATEX_RENDER_EXE;
+    const TRun run = RunProgram(
+        limited, {"--root", ChainRoot(), "--size", "64x64", tmp.File("grey.bmp"), tmp.File("out.bmp")}, tmp);
+    EXPECT_EQ(run.Status, 4) << run.Err;
+    EXPECT_EQ(run.Err, "lumatex-render: out of memory\n");
+    EXPECT_FALSE(FileExists(tmp.File("out.bmp"))) << "a black picture passed for the grey one";
+}
+
 TEST(LumatexRender, ResultThatCannotBeWrittenIsAFailure) {
     TTempFolder tmp;
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";
