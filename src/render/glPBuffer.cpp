@@ -54,6 +54,7 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
     Width = width;
     Height = height;
     Previous = previous;
+    MaxWidth = MaxHeight = 0;
     Log.clear();
 
     Log.push_back(FormatText("PixelBuffer->Creating->Width=%d Height=%d", width, height));
@@ -97,6 +98,8 @@ bool TPixelBuffer::Create(int width, int height, const TNativeGLHandles& previou
         eglGetConfigAttrib(display, format, EGL_MAX_PBUFFER_WIDTH, &maxWidth);
         eglGetConfigAttrib(display, format, EGL_MAX_PBUFFER_HEIGHT, &maxHeight);
     }
+    MaxWidth = maxWidth;
+    MaxHeight = maxHeight;
     const bool sizeFits = width >= 1 && height >= 1 && width <= maxWidth && height <= maxHeight;
     const EGLint bufferAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface buffer =

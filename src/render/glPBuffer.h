@@ -34,6 +34,9 @@ public:
     void* BufferHandle = nullptr; // EGLSurface of the pbuffer
     int Width = 0;
     int Height = 0;
+    // The largest buffer the chosen pixel format allows, known once Create has chosen it (0 before).
+    int MaxWidth = 0;
+    int MaxHeight = 0;
 
     // The config the buffer asks for, EGL attribute/value pairs ending in EGL_NONE: 8-bit red, green, blue
     // and alpha (the captures read 8 bits a channel), depth 24, OpenGL, pbuffer drawable.

@@ -2,6 +2,8 @@
 
 #include "platform/ELumatex.h"
 
+#include <algorithm>
+
 TFBO::~TFBO() {
     Release();
 }
@@ -11,6 +13,15 @@ void TFBO::Release() {
     if (DepthBufferHandle != 0) glDeleteRenderbuffersEXT(1, &DepthBufferHandle);
     if (TextureHandle != 0) glDeleteTextures(1, &TextureHandle);
     FramebufferHandle = DepthBufferHandle = TextureHandle = 0;
+}
+
+int TFBO::MaxEdge() {
+    GLint texture = 0, renderbuffer = 0;
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    return std::min({texture, renderbuffer, viewport[0], viewport[1]});
 }
 
 void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT) {

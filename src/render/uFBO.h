@@ -20,6 +20,9 @@ public:
     void BindTexture(); // the colour texture on the active unit, for reading the result
     void CheckStatus(); // the currently bound framebuffer
 
+    // The longest edge the current context can render into and read back: the colour texture, the depth
+    // buffer and the viewport all have to take it.
+    static int MaxEdge();
     // The text raised for a framebuffer status, or nullptr for complete and for values not in the table.
     static const char* StatusText(GLenum status);
     // Raises ELumatex with StatusText(status) when there is one.

@@ -359,9 +359,24 @@ void TRenderEngine::DrawHUD() {
     Font->Print(kHUDFPSX, kHUDTextY, "FPS: " + std::to_string(Timer->FPS));
 }
 
-bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height) {
+bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
+                                   std::unique_ptr<TFBO>& largeTarget) {
     // The buffer's context shares the main one's textures and programs from its creation on.
-    if (!buffer.Create(width, height, Surface.NativeHandles())) return false;
+    if (!buffer.Create(width, height, Surface.NativeHandles())) {
+        // The driver's framebuffers go further than its pixel buffers: a buffer as large as allowed gives
+        // the context, a framebuffer of the asked size the picture.
+        // A size the driver cannot draw at all fails like a buffer that cannot be made.
+        const bool overLimit = buffer.MaxWidth > 0 && buffer.MaxHeight > 0 &&
+                               (width > buffer.MaxWidth || height > buffer.MaxHeight);
+        const int driverLimit = TFBO::MaxEdge();
+        if (!overLimit || width < 1 || height < 1 || width > driverLimit || height > driverLimit ||
+            !buffer.Create(std::min(width, buffer.MaxWidth), std::min(height, buffer.MaxHeight),
+                           Surface.NativeHandles()))
+            return false;
+        largeTarget = std::make_unique<TFBO>();
+        largeTarget->Create(width, height, GL_RGBA8, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+        largeTarget->Bind();
+    }
     InitGLState();
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glViewport(0, 0, width, height);
@@ -402,16 +417,21 @@ bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::functio
     struct TRestoreMain {
         TRenderEngine& Engine;
         std::unique_ptr<TPixelBuffer>& Buffer;
+        std::unique_ptr<TFBO> LargeTarget; // made in the buffer's context, so freed while it is current
         ~TRestoreMain() {
+            if (LargeTarget) {
+                LargeTarget->Unbind();
+                LargeTarget.reset();
+            }
             Engine.SaveBufferLog.swap(Buffer->Log);
             Buffer->Disable();
             Buffer.reset();
             Engine.Surface.MakeCurrent();
             glViewport(Engine.ViewX, Engine.ViewY, Engine.ViewWidth, Engine.ViewHeight);
         }
-    } restore{*this, buffer};
+    } restore{*this, buffer, nullptr};
 
-    if (!OpenSaveBuffer(*buffer, width, height)) {
+    if (!OpenSaveBuffer(*buffer, width, height, restore.LargeTarget)) {
         // No offscreen target and no context to draw into: nothing is drawn and nothing written.
         ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
         return false;

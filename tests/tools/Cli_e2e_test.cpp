@@ -304,6 +304,31 @@ TEST(LumatexRender, ATextureTheDriverCannotHoldIsOutOfMemory) {
     EXPECT_FALSE(FileExists(tmp.File("out.bmp"))) << "a black picture passed for the grey one";
 }
 
+TEST(LumatexRender, EdgesLongerThanThePixelBufferTakesAreRendered) {
+    TTempFolder tmp;
+    // Four quadrants of their own colour: a corner of the output shows where it came from.
+    TBitmap quadrants(16, 16, 24);
+    const uint8_t colours[4][3] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            std::memcpy(quadrants.ScanLine(y) + 3 * x, colours[(y / 8) * 2 + x / 8], 3);
+    SaveBmpFile(quadrants, tmp.File("in.bmp"));
+    for (const auto& [width, height] : {std::pair{4100, 8}, std::pair{8, 4100}}) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        const TRun run =
+            Cli({"--root", ChainRoot(), "--size", size, tmp.File("in.bmp"), tmp.File("out.bmp")}, tmp);
+        ASSERT_EQ(run.Status, 0) << size << ": " << run.Err;
+        const TBitmap out = LoadBmp(tmp.File("out.bmp"));
+        ASSERT_EQ(out.Width(), width);
+        ASSERT_EQ(out.Height(), height);
+        // Rows as the bitmap stores them, bottom row first, in both pictures.
+        const int corners[4][2] = {{0, 0}, {width - 1, 0}, {0, height - 1}, {width - 1, height - 1}};
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(0, std::memcmp(out.ScanLine(corners[c][1]) + 4 * corners[c][0], colours[c], 3))
+                << size << " corner " << c;
+    }
+}
+
 TEST(LumatexRender, ResultThatCannotBeWrittenIsAFailure) {
     TTempFolder tmp;
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";

@@ -12,6 +12,7 @@
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "presets/uPresets.h"
+#include "render/uFBO.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 #include "video/FilterGraph.h"
@@ -236,6 +237,14 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     const std::string root = RootFolder(o);
     const std::string presetPath = PresetFile(o, root);
     setup.CreateContext();
+    // A size the driver cannot draw at all is refused before a picture of gigabytes is loaded for it.
+    if (o.Size) {
+        const int limit = TFBO::MaxEdge();
+        if (o.Size->Width > limit || o.Size->Height > limit)
+            Fail(kExitRender, FormatText("cannot render at %dx%d: this OpenGL driver draws at most %d pixels "
+                                         "per edge",
+                                         o.Size->Width, o.Size->Height, limit));
+    }
     frame = FirstFrame(commandLine, video);
     const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
     setup.CreateEngine(root, size, o.FboSize, presetPath);
