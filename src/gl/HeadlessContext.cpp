@@ -39,6 +39,24 @@ EGLDisplay OpenSurfacelessDisplay() {
 
 } // namespace
 
+std::vector<int32_t> EglPixelFormatAttributes() {
+    return {EGL_SURFACE_TYPE,
+            EGL_PBUFFER_BIT,
+            EGL_RENDERABLE_TYPE,
+            EGL_OPENGL_BIT,
+            EGL_RED_SIZE,
+            8,
+            EGL_GREEN_SIZE,
+            8,
+            EGL_BLUE_SIZE,
+            8,
+            EGL_ALPHA_SIZE,
+            8,
+            EGL_DEPTH_SIZE,
+            24,
+            EGL_NONE};
+}
+
 THeadlessContext::~THeadlessContext() {
     Destroy();
 }
@@ -72,24 +90,10 @@ bool THeadlessContext::Create(int width, int height) {
         return false;
     }
     // Mesa lists deeper (10-bit) configs first; the pixel buffer and the captures want 8 bits a channel.
-    const EGLint attributes[] = {EGL_SURFACE_TYPE,
-                                 EGL_PBUFFER_BIT,
-                                 EGL_RENDERABLE_TYPE,
-                                 EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE,
-                                 8,
-                                 EGL_GREEN_SIZE,
-                                 8,
-                                 EGL_BLUE_SIZE,
-                                 8,
-                                 EGL_ALPHA_SIZE,
-                                 8,
-                                 EGL_DEPTH_SIZE,
-                                 24,
-                                 EGL_NONE};
+    const std::vector<EGLint> attributes = EglPixelFormatAttributes();
     EGLConfig configs[64];
     EGLint count = 0;
-    eglChooseConfig(display, attributes, configs, 64, &count);
+    eglChooseConfig(display, attributes.data(), configs, 64, &count);
     EGLConfig chosen = nullptr;
     for (EGLint i = 0; i < count && !chosen; ++i) {
         EGLint r, g, b, a;

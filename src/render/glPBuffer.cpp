@@ -1,5 +1,7 @@
 #include "render/glPBuffer.h"
 
+#include "gl/HeadlessContext.h"
+
 #include "platform/ELumatex.h"
 
 #include <epoxy/egl.h>
@@ -17,21 +19,7 @@ std::string HandleText(const void* handle) {
 } // namespace
 
 std::vector<int32_t> TPixelBuffer::DefaultPixelFormatAttributes() {
-    return {EGL_SURFACE_TYPE,
-            EGL_PBUFFER_BIT,
-            EGL_RENDERABLE_TYPE,
-            EGL_OPENGL_BIT,
-            EGL_RED_SIZE,
-            8,
-            EGL_GREEN_SIZE,
-            8,
-            EGL_BLUE_SIZE,
-            8,
-            EGL_ALPHA_SIZE,
-            8,
-            EGL_DEPTH_SIZE,
-            24,
-            EGL_NONE};
+    return EglPixelFormatAttributes();
 }
 
 TPixelBuffer::~TPixelBuffer() {
