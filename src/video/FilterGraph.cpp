@@ -83,6 +83,7 @@ void TFilterGraph::ClearGraph() {
     FDecoder.reset();
     FFormat = TVideoFormat{};
     FDurationNs = 0;
+    FFrameDurationNs = 0;
     FPending = TBitmap();
     std::lock_guard<std::mutex> guard(FMutex);
     FState = TGraphState::Stopped;
@@ -93,6 +94,7 @@ void TFilterGraph::ClearGraph() {
     FHavePending = false;
     FCue = false;
     FEndReached = false;
+    FEndDueNs = 0;
     FCompletePosted = false;
     FIdle = false;
     FMediaBaseNs = 0;
@@ -108,6 +110,7 @@ void TFilterGraph::RenderFile(const std::string& path) {
     if (rc < 0) throw ELumatex(decoder->ErrorText(rc));
     FFormat = decoder->Format();
     FDurationNs = decoder->DurationNs();
+    FFrameDurationNs = decoder->FrameDurationNs();
     FPending.SetSize(FFormat.Width, FFormat.Height, 24);
     FDecoder = std::move(decoder);
     {
@@ -251,6 +254,7 @@ void TFilterGraph::DeliverPending(std::unique_lock<std::mutex>& lock) {
     TSampleGrabber* grabber = FGrabber;
     TVideoWindow* window = FVideoWindow;
     const double sampleTime = static_cast<double>(FPendingNs) / 1e9;
+    FEndDueNs = FPendingNs + FFrameDurationNs;
     FHavePending = false;
     FCue = false;
     FDelivering = true;
@@ -310,6 +314,17 @@ int TFilterGraph::ConvertPending() {
     return FDecoder->Convert(FPending.Data());
 }
 
+bool TFilterGraph::WaitForMediaTime(std::unique_lock<std::mutex>& lock, int64_t mediaNs) {
+    const int64_t dueNs = FClockBaseNs + (mediaNs - FMediaBaseNs);
+    if (FClock->NowNs() >= dueNs) return false;
+    FIdle = true;
+    FIdleDeadlineNs = dueNs;
+    FOwnerCv.notify_all();
+    FClock->WaitUntil(lock, FWake, dueNs);
+    FIdle = false;
+    return true;
+}
+
 void TFilterGraph::StreamLoop() {
     pthread_setname_np(pthread_self(), "lumatex-video");
     std::unique_lock<std::mutex> lock(FMutex);
@@ -331,6 +346,7 @@ void TFilterGraph::StreamLoop() {
             FCue = converted;
             FEndReached = rc < 0;
             FEndResult = rc == AVERROR_EOF ? 0 : rc;
+            FEndDueNs = rc < 0 ? 0 : landedNs + FFrameDurationNs;
             FCompletePosted = false;
             FOwnerCv.notify_all();
             continue;
@@ -354,21 +370,13 @@ void TFilterGraph::StreamLoop() {
         }
         const bool running = FState == TGraphState::Running;
         if (FHavePending && (running || (FState == TGraphState::Paused && FCue))) {
-            if (running && !FCue) {
-                const int64_t dueNs = FClockBaseNs + (FPendingNs - FMediaBaseNs);
-                if (FClock->NowNs() < dueNs) {
-                    FIdle = true;
-                    FIdleDeadlineNs = dueNs;
-                    FOwnerCv.notify_all();
-                    FClock->WaitUntil(lock, FWake, dueNs);
-                    FIdle = false;
-                    continue;
-                }
-            }
+            if (running && !FCue && WaitForMediaTime(lock, FPendingNs)) continue;
             DeliverPending(lock);
             continue;
         }
         if (running && FEndReached && !FHavePending && !FCompletePosted) {
+            // Reported at once, the end would overtake the last frame on its way to the screen.
+            if (WaitForMediaTime(lock, FEndDueNs)) continue;
             PostComplete(lock);
             continue;
         }

@@ -92,6 +92,8 @@ private:
     int ConvertPending();
     void DeliverPending(std::unique_lock<std::mutex>& lock);
     void PostComplete(std::unique_lock<std::mutex>& lock);
+    // Sleeps until the clock reaches mediaNs, or a command wakes the thread; false when it was due already.
+    bool WaitForMediaTime(std::unique_lock<std::mutex>& lock, int64_t mediaNs);
     void WakeLocked();
     void WaitWhileDelivering(std::unique_lock<std::mutex>& lock);
     bool OnStreamingThread() const;
@@ -104,6 +106,7 @@ private:
     std::unique_ptr<TVideoDecoder> FDecoder;
     TVideoFormat FFormat;
     int64_t FDurationNs = 0;
+    int64_t FFrameDurationNs = 0;
     std::thread FThread;
     TDSTrackBar* FTrackBar = nullptr;
     TBitmap FPending; // the next frame, converted, waiting for its time
@@ -129,6 +132,8 @@ private:
     bool FCue = false; // deliver the frame a seek landed on at once, even while paused
     bool FEndReached = false;
     int FEndResult = 0;
+    // The end is reported once the last frame delivered has had its time on screen: media time.
+    int64_t FEndDueNs = 0;
     bool FCompletePosted = false;
     bool FDelivering = false; // a frame or event is on its way out with FMutex released
     bool FIdle = false;

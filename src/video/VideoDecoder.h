@@ -41,6 +41,8 @@ public:
 
     const TVideoFormat& Format() const { return FFormat; }
     int64_t DurationNs() const { return FDurationNs; }
+    // How long one frame stays on screen, from the stream's frame rate (40 ms when it names none).
+    int64_t FrameDurationNs() const { return TsToMediaNs(FStartTs + FFrameDurationTs); }
 
     // Decodes the next frame in presentation order into the current frame; mediaNs is its time from the
     // start of the stream. Returns 0, AVERROR_EOF after the last frame, or the read error that ended the

@@ -124,6 +124,10 @@ TEST(FilterGraphEnd, ReportedOnceOnTheOwnersThread) {
     f.Graph.Play();
     f.Advance(1960); // the last frame
     EXPECT_EQ(f.LastNumber(), 49);
+    // It keeps the screen for its 40 ms before the end is told: told at once, the end would overtake it.
+    f.Advance(39);
+    EXPECT_EQ(f.Owner.Pending(), 0u);
+    f.Advance(1);
     ASSERT_TRUE(f.RunToEnd());
     EXPECT_EQ(f.CompleteThreads, std::vector<std::thread::id>{std::this_thread::get_id()});
     EXPECT_EQ(f.CompleteResults, std::vector<int32_t>{0});
