@@ -2,6 +2,7 @@
 // on the command line is opened as if chosen in the open dialog.
 #include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
+#include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
     // Hidden until the chain window's "Load/Manage Presets" asks for it.
     TForm_presets presets(*master.Chain(), master.Settings, &master);
     AttachPresetManager(master, chainWindow, presets);
+    // Hidden until "Save OpenGL image..." shows it.
+    TForm_ImgSave imgSave(master, &master);
+    AttachImgSaveWindow(master, imgSave);
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
     AttachSampleBufferExport(master);

@@ -1,0 +1,109 @@
+#include "app/GLImageExport.h"
+
+#include "app/Form_Master.h"
+#include "app/QtGLSurface.h"
+#include "app/SampleBufferExport.h"
+#include "imaging/Resample.h"
+#include "pipeline/ExportSteps.h"
+#include "platform/Bitmap.h"
+#include "platform/ELumatex.h"
+#include "platform/MessageSink.h"
+#include "render/uFBO.h"
+#include "render/uRenderEngine.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include <algorithm>
+#include <charconv>
+#include <exception>
+#include <new>
+
+namespace {
+constexpr const char* kDialogTitle = "Bitte w\u00e4hlen Sie einen Dateinamen:";
+constexpr const char* kSaveFilters[] = {"Alle files (*.*)", "JPEG files (*.jpg)", "image files (*.bmp)"};
+constexpr int kJpegFilterIndex = 1; // the second filter, counted from 0
+constexpr const char* kDefaultSuffix = "jpg";
+constexpr const char* kOutOfMemoryText = "Not enough memory for an image of %dx%d pixels.";
+} // namespace
+
+std::optional<int> ParseSizeText(const std::string& text) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    // from_chars takes a minus but not a plus; the edit fields take neither, but a stored size may be
+    // negative and must then be refused as a size, not as a number.
+    if (first != last && *first == '+') ++first;
+    if (first == last || !(*first == '-' || (*first >= '0' && *first <= '9'))) return std::nullopt;
+    int value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last) return std::nullopt;
+    return value;
+}
+
+int ExportMaxEdge(TForm_Master& master) {
+    if (!master.GLView() || !master.GLView()->MakeCurrent()) return kMaxOutputEdge;
+    return std::min(kMaxOutputEdge, TFBO::MaxEdge());
+}
+
+std::string ExportSizeProblem(int width, int height, bool npotSupported, int maxEdge) {
+    if (!npotSupported && !(IsPowerOfTwo(width) && IsPowerOfTwo(height))) return kPowerOfTwoWanted;
+    if (width < 1 || height < 1)
+        return FormatText("An image of %dx%d pixels cannot be made. Please choose a width and a height of at "
+                          "least 1.",
+                          width, height);
+    if (width > maxEdge || height > maxEdge || int64_t(width) * height > kMaxOutputPixels)
+        return FormatText("An image of %dx%d pixels is too large: at most %d pixels per edge can be rendered "
+                          "here, and at most %lld pixels in all.",
+                          width, height, maxEdge, static_cast<long long>(kMaxOutputPixels));
+    return {};
+}
+
+void PrepareGLImageDialog(QFileDialog& dialog, const QString& folder) {
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setWindowTitle(QString::fromUtf8(kDialogTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Asking before overwriting is the dialog's default; the read-only box does not exist here, and a file
+    // that cannot be written is refused by the export with its message.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setSizeGripEnabled(true);
+    QStringList filters;
+    for (const char* filter : kSaveFilters)
+        filters << QString::fromLatin1(filter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.at(kJpegFilterIndex));
+    dialog.setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+}
+
+bool ExportGLImage(TForm_Master& master, const TGLImageRequest& request) {
+    TRenderEngine* engine = master.Engine();
+    if (!engine) return false;
+    // Left as found rather than switched on: a paused video or a minimized window stays without rendering.
+    struct TResumeRendering {
+        TForm_Master& Master;
+        bool WasSuspended;
+        ~TResumeRendering() { Master.SetRenderSuspended(WasSuspended); }
+    } resume{master, master.RenderSuspended()};
+    master.SetRenderSuspended(true);
+
+    // Only the size is needed, for the aspect ratio; the frame itself stays the hand-off's.
+    const TPixelSize frame = master.HandOff->WithFrameBitmap([](const TBitmap& bitmap) {
+        return TPixelSize{bitmap.Width(), bitmap.Height()};
+    });
+    const TOutputFormat format = IsJpegName(request.Target) ? TOutputFormat::Jpeg : TOutputFormat::Bmp;
+    try {
+        master.GLView()->MakeCurrent();
+        TBitmap picture;
+        // The engine has told the user why; nothing was written.
+        if (!engine->SaveGLImage(request.Size.Width, request.Size.Height, picture)) return false;
+        FinishExport(picture, request.Target, format, request.ForceAspect, frame, request.JpegQuality);
+        return true;
+    } catch (const std::bad_alloc&) {
+        ShowMessage(FormatText(kOutOfMemoryText, request.Size.Width, request.Size.Height), kMessageCaption,
+                    TMessageIcon::Error);
+    } catch (const std::exception& e) {
+        ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
+    }
+    return false;
+}
