@@ -3,20 +3,6 @@
 #include <epoxy/egl.h>
 #include <epoxy/glx.h>
 
-#include <dlfcn.h>
-
-namespace {
-
-// The config list comes from Xlib and must go back to it. libX11 is already loaded wherever a GLX display
-// exists, so it is looked up rather than linked: the GL library then needs no X library on headless hosts.
-void FreeXData(void* data) {
-    using TXFree = int (*)(void*);
-    static const auto xFree = reinterpret_cast<TXFree>(dlsym(RTLD_DEFAULT, "XFree"));
-    if (xFree) xFree(data);
-}
-
-} // namespace
-
 void* GLXFBConfigOfContext(void* display, void* context) {
     if (!display || !context || !epoxy_has_glx(static_cast<Display*>(display))) return nullptr;
     auto* dpy = static_cast<Display*>(display);
@@ -32,7 +18,7 @@ void* GLXFBConfigOfContext(void* display, void* context) {
     if (!configs) return nullptr;
     // An FBConfig is a handle into the display's own tables; it stays valid after the list is freed.
     void* config = count > 0 ? static_cast<void*>(configs[0]) : nullptr;
-    FreeXData(configs);
+    XFree(configs);
     return config;
 }
 

@@ -2,18 +2,9 @@
 // for tests and the command-line renderer; the Qt main window brings its own. GUI thread only.
 #pragma once
 
-#include <cstdint>
+#include "gl/PixelBufferSurface.h"
 
-enum class TWindowSystem { None, EGL, GLX };
-
-// Native handles, for making a pixel buffer whose context shares objects with the main context.
-struct TNativeGLHandles {
-    TWindowSystem System = TWindowSystem::None;
-    void* Display = nullptr; // EGLDisplay or X11 Display*
-    void* Context = nullptr; // EGLContext or GLXContext
-    void* Config = nullptr;  // EGLConfig or GLXFBConfig of the main context
-    uintptr_t Drawable = 0;  // EGLSurface or GLXDrawable current for drawing
-};
+#include <memory>
 
 class IGLSurface {
 public:
@@ -23,4 +14,8 @@ public:
     virtual int Width() const = 0; // drawing area in pixels
     virtual int Height() const = 0;
     virtual TNativeGLHandles NativeHandles() const = 0;
+    // The window-system half of the offscreen target an export draws into, for a buffer whose context
+    // shares objects with this surface's. By default the pixel buffer of NativeHandles().System (nullptr
+    // for None); a surface whose window system offers none brings another.
+    virtual std::unique_ptr<IPixelBufferSurface> MakeOffscreenTarget() const;
 };

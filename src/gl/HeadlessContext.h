@@ -9,10 +9,6 @@
 #include <string>
 #include <vector>
 
-// The EGL config attributes every pixel buffer of the program asks for: a pbuffer surface for desktop
-// OpenGL with 8 bits a channel and a 24-bit depth buffer, EGL_NONE-terminated.
-std::vector<int32_t> EglPixelFormatAttributes();
-
 class THeadlessContext : public IGLSurface {
 public:
     THeadlessContext() = default;

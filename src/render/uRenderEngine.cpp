@@ -361,8 +361,9 @@ void TRenderEngine::DrawHUD() {
 
 bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
                                    std::unique_ptr<TFBO>& largeTarget) {
-    // The buffer's context shares the main one's textures and programs from its creation on.
-    if (!buffer.Create(width, height, Surface.NativeHandles())) {
+    // The buffer's context shares the main one's textures and programs from its creation on. The surface
+    // says which kind of buffer its window system makes.
+    if (!buffer.Create(width, height, Surface.NativeHandles(), Surface.MakeOffscreenTarget())) {
         // The driver's framebuffers go further than its pixel buffers: a buffer as large as allowed gives
         // the context, a framebuffer of the asked size the picture.
         // A size the driver cannot draw at all fails like a buffer that cannot be made.
@@ -371,7 +372,7 @@ bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
         const int driverLimit = TFBO::MaxEdge();
         if (!overLimit || width < 1 || height < 1 || width > driverLimit || height > driverLimit ||
             !buffer.Create(std::min(width, buffer.MaxWidth), std::min(height, buffer.MaxHeight),
-                           Surface.NativeHandles()))
+                           Surface.NativeHandles(), Surface.MakeOffscreenTarget()))
             return false;
         largeTarget = std::make_unique<TFBO>();
         largeTarget->Create(width, height, GL_RGBA8, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
