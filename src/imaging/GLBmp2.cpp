@@ -6,6 +6,8 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -186,4 +188,42 @@ bool TGLBMP::WriteJpeg(const std::string& fileName) {
     } catch (...) {
         return false;
     }
+}
+
+TGLBandReadBack::TGLBandReadBack(size_t bandBytes) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] <= 0 || viewport[3] <= 0) return;
+    FWidth = viewport[2];
+    FHeight = viewport[3];
+    const size_t rowBytes = size_t(FWidth) * 4;
+    FBandRows = int(std::clamp<size_t>(bandBytes / rowBytes, 1, size_t(FHeight)));
+    Band.resize(size_t(FBandRows) * rowBytes);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+}
+
+void TGLBandReadBack::ReadBand(int top, int bottom) {
+    // GL counts rows from the bottom of the area, from its corner as CaptureToBitmap reads it.
+    glReadPixels(0, FHeight - 1 - bottom, FWidth, bottom - top + 1, GL_BGRA, GL_UNSIGNED_BYTE, Band.data());
+    BandTop = top;
+    BandBottom = bottom;
+    ++FBandsRead;
+}
+
+const uint8_t* TGLBandReadBack::Row(int y) {
+    assert(y >= 0 && y < FHeight && "a row of the area");
+    if (y < BandTop || y > BandBottom) {
+        // Going up, the band ends at the row asked for; going down (and at the start), it begins there.
+        const bool upwards = LastRow >= 0 ? y < LastRow : y >= FHeight / 2;
+        if (upwards)
+            ReadBand(std::max(0, y - FBandRows + 1), y);
+        else
+            ReadBand(y, std::min(FHeight - 1, y + FBandRows - 1));
+    }
+    LastRow = y;
+    return Band.data() + size_t(BandBottom - y) * size_t(FWidth) * 4;
 }

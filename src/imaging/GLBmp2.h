@@ -4,12 +4,14 @@
 #pragma once
 
 #include "gl/GL.h"
+#include "imaging/PictureRows.h"
 #include "platform/Stream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TBitmap;
 
@@ -61,4 +63,34 @@ private:
     bool TakeViewportSize();
     static void ReadPixels(int32_t width, int32_t height, GLenum format, void* pixels);
     bool WritePixelsSwapped(TStream& stream);
+};
+
+// The drawing area that CaptureToBitmap would read, read back in bands of rows as they are asked for: the
+// same bytes (blue, green, red, alpha) without a copy of the whole picture. Same context requirement as
+// TGLBMP, for construction and every Row call; the area must not be drawn into meanwhile.
+class TGLBandReadBack final : public TPictureRows {
+public:
+    static constexpr size_t kDefaultBandBytes = size_t(8) << 20;
+
+    // The size from the current viewport, after a glFinish. A band holds as many whole rows as fit
+    // bandBytes, at least one. std::bad_alloc when the band cannot be allocated.
+    explicit TGLBandReadBack(size_t bandBytes = kDefaultBandBytes);
+    bool Empty() const { return FWidth == 0 || FHeight == 0; }
+    int Width() const override { return FWidth; }
+    int Height() const override { return FHeight; }
+    const uint8_t* Row(int y) override;
+    int BandRows() const { return FBandRows; }
+    int BandsRead() const { return FBandsRead; }
+
+private:
+    void ReadBand(int top, int bottom);
+
+    int FWidth = 0;
+    int FHeight = 0;
+    int FBandRows = 0;
+    int BandTop = 0;     // rows BandTop .. BandBottom, counted from the top, are in Band
+    int BandBottom = -1; // empty band
+    int LastRow = -1;
+    int FBandsRead = 0;
+    std::vector<uint8_t> Band; // GL's order: the band's bottom row first
 };

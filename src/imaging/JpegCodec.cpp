@@ -206,7 +206,123 @@ bool Compress(jpeg_compress_struct* info, TJpegError* error, const TBitmap* bitm
     return true;
 }
 
+// A libjpeg destination writing into the stream piece by piece. A stream error is kept and raised again once
+// libjpeg's error exit has left its frames.
+struct TStreamDestination {
+    jpeg_destination_mgr Manager; // first: libjpeg hands its address back
+    TStream* Stream;
+    std::exception_ptr WriteError;
+    JOCTET Buffer[64 * 1024];
+};
+
+extern "C" void InitStreamDestination(j_compress_ptr info) {
+    auto* destination = reinterpret_cast<TStreamDestination*>(info->dest);
+    destination->Manager.next_output_byte = destination->Buffer;
+    destination->Manager.free_in_buffer = sizeof destination->Buffer;
+}
+
+bool WriteToStream(j_compress_ptr info, size_t count) {
+    auto* destination = reinterpret_cast<TStreamDestination*>(info->dest);
+    try {
+        if (destination->Stream->Write(destination->Buffer, count) == count) return true;
+    } catch (...) {
+        destination->WriteError = std::current_exception();
+    }
+    return false;
+}
+
+extern "C" boolean EmptyToStream(j_compress_ptr info) {
+    auto* destination = reinterpret_cast<TStreamDestination*>(info->dest);
+    // Raised once the exception is gone: libjpeg's error exit jumps over this frame.
+    if (!WriteToStream(info, sizeof destination->Buffer)) ERREXIT(info, JERR_FILE_WRITE);
+    destination->Manager.next_output_byte = destination->Buffer;
+    destination->Manager.free_in_buffer = sizeof destination->Buffer;
+    return TRUE;
+}
+
+extern "C" void TermToStream(j_compress_ptr info) {
+    auto* destination = reinterpret_cast<TStreamDestination*>(info->dest);
+    const size_t count = sizeof destination->Buffer - destination->Manager.free_in_buffer;
+    if (count > 0 && !WriteToStream(info, count)) ERREXIT(info, JERR_FILE_WRITE);
+}
+
+// The same settings as Compress, with rows to come. libjpeg's creation clears the destination, so it is set
+// afterwards.
+bool StartRows(jpeg_compress_struct* info, TJpegError* error, jpeg_destination_mgr* destination, int width,
+               int height, int bitsPerPixel, int quality) {
+    if (setjmp(error->Jump)) return false;
+    jpeg_create_compress(info);
+    info->dest = destination;
+    info->image_width = static_cast<JDIMENSION>(width);
+    info->image_height = static_cast<JDIMENSION>(height);
+    info->input_components = bitsPerPixel == 32 ? 4 : 3;
+    info->in_color_space = bitsPerPixel == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
+    jpeg_set_defaults(info);
+    jpeg_set_quality(info, quality, TRUE);
+    jpeg_start_compress(info, TRUE);
+    return true;
+}
+
+bool WriteOneRow(jpeg_compress_struct* info, TJpegError* error, const uint8_t* pixels) {
+    if (setjmp(error->Jump)) return false;
+    JSAMPROW row = const_cast<JSAMPROW>(pixels);
+    jpeg_write_scanlines(info, &row, 1);
+    return true;
+}
+
+bool FinishRows(jpeg_compress_struct* info, TJpegError* error) {
+    if (setjmp(error->Jump)) return false;
+    jpeg_finish_compress(info);
+    return true;
+}
+
 } // namespace
+
+struct TJpegRowEncoder::TState {
+    jpeg_compress_struct Info;
+    TJpegError Error;
+    TStreamDestination Destination;
+    bool Failed = false;
+
+    TState() { std::memset(&Info, 0, sizeof Info); }
+    ~TState() { jpeg_destroy_compress(&Info); }
+
+    [[noreturn]] void Fail() {
+        Failed = true;
+        if (Destination.WriteError) std::rethrow_exception(Destination.WriteError);
+        if (Error.Manager.msg_code == JERR_OUT_OF_MEMORY) throw std::bad_alloc();
+        throw ELumatex(std::string("JPEG encoding failed: ") + Error.Message);
+    }
+};
+
+TJpegRowEncoder::TJpegRowEncoder(TStream& stream, int width, int height, int bitsPerPixel, int quality)
+    : State(std::make_unique<TState>()) {
+    if (width <= 0 || height <= 0) throw ELumatex("Cannot encode an empty bitmap as JPEG");
+    TState& s = *State;
+    InitError(s.Error);
+    s.Info.err = &s.Error.Manager;
+    s.Destination.Stream = &stream;
+    s.Destination.Manager.init_destination = InitStreamDestination;
+    s.Destination.Manager.empty_output_buffer = EmptyToStream;
+    s.Destination.Manager.term_destination = TermToStream;
+    if (!StartRows(&s.Info, &s.Error, &s.Destination.Manager, width, height, bitsPerPixel,
+                   std::clamp(quality, 1, 100)))
+        s.Fail();
+}
+
+TJpegRowEncoder::~TJpegRowEncoder() = default;
+
+void TJpegRowEncoder::WriteRow(const uint8_t* pixels) {
+    TState& s = *State;
+    if (s.Failed) throw ELumatex("JPEG encoding failed: the encoder stopped at an earlier error");
+    if (!WriteOneRow(&s.Info, &s.Error, pixels)) s.Fail();
+}
+
+void TJpegRowEncoder::Finish() {
+    TState& s = *State;
+    if (s.Failed) throw ELumatex("JPEG encoding failed: the encoder stopped at an earlier error");
+    if (!FinishRows(&s.Info, &s.Error)) s.Fail();
+}
 
 bool LooksLikeJpeg(const uint8_t* data, size_t size) {
     return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,25 @@ void DecodeJpeg(TStream& stream, TBitmap& bitmap, size_t maxImageBytes = TBitmap
 // Encodes a 24- or 32-bit bitmap (a 32-bit bitmap's fourth byte is ignored) as a baseline JPEG file image;
 // quality is clamped to 1..100. Raises ELumatex on failure.
 std::vector<uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality);
+// EncodeJpeg's bytes for a picture handed over row by row, written into the stream as libjpeg gives them:
+// neither the picture nor the file image is ever held whole. Rows go top row first, as a 24- or 32-bit
+// bitmap stores them (blue, green, red, and a fourth byte that is ignored). Encoder failures raise ELumatex
+// as EncodeJpeg's do, running out of memory std::bad_alloc; an error of the stream is raised as it was
+// raised. After a failure the encoder takes nothing more.
+class TJpegRowEncoder {
+public:
+    TJpegRowEncoder(TStream& stream, int width, int height, int bitsPerPixel, int quality);
+    TJpegRowEncoder(const TJpegRowEncoder&) = delete;
+    TJpegRowEncoder& operator=(const TJpegRowEncoder&) = delete;
+    ~TJpegRowEncoder();
+
+    void WriteRow(const uint8_t* pixels);
+    void Finish(); // after the last row: the end of the image and the rest of the bytes
+
+private:
+    struct TState;
+    std::unique_ptr<TState> State;
+};
+
 // EncodeJpeg written to the file, replacing it; raises ELumatex when the file cannot be written.
 void SaveJpegFile(const TBitmap& bitmap, const std::string& fileName, int quality);

@@ -1,6 +1,7 @@
 #include "imaging/Resample.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -21,7 +22,68 @@ uint8_t AverageTiesToEven(uint64_t sum, uint64_t count) {
     return static_cast<uint8_t>(q);
 }
 
+// The inclusive windows of ResampleBitmap along one edge, accumulated exactly as it does.
+void BoxWindows(int sourceEdge, int newEdge, std::vector<int>& first, std::vector<int>& last) {
+    first.resize(size_t(newEdge));
+    last.resize(size_t(newEdge));
+    const double scale = double(sourceEdge) / double(newEdge);
+    double acc = 0;
+    for (int i = 0; i < newEdge; ++i) {
+        const double start = acc;
+        acc += scale;
+        if (acc > sourceEdge - 1) acc = sourceEdge - 1;
+        first[size_t(i)] = RoundHalfUp(start);
+        last[size_t(i)] = std::min(RoundHalfUp(acc), sourceEdge - 1);
+    }
+}
+
 } // namespace
+
+TBoxResampledRows::TBoxResampledRows(TPictureRows& source, int width, int height) : Source(source) {
+    assert(width > 0 && height > 0 && source.Width() > 0 && source.Height() > 0);
+    BoxWindows(source.Width(), width, Left, Right);
+    BoxWindows(source.Height(), height, Top, Bottom);
+    Sums.resize(size_t(width) * 3);
+    Out.resize(size_t(width) * 4);
+}
+
+void TBoxResampledRows::AddSourceRow(const uint8_t* row) {
+    uint64_t* sum = Sums.data();
+    for (size_t x = 0; x < Left.size(); ++x, sum += 3) {
+        const uint8_t* p = row + size_t(Left[x]) * 4;
+        for (int i = Left[x]; i <= Right[x]; ++i, p += 4) {
+            sum[0] += p[0];
+            sum[1] += p[1];
+            sum[2] += p[2];
+        }
+    }
+}
+
+const uint8_t* TBoxResampledRows::Row(int y) {
+    assert(y >= 0 && y < Height());
+    std::fill(Sums.begin(), Sums.end(), 0);
+    const int top = Top[size_t(y)];
+    const int bottom = Bottom[size_t(y)];
+    // In the direction the rows are asked for, so a banded source goes on where its last band ended.
+    if (y < LastRow)
+        for (int j = bottom; j >= top; --j)
+            AddSourceRow(Source.Row(j));
+    else
+        for (int j = top; j <= bottom; ++j)
+            AddSourceRow(Source.Row(j));
+    LastRow = y;
+    const uint64_t rows = uint64_t(bottom - top + 1);
+    uint8_t* out = Out.data();
+    const uint64_t* sum = Sums.data();
+    for (size_t x = 0; x < Left.size(); ++x, sum += 3, out += 4) {
+        const uint64_t count = rows * uint64_t(Right[x] - Left[x] + 1);
+        out[0] = AverageTiesToEven(sum[0], count);
+        out[1] = AverageTiesToEven(sum[1], count);
+        out[2] = AverageTiesToEven(sum[2], count);
+        out[3] = 255;
+    }
+    return Out.data();
+}
 
 bool IsPowerOfTwo(int n) {
     return n > 0 && (n & (n - 1)) == 0;

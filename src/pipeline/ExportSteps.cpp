@@ -1,10 +1,12 @@
 #include "pipeline/ExportSteps.h"
 
 #include "imaging/JpegCodec.h"
+#include "imaging/PictureRows.h"
 #include "imaging/Resample.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/Stream.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/stat.h>
@@ -148,13 +152,12 @@ void RemoveScratchFilesOnSignals() {
     }
 }
 
-void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
-                  TPixelSize frame, int jpegQuality) {
-    if (forceAspect) {
-        const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
-        if (!ResampleBitmap(picture, size.Width, size.Height))
-            throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
-    }
+namespace {
+
+// Writes the file under a scratch name beside target (or beside the file a link at target leads to) and
+// renames it over that; nothing is left behind when write raises.
+void WriteThroughScratch(const std::string& target, TOutputFormat format,
+                         const std::function<void(const std::string&)>& write) {
     // A link in the target's place stays a link: the picture replaces the file it leads to, and the
     // scratch file lies beside that file so that the rename stays within one file system.
     std::error_code linkError;
@@ -164,10 +167,7 @@ void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat for
     const bool jpeg = format == TOutputFormat::Jpeg;
     const std::string scratch = CreateScratchFile(destination, jpeg ? ".jpg" : ".bmp");
     try {
-        if (jpeg)
-            SaveJpegFile(picture, scratch, jpegQuality);
-        else
-            SaveBmpFile(picture, scratch);
+        write(scratch);
         if (std::rename(scratch.c_str(), destination.c_str()) != 0) {
             const int error = errno;
             throw ELumatex(FormatText("cannot write %s: %s", target.c_str(), std::strerror(error)));
@@ -178,4 +178,56 @@ void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat for
         throw;
     }
     ForgetScratchFile(scratch);
+}
+
+[[noreturn]] void RaiseWriteError(const std::string& fileName) {
+    throw ELumatex(FormatText("Write error in \"%s\"", fileName.c_str()));
+}
+
+void WriteRows(TPictureRows& picture, const std::string& fileName, TOutputFormat format, int jpegQuality) {
+    const int width = picture.Width();
+    const int height = picture.Height();
+    TFileStream file(fileName, TFileStream::TMode::Create);
+    if (format == TOutputFormat::Jpeg) {
+        TJpegRowEncoder encoder(file, width, height, 32, jpegQuality);
+        for (int y = 0; y < height; ++y)
+            encoder.WriteRow(picture.Row(y));
+        encoder.Finish();
+        return;
+    }
+    TBmpRowWriter writer(file, width, height, 32);
+    if (!writer.WriteHeaders()) RaiseWriteError(fileName);
+    for (int y = height - 1; y >= 0; --y)
+        if (!writer.WriteRow(picture.Row(y))) RaiseWriteError(fileName);
+}
+
+} // namespace
+
+void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
+                  TPixelSize frame, int jpegQuality) {
+    if (forceAspect) {
+        const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
+        if (!ResampleBitmap(picture, size.Width, size.Height))
+            throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
+    }
+    WriteThroughScratch(target, format, [&](const std::string& scratch) {
+        if (format == TOutputFormat::Jpeg)
+            SaveJpegFile(picture, scratch, jpegQuality);
+        else
+            SaveBmpFile(picture, scratch);
+    });
+}
+
+void FinishExport(TPictureRows& picture, const std::string& target, TOutputFormat format, bool forceAspect,
+                  TPixelSize frame, int jpegQuality) {
+    std::optional<TBoxResampledRows> resampled;
+    if (forceAspect) {
+        const TPixelSize size = ForcedAspectSize(frame, TPixelSize{picture.Width(), picture.Height()});
+        if (picture.Width() <= 0 || picture.Height() <= 0)
+            throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
+        resampled.emplace(picture, size.Width, size.Height);
+    }
+    TPictureRows& rows = resampled ? static_cast<TPictureRows&>(*resampled) : picture;
+    WriteThroughScratch(target, format,
+                        [&](const std::string& scratch) { WriteRows(rows, scratch, format, jpegQuality); });
 }

@@ -6,6 +6,7 @@
 #include "pipeline/MediaFiles.h"
 
 class TBitmap;
+class TPictureRows;
 
 #include <string>
 
@@ -33,4 +34,9 @@ void RemoveScratchFilesOnSignals();
 // is written through: the file it leads to is replaced and the link stays. Raises ELumatex when the file
 // cannot be written.
 void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat format, bool forceAspect,
+                  TPixelSize frame, int jpegQuality);
+// The same file, byte for byte, from a picture handed over row by row (the engine's read-back in bands),
+// holding a band of rows at a time instead of the picture: with forceAspect the box filter makes each row as
+// the writer takes it, a BMP is written bottom row first and a JPEG is encoded into the file as it goes.
+void FinishExport(TPictureRows& picture, const std::string& target, TOutputFormat format, bool forceAspect,
                   TPixelSize frame, int jpegQuality);

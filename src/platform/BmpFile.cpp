@@ -321,12 +321,12 @@ void LoadBmpFile(const std::string& fileName, TBitmap& bitmap) {
     ReadBmp(bytes.data(), bytes.size(), bitmap);
 }
 
-std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
-    const int bpp = bitmap.BitsPerPixel();
-    const size_t imageBytes = bitmap.DataSize();
-    const size_t offset = kFileHeaderSize + 40;
-    if (imageBytes > UINT32_MAX - offset) throw ELumatex("Bitmap too large for a BMP file");
-    std::vector<uint8_t> out(offset + imageBytes, 0);
+namespace {
+
+constexpr size_t kBmpHeadersSize = kFileHeaderSize + 40;
+
+// File and information headers of an uncompressed bottom-up picture without a palette.
+void PutBmpHeaders(uint8_t* out, int width, int height, int bpp, size_t imageBytes) {
     auto put16 = [&](size_t at, uint32_t v) {
         out[at] = uint8_t(v);
         out[at + 1] = uint8_t(v >> 8);
@@ -335,19 +335,61 @@ std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
         put16(at, v & 0xFFFF);
         put16(at + 2, v >> 16);
     };
+    std::memset(out, 0, kBmpHeadersSize);
     out[0] = 'B';
     out[1] = 'M';
-    put32(2, uint32_t(out.size()));
-    put32(10, uint32_t(offset));
+    put32(2, uint32_t(kBmpHeadersSize + imageBytes));
+    put32(10, uint32_t(kBmpHeadersSize));
     put32(14, 40);
-    put32(18, uint32_t(bitmap.Width()));
-    put32(22, uint32_t(bitmap.Height())); // positive: rows bottom-up, as the bitmap stores them
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height)); // positive: rows bottom-up, as the bitmap stores them
     put16(26, 1);
     put16(28, uint32_t(bpp));
     put32(30, kBiRgb);
     put32(34, uint32_t(imageBytes));
-    if (imageBytes != 0) std::memcpy(out.data() + offset, bitmap.Data(), imageBytes);
+}
+
+void CheckBmpImageBytes(size_t imageBytes) {
+    if (imageBytes > UINT32_MAX - kBmpHeadersSize) throw ELumatex("Bitmap too large for a BMP file");
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
+    const size_t imageBytes = bitmap.DataSize();
+    CheckBmpImageBytes(imageBytes);
+    std::vector<uint8_t> out(kBmpHeadersSize + imageBytes, 0);
+    PutBmpHeaders(out.data(), bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel(), imageBytes);
+    if (imageBytes != 0) std::memcpy(out.data() + kBmpHeadersSize, bitmap.Data(), imageBytes);
     return out;
+}
+
+TBmpRowWriter::TBmpRowWriter(TStream& stream, int width, int height, int bitsPerPixel)
+    : Stream(stream), Width(width), Height(height), BitsPerPixel(bitsPerPixel) {
+    if (bitsPerPixel != 24 && bitsPerPixel != 32) throw ELumatex("Only 24 and 32 bits a pixel are written");
+    if (width < 0 || height < 0) throw ELumatex("Bitmap too large for a BMP file");
+    const size_t stride = TBitmap::Stride(width, bitsPerPixel);
+    if (height > 0 && stride > (UINT32_MAX - kBmpHeadersSize) / size_t(height))
+        throw ELumatex("Bitmap too large for a BMP file");
+    CheckBmpImageBytes(stride * size_t(height));
+    const size_t rowBytes = size_t(width) * size_t(bitsPerPixel / 8);
+    if (rowBytes != stride) Padded.assign(stride, 0);
+}
+
+bool TBmpRowWriter::WriteHeaders() {
+    uint8_t headers[kBmpHeadersSize];
+    const size_t stride = TBitmap::Stride(Width, BitsPerPixel);
+    PutBmpHeaders(headers, Width, Height, BitsPerPixel, stride * size_t(Height));
+    return Stream.Write(headers, sizeof headers) == sizeof headers;
+}
+
+bool TBmpRowWriter::WriteRow(const uint8_t* pixels) {
+    if (Padded.empty()) {
+        const size_t stride = TBitmap::Stride(Width, BitsPerPixel);
+        return Stream.Write(pixels, stride) == stride;
+    }
+    std::memcpy(Padded.data(), pixels, size_t(Width) * size_t(BitsPerPixel / 8));
+    return Stream.Write(Padded.data(), Padded.size()) == Padded.size();
 }
 
 void SaveBmpFile(const TBitmap& bitmap, const std::string& fileName) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/Bitmap.h"
+#include "platform/Stream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,5 +27,21 @@ void LoadBmpFile(const std::string& fileName, TBitmap& bitmap); // ReadBmp of th
 // The file image of a 24- or 32-bit bitmap: 14-byte file header, 40-byte information header, no palette,
 // rows bottom-up padded to 4 bytes (32-bit rows keep their fourth byte).
 std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap);
+// EncodeBmp's file image written row by row into a stream, for a picture that is never whole in memory:
+// the headers at construction, then the rows bottom row first. Both answer false after a short write.
+class TBmpRowWriter {
+public:
+    // Raises ELumatex for a depth other than 24 or 32 bits and for a picture too large for a BMP file.
+    TBmpRowWriter(TStream& stream, int width, int height, int bitsPerPixel);
+    [[nodiscard]] bool WriteHeaders();
+    // The next row up, as a bitmap of that depth stores it; the padding to 4 bytes is added here.
+    [[nodiscard]] bool WriteRow(const uint8_t* pixels);
+
+private:
+    TStream& Stream;
+    int Width, Height, BitsPerPixel;
+    std::vector<uint8_t> Padded; // one stored row, for the rows that need padding
+};
+
 // Writes EncodeBmp to the file, replacing it; raises ELumatex when the file cannot be written.
 void SaveBmpFile(const TBitmap& bitmap, const std::string& fileName);

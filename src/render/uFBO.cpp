@@ -24,7 +24,8 @@ int TFBO::MaxEdge() {
     return std::min({texture, renderbuffer, viewport[0], viewport[1]});
 }
 
-void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT) {
+void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT,
+                  bool withDepth) {
     // A second Create would otherwise orphan the objects of the first one.
     Release();
     Width = width;
@@ -35,9 +36,11 @@ void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, G
     WrapT = wrapT;
 
     glGenFramebuffersEXT(1, &FramebufferHandle);
-    glGenRenderbuffersEXT(1, &DepthBufferHandle);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, DepthBufferHandle);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, Width, Height);
+    if (withDepth) {
+        glGenRenderbuffersEXT(1, &DepthBufferHandle);
+        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, DepthBufferHandle);
+        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, Width, Height);
+    }
 
     glGenTextures(1, &TextureHandle);
     glBindTexture(GL_TEXTURE_2D, TextureHandle);

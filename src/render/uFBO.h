@@ -1,4 +1,5 @@
-// uFBO.h: one offscreen target, a colour texture plus a depth renderbuffer of the same size.
+// uFBO.h: one offscreen target, a colour texture plus a depth renderbuffer of the same size (or, for a
+// target drawn without the depth test, the colour texture alone).
 // Owns the framebuffer, the renderbuffer and the texture. GUI thread only; the owning GL context must be
 // current for Create, Bind, Unbind, BindTexture and the destructor (when something was created).
 #pragma once
@@ -12,9 +13,11 @@ public:
     TFBO& operator=(const TFBO&) = delete;
     ~TFBO(); // deletes framebuffer, renderbuffer, texture, in that order
 
-    // Stores the values and creates the three objects, bound to nothing afterwards. Nothing is attached
-    // yet; a size or format the driver rejects shows up as an incomplete status at the first Bind.
-    void Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT);
+    // Stores the values and creates the three objects (no renderbuffer without withDepth), bound to nothing
+    // afterwards. Nothing is attached yet; a size or format the driver rejects shows up as an incomplete
+    // status at the first Bind.
+    void Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT,
+                bool withDepth = true);
     void Bind();        // throws the status text when incomplete; stays bound then
     void Unbind();      // back to the window's framebuffer
     void BindTexture(); // the colour texture on the active unit, for reading the result

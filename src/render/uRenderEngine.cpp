@@ -375,7 +375,9 @@ bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
                            Surface.NativeHandles(), Surface.MakeOffscreenTarget()))
             return false;
         largeTarget = std::make_unique<TFBO>();
-        largeTarget->Create(width, height, GL_RGBA8, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+        // The last pass draws without the depth test: a depth buffer of this size would be memory for
+        // nothing.
+        largeTarget->Create(width, height, GL_RGBA8, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, false);
         largeTarget->Bind();
     }
     InitGLState();
@@ -405,6 +407,13 @@ bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileNa
 bool TRenderEngine::SaveGLImage(int width, int height, TBitmap& picture) {
     return SaveGLImageThrough(width, height,
                               [&](TGLBMP& capture) { return capture.CaptureToBitmap(picture); });
+}
+
+bool TRenderEngine::SaveGLImage(int width, int height, const std::function<bool(TPictureRows&)>& write) {
+    return SaveGLImageThrough(width, height, [&](TGLBMP&) {
+        TGLBandReadBack rows;
+        return !rows.Empty() && write(rows);
+    });
 }
 
 bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture) {

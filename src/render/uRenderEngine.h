@@ -30,6 +30,7 @@ class TGameTimer;
 class TBitmap;
 class TPixelBuffer;
 class TGLBMP;
+class TPictureRows;
 struct TFolderEntry;
 
 inline constexpr const char* kPluginErrorsText = "Plugins with errors found: ";
@@ -84,6 +85,9 @@ public:
     bool SaveGLImage(int width, int height, const std::string& fileName);
     // The same picture into memory instead of a file: 32-bit, bottom row first, as the .bmp would hold it.
     bool SaveGLImage(int width, int height, TBitmap& picture);
+    // The same picture handed to write as rows read back from the buffer in bands, never whole in memory;
+    // write answers as a capture does, and its errors propagate.
+    bool SaveGLImage(int width, int height, const std::function<bool(TPictureRows&)>& write);
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.

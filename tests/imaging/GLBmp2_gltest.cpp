@@ -10,6 +10,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -123,4 +125,68 @@ TEST_F(TGLBMPGLTest, FileErrorsRaiseAndLeaveTheCaptureIntact) {
     EXPECT_TRUE(CaptureIsBlueAtTheCorner(capture));
     EXPECT_FALSE(capture.WriteJpeg(Temp.File("missing/x.jpg"))) << "the JPEG writer answers false instead";
     EXPECT_THROW(capture.CaptureToFile(Temp.File("missing/y.bmp")), ELumatex);
+}
+
+namespace {
+
+// Every pixel of a width x height area its own value, drawn 1:1 from the drawing area's corner; the
+// viewport is left at (2, 3) with the area's size, as the engine's would be anywhere.
+void DrawDistinctRows(THeadlessContext& context, int width, int height) {
+    ASSERT_TRUE(context.Resize(width + 5, height + 5));
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 4);
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        const size_t pixel = i / 4;
+        pixels[i] = uint8_t(pixel);
+        pixels[i + 1] = uint8_t(pixel >> 8);
+        pixels[i + 2] = uint8_t(pixel * 31);
+        pixels[i + 3] = 255;
+    }
+    glViewport(0, 0, width + 5, height + 5);
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glWindowPos2i(0, 0);
+    glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    glViewport(2, 3, width, height);
+}
+
+} // namespace
+
+TEST_F(TGLBMPGLTest, BandReadBackGivesTheWholeCapturesRowsInAnyOrder) {
+    // An odd width, and bands of 5 rows over 29: the last band is a partial one, whichever end it is at.
+    constexpr int kWidth = 37, kHeight = 29, kBand = 5;
+    DrawDistinctRows(Context, kWidth, kHeight);
+    TGLBMP capture;
+    TBitmap whole;
+    ASSERT_TRUE(capture.CaptureToBitmap(whole));
+
+    std::vector<int> down(kHeight), up(kHeight), scattered(kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        down[size_t(y)] = y;
+        up[size_t(y)] = kHeight - 1 - y;
+        scattered[size_t(y)] = (y * 11) % kHeight;
+    }
+    for (const auto& [name, order] : {std::pair{"down", down}, {"up", up}, {"scattered", scattered}}) {
+        TGLBandReadBack rows(kBand * kWidth * 4);
+        ASSERT_EQ(rows.Width(), kWidth);
+        ASSERT_EQ(rows.Height(), kHeight);
+        EXPECT_EQ(rows.BandRows(), kBand);
+        for (const int y : order)
+            ASSERT_EQ(0, std::memcmp(rows.Row(y), whole.ScanLine(y), kWidth * 4)) << name << " row " << y;
+        if (order != scattered)
+            EXPECT_EQ(rows.BandsRead(), (kHeight + kBand - 1) / kBand) << name << ": each row read once";
+    }
+    // A band larger than the area is the area; one smaller than a row is one row.
+    TGLBandReadBack large(size_t(1) << 20), small(1);
+    EXPECT_EQ(large.BandRows(), kHeight);
+    EXPECT_EQ(small.BandRows(), 1);
+    EXPECT_EQ(0, std::memcmp(small.Row(kHeight - 1), whole.ScanLine(kHeight - 1), kWidth * 4));
+    EXPECT_EQ(0, std::memcmp(large.Row(0), whole.ScanLine(0), kWidth * 4));
+}
+
+TEST_F(TGLBMPGLTest, BandReadBackOfAnEmptyViewportHasNoRows) {
+    glViewport(0, 0, 0, 0);
+    TGLBandReadBack rows;
+    EXPECT_TRUE(rows.Empty());
+    EXPECT_EQ(rows.Height(), 0);
 }

@@ -3,14 +3,18 @@
 #include "pipeline/StillImage.h"
 
 #include "imaging/JpegCodec.h"
+#include "imaging/PictureRows.h"
+#include "imaging/Resample.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/Stream.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,4 +190,142 @@ TEST(RemoveScratchFilesOnSignals, InterruptedExportLeavesNoScratchFile) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ends as the signal ends it";
         EXPECT_TRUE(Names(tmp.Path()).empty()) << "signal " << signal;
     }
+}
+
+namespace {
+
+// A 32-bit picture whose alpha varies too, as the engine's read-back may hold it.
+TBitmap Captured(int width, int height) {
+    TBitmap b = Pattern(width, height, 32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            b.ScanLine(y)[x * 4 + 3] = static_cast<uint8_t>(x * 3 + y * 11);
+    return b;
+}
+
+std::vector<uint8_t> Bytes(const std::string& path) {
+    const auto bytes = ReadWholeFile(path);
+    return bytes ? *bytes : std::vector<uint8_t>{};
+}
+
+// A stream that takes `room` bytes and then reports the platform's write error.
+class TFullStream : public TMemoryStream {
+public:
+    explicit TFullStream(size_t room) : Room(room) {}
+    size_t Write(const void* buffer, size_t count) override {
+        if (Bytes.size() + count > Room) throw ELumatex("disk full");
+        return TMemoryStream::Write(buffer, count);
+    }
+
+private:
+    size_t Room;
+};
+
+} // namespace
+
+TEST(FinishExport, RowByRowWritesTheSameFileAsTheWholePicture) {
+    TTempFolder tmp;
+    // Odd sizes, a single pixel, a strip; frames wider, taller and of the picture's own ratio (whose box
+    // filter still averages neighbours).
+    const TPixelSize pictures[] = {{37, 23}, {1, 1}, {5, 300}, {300, 5}};
+    const TPixelSize frames[] = {{640, 480}, {100, 400}, {37, 23}};
+    for (const TPixelSize p : pictures)
+        for (const TPixelSize frame : frames)
+            for (const bool aspect : {false, true})
+                for (const TOutputFormat format : {TOutputFormat::Bmp, TOutputFormat::Jpeg}) {
+                    const std::string ext = format == TOutputFormat::Jpeg ? ".jpg" : ".bmp";
+                    const TBitmap rendered = Captured(p.Width, p.Height);
+                    TBitmap whole = rendered;
+                    FinishExport(whole, tmp.File("whole" + ext), format, aspect, frame, 87);
+                    TBitmapRows rows(rendered);
+                    FinishExport(rows, tmp.File("rows" + ext), format, aspect, frame, 87);
+                    const auto expected = Bytes(tmp.File("whole" + ext));
+                    ASSERT_FALSE(expected.empty());
+                    EXPECT_EQ(Bytes(tmp.File("rows" + ext)), expected)
+                        << p.Width << "x" << p.Height << " frame " << frame.Width << "x" << frame.Height
+                        << (aspect ? " aspect " : " ") << ext;
+                }
+    EXPECT_EQ(Names(tmp.Path()),
+              (std::vector<std::string>{"rows.bmp", "rows.jpg", "whole.bmp", "whole.jpg"}));
+}
+
+TEST(FinishExport, RowByRowFailureLeavesNoScratchAndNoHalfTarget) {
+    TTempFolder tmp;
+    std::filesystem::create_directories(tmp.File("dir/y.jpg/inside"));
+    const TBitmap picture = Captured(8, 8);
+    TBitmapRows rows(picture);
+    EXPECT_THROW(FinishExport(rows, tmp.File("dir/y.jpg"), TOutputFormat::Jpeg, false, {8, 8}, 90), ELumatex);
+    EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.jpg"}));
+    const TBitmap nothing;
+    TBitmapRows none(nothing);
+    EXPECT_THROW(FinishExport(none, tmp.File("dir/z.bmp"), TOutputFormat::Bmp, true, {8, 8}, 90), ELumatex);
+    EXPECT_EQ(Names(tmp.File("dir")), (std::vector<std::string>{"y.jpg"}));
+}
+
+TEST(TBoxResampledRows, RowsInAnyOrderAreResampleBitmapsUpOrDown) {
+    const std::pair<TPixelSize, TPixelSize> cases[] = {{{37, 23}, {20, 13}},
+                                                       {{7, 5}, {20, 13}},
+                                                       {{300, 5}, {1, 1}},
+                                                       {{5, 300}, {5, 17}},
+                                                       {{16, 16}, {16, 16}}};
+    for (const auto& [from, to] : cases) {
+        const TBitmap source = Captured(from.Width, from.Height);
+        TBitmap expected = source;
+        ASSERT_TRUE(ResampleBitmap(expected, to.Width, to.Height));
+        TBitmapRows rows(source);
+        TBoxResampledRows resampled(rows, to.Width, to.Height);
+        ASSERT_EQ(resampled.Width(), to.Width);
+        ASSERT_EQ(resampled.Height(), to.Height);
+        // Down, then up, then scattered: the sums start afresh for every row.
+        for (int pass = 0; pass < 3; ++pass)
+            for (int i = 0; i < to.Height; ++i) {
+                const int y = pass == 0 ? i : pass == 1 ? to.Height - 1 - i : (i * 7) % to.Height;
+                ASSERT_EQ(0, std::memcmp(resampled.Row(y), expected.ScanLine(y), size_t(to.Width) * 4))
+                    << from.Width << "x" << from.Height << " to " << to.Width << "x" << to.Height << " row "
+                    << y << " pass " << pass;
+            }
+    }
+}
+
+TEST(TBmpRowWriter, RowsMakeEncodeBmpsFileAndImpossibleSizesRaise) {
+    for (const int bits : {24, 32}) {
+        const TBitmap picture = bits == 32 ? Captured(13, 7) : Pattern(13, 7); // 39-byte rows: padded
+        TMemoryStream stream;
+        TBmpRowWriter writer(stream, 13, 7, bits);
+        ASSERT_TRUE(writer.WriteHeaders());
+        for (int y = 6; y >= 0; --y)
+            ASSERT_TRUE(writer.WriteRow(picture.ScanLine(y)));
+        EXPECT_EQ(stream.Bytes, EncodeBmp(picture)) << bits;
+    }
+    EXPECT_THROW(TBmpRowWriter(*std::make_unique<TMemoryStream>(), 4, 4, 8), ELumatex);
+    EXPECT_THROW(TBmpRowWriter(*std::make_unique<TMemoryStream>(), 32768, 32768, 32), ELumatex)
+        << "over what a BMP's 32-bit sizes hold";
+}
+
+TEST(TJpegRowEncoder, RowsMakeEncodeJpegsBytesAndStreamErrorsComeThrough) {
+    for (const int bits : {24, 32}) {
+        const TBitmap picture = bits == 32 ? Captured(45, 33) : Pattern(45, 33);
+        TMemoryStream stream;
+        TJpegRowEncoder encoder(stream, 45, 33, bits, 120); // quality clamped as EncodeJpeg clamps it
+        for (int y = 0; y < 33; ++y)
+            encoder.WriteRow(picture.ScanLine(y));
+        encoder.Finish();
+        EXPECT_EQ(stream.Bytes, EncodeJpeg(picture, 100)) << bits;
+    }
+    // A large noisy picture fills the encoder's buffer more than once before the disk is full.
+    TBitmap noisy(512, 512, 24);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512 * 3; ++x)
+            noisy.ScanLine(y)[x] = static_cast<uint8_t>((x * 2654435761u + y * 40503u) >> 13);
+    TFullStream full(100 * 1024);
+    try {
+        TJpegRowEncoder encoder(full, 512, 512, 24, 100);
+        for (int y = 0; y < 512; ++y)
+            encoder.WriteRow(noisy.ScanLine(y));
+        encoder.Finish();
+        ADD_FAILURE() << "the full stream was not reported";
+    } catch (const ELumatex& e) {
+        EXPECT_STREQ(e.what(), "disk full");
+    }
+    EXPECT_THROW(TJpegRowEncoder(full, 0, 5, 24, 90), ELumatex);
 }

@@ -1,9 +1,12 @@
 #include "render/EngineTestSupport.h"
 
+#include "imaging/PictureRows.h"
 #include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "render/uTimer.h"
+
+#include <cstring>
 
 #include <epoxy/egl.h>
 #include <gmock/gmock.h>
@@ -110,4 +113,38 @@ TEST_F(RenderEngineSave, FileAndFramebufferErrorsLeaveWithTheMainContextCurrent)
     ExpectBackInTheView();
     EXPECT_TRUE(Engine->SaveBufferLog.empty());
     EXPECT_FALSE(FileExists(File));
+}
+
+TEST_F(RenderEngineSave, RowsReadBackInBandsAreTheWholeCapturesOverAnyBuffer) {
+    // Every pixel its own colour, and a plugin last, so that a row out of place or a pass missed shows.
+    SetSource(64, 64, [](int x, int y) {
+        return TRGBA{uint8_t(x * 4), uint8_t(y * 4), uint8_t(x ^ y), 255};
+    });
+    SetChain({"pass.ini", "flipx.ini"});
+    // A size the pixel buffer takes, and one with an edge longer than it takes (a framebuffer of its own).
+    for (const auto& [width, height] : {std::pair{301, 97}, std::pair{4100, 6}}) {
+        TBitmap whole;
+        ASSERT_TRUE(Engine->SaveGLImage(width, height, whole));
+        TBitmap rows(width, height, 32);
+        int calls = 0;
+        EXPECT_TRUE(Engine->SaveGLImage(width, height, [&](TPictureRows& picture) {
+            ++calls;
+            EXPECT_EQ(picture.Width(), width);
+            EXPECT_EQ(picture.Height(), height);
+            for (int y = picture.Height() - 1; y >= 0; --y)
+                std::memcpy(rows.ScanLine(y), picture.Row(y), size_t(width) * 4);
+            return true;
+        }));
+        EXPECT_EQ(calls, 1);
+        ExpectBackInTheView();
+        EXPECT_TRUE(rows.SamePixels(whole)) << width << "x" << height;
+    }
+    EXPECT_TRUE(Messages.Entries.empty());
+    // A writer answering false is a capture that failed; one that raises leaves through the same door.
+    EXPECT_FALSE(Engine->SaveGLImage(16, 16, [](TPictureRows&) { return false; }));
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "Datei konnte nicht erstellt werden.");
+    EXPECT_THROW(Engine->SaveGLImage(16, 16, [](TPictureRows&) -> bool { throw ELumatex("disk full"); }),
+                 ELumatex);
+    ExpectBackInTheView();
 }

@@ -3,6 +3,7 @@
 #include "imaging/JpegCodec.h"
 #include "platform/BmpFile.h"
 #include "platform/Files.h"
+#include "platform/Stream.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -389,4 +390,42 @@ TEST(LumatexRender, PresetSlotsThatCannotBeUsedAreWarnedAboutOneLineEach) {
     EXPECT_EQ(bare.Status, 0) << bare.Err;
     EXPECT_EQ(bare.Err, "lumatex-render: warning: " + tmp.File("bare/") +
                             " has no plugins/ folder; the catalogue is empty\n");
+}
+
+TEST(LumatexRender, FullSizeExportOfTheLargestPictureRunsInFourGiBOfAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP()
+        << "AddressSanitizer reserves its shadow memory up front: a bounded address space says nothing";
+#endif
+    TTempFolder tmp;
+    // 16384 x 16384, grey 64 in the bottom half and 192 in the top half, encoded row by row (a few MB).
+    constexpr int kEdge = 16384;
+    {
+        TFileStream file(tmp.File("big.jpg"), TFileStream::TMode::Create);
+        TJpegRowEncoder encoder(file, kEdge, kEdge, 24, 90);
+        std::vector<uint8_t> dark(size_t(kEdge) * 3, 64), light(size_t(kEdge) * 3, 192);
+        for (int y = 0; y < kEdge; ++y)
+            encoder.WriteRow(y < kEdge / 2 ? light.data() : dark.data());
+        encoder.Finish();
+    }
+    // The picture's 32-bit store is 1 GiB. The program's own code, the driver's and its two threads' stacks
+    // and heaps (a fixed thread count keeps that the same on every machine) take under 1 GiB; the decoded
+    // picture, its texture and the export's framebuffer take the rest. Holding the picture once more, in a
+    // drawing area of the output's size, a whole read-back or the file's image in memory, does not fit.
+    const std::string command = "LP_NUM_THREADS=2 exec " + std::string(LUMATEX_RENDER_EXE);
+    const int verdict = RunWithinAddressSpace(size_t(4) << 30, [&] {
+        return RunProgram(command, {"--root", ChainRoot(), tmp.File("big.jpg"), tmp.File("out.bmp")}, tmp)
+                   .Status == 0;
+    });
+    ASSERT_EQ(verdict, 0) << "the program did not finish within the address space";
+    TFileStream out(tmp.File("out.bmp"), TFileStream::TMode::Read);
+    ASSERT_EQ(out.Size(), uint64_t(kEdge) * kEdge * 4 + 54);
+    // Bottom row first: dark at the start of the pixels, light at their end.
+    for (const auto& [offset, grey] : {std::pair{uint64_t(54), 64}, {out.Size() - 4, 192}}) {
+        uint8_t pixel[4] = {};
+        out.Seek(offset);
+        ASSERT_EQ(out.Read(pixel, 4), 4u);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(pixel[c], grey, 2) << "at " << offset;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
+#include "imaging/PictureRows.h"
 #include "imaging/glBitmap.h"
 #include "pipeline/ExportSteps.h"
 #include "pipeline/MediaFiles.h"
@@ -114,9 +115,12 @@ struct THeadlessJob {
         if (!CheckGLAndExtensions()) Fail(kExitRender, "the OpenGL driver lacks what rendering needs");
     }
 
-    // View size = output size; the framebuffer edge and the preset as asked.
-    void CreateEngine(const std::string& root, TPixelSize view, int fboSize, const std::string& presetPath) {
-        if (!Context.Resize(view.Width, view.Height))
+    // View size = output size; the framebuffer edge and the preset as asked. The drawing area takes the
+    // view's size only when the view is drawn into: files are drawn off-screen, and an area of their size
+    // would hold one more copy of the picture.
+    void CreateEngine(const std::string& root, TPixelSize view, int fboSize, const std::string& presetPath,
+                      bool viewDrawn) {
+        if (viewDrawn && !Context.Resize(view.Width, view.Height))
             Fail(kExitRender, FormatText("cannot render at %dx%d: %s", view.Width, view.Height,
                                          Context.LastError().c_str()));
         if (!Setup.Create(root, view.Width, view.Height))
@@ -202,8 +206,9 @@ TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>&
 }
 
 // One frame through the off-screen save path of "Save OpenGL image...", then into its file. The frame's
-// pixels become the source texture's uncopied, so a picture of gigabytes is not held twice before the
-// upload; the frame is left empty.
+// pixels become the source texture's uncopied and are freed by the upload, so a picture of gigabytes is not
+// held twice; the frame is left empty. The rendered picture goes into the file band by band, straight from
+// the off-screen buffer.
 void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap&& frame, TPixelSize size,
                     int64_t index) {
     const TPixelSize frameSize{frame.Width(), frame.Height()};
@@ -215,14 +220,16 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
         TglBitmap2D& source = *setup.Engine().SourceTexture;
         source.AssignFromBitmap(std::move(frame));
         source.GenTexture(false);
-        TBitmap picture;
-        if (!setup.Engine().SaveGLImage(size.Width, size.Height, picture)) {
+        const auto write = [&](TPictureRows& picture) {
+            FinishExport(picture, target, format, o.ForceAspect, frameSize, o.JpegQuality);
+            return true;
+        };
+        if (!setup.Engine().SaveGLImage(size.Width, size.Height, write)) {
             const auto& log = setup.Engine().SaveBufferLog;
             Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
                                          target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
                                          log.empty() ? "" : log.back().c_str()));
         }
-        FinishExport(picture, target, format, o.ForceAspect, frameSize, o.JpegQuality);
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
     }
@@ -231,7 +238,7 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
 // Everything a render or a benchmark does before its first frame: input and preset checked, context and
 // engine made, the first frame read. Answers the view size (= output size).
 TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
-                      std::optional<TVideoFrames>& video, TBitmap& frame) {
+                      std::optional<TVideoFrames>& video, TBitmap& frame, bool viewDrawn) {
     const TRenderOptions& o = commandLine.Options;
     CheckInputFile(commandLine);
     const std::string root = RootFolder(o);
@@ -247,7 +254,7 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     }
     frame = FirstFrame(commandLine, video);
     const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
-    setup.CreateEngine(root, size, o.FboSize, presetPath);
+    setup.CreateEngine(root, size, o.FboSize, presetPath, viewDrawn);
     return size;
 }
 
@@ -268,7 +275,7 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
         const std::string root = RootFolder(commandLine.Options);
         THeadlessJob setup;
         setup.CreateContext();
-        setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "");
+        setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "", false);
         std::string list;
         for (const auto& plugin : setup.Engine().Catalogue)
             list += plugin->IniFileName + "\t" + plugin->FullName + "\t" + plugin->GroupName + "\n";
@@ -284,7 +291,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         THeadlessJob setup;
         std::optional<TVideoFrames> video;
         TBitmap frame;
-        const TPixelSize size = PrepareJob(commandLine, setup, video, frame);
+        const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
 
         if (!video) {
             RenderOneFrame(setup, commandLine, std::move(frame), size, 0);
@@ -319,7 +326,7 @@ int Bench(const TCommandLine& commandLine, TCliMessageSink&) {
         THeadlessJob setup;
         std::optional<TVideoFrames> video;
         TBitmap frame;
-        PrepareJob(commandLine, setup, video, frame); // the view takes the output size
+        PrepareJob(commandLine, setup, video, frame, true); // the view takes the output size
 
         using Clock = std::chrono::steady_clock;
         const auto budget = std::chrono::duration<double>(o.BenchSeconds);
