@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
     master.GLView()->MakeCurrent();
     double before = ThreadCpuSeconds();
     for (int i = 0; i < kRepeats; ++i)
-        master.Engine()->UploadSourceFrame(frame);
+        master.Engine()->UploadVideoFrame(frame);
     const double uploadSeconds = (ThreadCpuSeconds() - before) / kRepeats;
     TBitmap copy = frame;
     before = ThreadCpuSeconds();

@@ -444,7 +444,7 @@ void TForm_Master::StartIdleRendering() {
     handlers.BeforeFrame = [this] {
         if (MediaKind != TMediaKind::Video || PlayState != TPlayState::Playing) return;
         TRenderEngine* engine = Engine();
-        if (HandOff->UploadNewFrame([engine](const TBitmap& frame) { engine->UploadSourceFrame(frame); }))
+        if (HandOff->UploadNewFrame([engine](const TBitmap& frame) { engine->UploadVideoFrame(frame); }))
             ++FVideoFramesUploaded;
     };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
@@ -1008,10 +1008,10 @@ void TForm_Master::TB_StopClick() {
             TGLWorkScope work;
             FGLView->MakeCurrent();
             if (haveLanded)
-                engine->UploadSourceFrame(landed);
+                engine->UploadVideoFrame(landed);
             else
                 HandOff->WithFirstFrameBitmap(
-                    [engine](const TBitmap& first) { engine->UploadSourceFrame(first); });
+                    [engine](const TBitmap& first) { engine->UploadVideoFrame(first); });
         } catch (const std::exception&) {
         }
     }

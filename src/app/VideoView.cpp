@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QtEndian>
 
 TVideoView::TVideoView(QWidget* parent) : QWidget(parent) {
     // A window of its own before the main window is shown: it sits beside the OpenGL view's window, and a
@@ -62,10 +63,14 @@ void FrameToImage(const TBitmap& frame, QImage& image) {
         image.format() != QImage::Format_RGB32)
         image = QImage(frame.Width(), frame.Height(), QImage::Format_RGB32);
     if (image.isNull()) return; // no memory for the picture: the view stays black
+    const int last = frame.Width() - 1;
     for (int y = 0; y < frame.Height(); ++y) {
         const uint8_t* source = frame.ScanLine(y);
         auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < frame.Width(); ++x, source += 3)
-            target[x] = qRgb(source[2], source[1], source[0]);
+        // Blue, green, red in memory is RGB32's own order less the opaque top byte: four bytes read, one
+        // set. The row's last pixel is read by its three bytes, as a fourth may lie past the buffer.
+        for (int x = 0; x < last; ++x, source += 3)
+            target[x] = qFromLittleEndian<quint32>(source) | 0xff000000u;
+        target[last] = qRgb(source[2], source[1], source[0]);
     }
 }

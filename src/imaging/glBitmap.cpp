@@ -334,12 +334,18 @@ void TglBitmap2D::GenTexture(bool testSize) {
     CreateTexture();
     const bool buildWithGlu = ApplyParameters();
     const TglBitmapFormats formats = ChooseFormats();
+    // The rows lie back to back; with the default alignment of four, a width whose row is not a multiple of
+    // four bytes would shear the picture.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (buildWithGlu)
         gluBuild2DMipmaps(Target, static_cast<GLint>(formats.InternalFormat), Width, Height, formats.Format,
                           GL_UNSIGNED_BYTE, Pixels.get());
     else
         glTexImage2D(Target, 0, static_cast<GLint>(formats.InternalFormat), Width, Height, 0, formats.Format,
                      GL_UNSIGNED_BYTE, Pixels.get());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     if (ReleasePixelsAfterUpload) SetPixels(nullptr, 0);
     // The one way a driver says it could not hold the image is its error flag; the texture would sample
     // as black and pass for the picture. Every flag is read, as an older one may stand before it.
@@ -409,6 +415,29 @@ bool TglBitmap2D::AssignFromBitmap(TBitmap&& bitmap) {
         for (size_t row = 1; row < size_t(Height); ++row)
             std::memmove(data.get() + row * rowBytes, data.get() + row * stride, rowBytes);
     SetPixels(std::move(data), rowBytes * size_t(Height));
+    return true;
+}
+
+bool TglBitmap2D::UpdateTexture(const TBitmap& bitmap) {
+    if (TextureId == 0 || bitmap.Width() != Width || bitmap.Height() != Height ||
+        bitmap.BitsPerPixel() != (HasAlpha ? 32 : 24) || Width < 1 || Height < 1)
+        return false;
+    const TglBitmapFormats formats = glBitmapChooseFormats(ContextFlags(), HasAlpha, FormatKind);
+    if (formats.SwapRedBlue) return false;
+    const size_t stride = bitmap.Stride();
+    FUpdateRows.resize(stride * size_t(Height));
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(FUpdateRows.data() + size_t(y) * stride, bitmap.ScanLine(y), stride);
+    Bind();
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // the bitmap's rows end on four bytes
+    glTexSubImage2D(Target, 0, 0, 0, Width, Height, formats.Format, GL_UNSIGNED_BYTE, FUpdateRows.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    bool driverOutOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        driverOutOfMemory = driverOutOfMemory || error == GL_OUT_OF_MEMORY;
+    if (driverOutOfMemory) throw std::bad_alloc();
     return true;
 }
 

@@ -399,6 +399,10 @@ void TRenderEngine::UploadSourceFrame(const TBitmap& frame) {
     SourceTexture->GenTexture(false);
 }
 
+void TRenderEngine::UploadVideoFrame(const TBitmap& frame) {
+    if (!SourceTexture->UpdateTexture(frame)) UploadSourceFrame(frame);
+}
+
 bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {
     return SaveGLImageThrough(width, height,
                               [&](TGLBMP& capture) { return capture.CaptureToFile(fileName); });

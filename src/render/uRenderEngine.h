@@ -76,6 +76,9 @@ public:
     // The next source frame: a 24- or 32-bit bitmap uploaded into SourceTexture. Texture errors propagate;
     // the previous frame then stays.
     void UploadSourceFrame(const TBitmap& frame);
+    // The same for the frames of a video: a frame of the size already on the card replaces its pixels in
+    // place, so playback neither makes a texture nor allocates a frame's worth of memory per frame.
+    void UploadVideoFrame(const TBitmap& frame);
 
     // Renders the chain once more with the last pass into a width x height offscreen buffer and writes it
     // to fileName (.bmp). A capture answering false, or a buffer that cannot be made, shows "Datei konnte

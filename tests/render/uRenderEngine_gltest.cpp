@@ -173,3 +173,53 @@ TEST_F(RenderEngine, AnIncompleteFramebufferAbandonsTheFrameBeforeHUDAndSwap) {
     EXPECT_EQ(Surface->SwapCount, swaps + 1);
     EXPECT_EQ(Window().At(100, 200), kRed); // the 200 x 150 view lies at the bottom of the surface
 }
+
+namespace {
+
+// A frame whose every pixel has a colour of its own, shifted by `seed` from frame to frame.
+TBitmap NumberedFrame(int width, int height, int seed) {
+    TBitmap frame(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = frame.ScanLine(y) + 3 * x;
+            p[0] = uint8_t(x * 13 + seed), p[1] = uint8_t(y * 7 + seed), p[2] = uint8_t(x + y * 3 + seed * 5);
+        }
+    return frame;
+}
+
+} // namespace
+
+TEST_F(RenderEngine, VideoFramesReplaceTheSourceTextureInPlaceWithTheSamePixelsAsAFreshUpload) {
+    // The source texture's pixels after a fresh upload of frame, checked against the frame itself (the
+    // texture's first row is the picture's top row).
+    auto freshPixels = [this](const TBitmap& frame) {
+        Engine->UploadSourceFrame(frame);
+        Engine->SourceTexture->Bind();
+        TPicture picture(frame.Width(), frame.Height(), true);
+        const TPicture upright(frame);
+        for (int y = 0; y < frame.Height(); ++y)
+            for (int x = 0; x < frame.Width(); ++x)
+                EXPECT_EQ(picture.At(x, frame.Height() - 1 - y), upright.At(x, y)) << x << "," << y;
+        return picture;
+    };
+    // Odd widths: the frame's rows are padded to four bytes, the texture's are not.
+    for (int width : {5, 64, 333}) {
+        const int height = 7;
+        const TBitmap frame = NumberedFrame(width, height, 1);
+        const TPicture expected = freshPixels(frame);
+        freshPixels(NumberedFrame(width, height, 0));
+        const GLuint texture = Engine->SourceTexture->TextureId;
+        Engine->UploadVideoFrame(frame);
+        EXPECT_EQ(Engine->SourceTexture->TextureId, texture) << "made anew, " << width << " wide";
+        Engine->SourceTexture->Bind();
+        EXPECT_TRUE(TPicture(width, height, true) == expected) << width << " wide";
+    }
+    // Another size is a texture of its own, as a still picture's would be.
+    const TBitmap other = NumberedFrame(8, 8, 3);
+    const TPicture expected = freshPixels(other);
+    freshPixels(NumberedFrame(16, 8, 0));
+    Engine->UploadVideoFrame(other);
+    EXPECT_EQ(Engine->SourceTexture->Width, 8);
+    Engine->SourceTexture->Bind();
+    EXPECT_TRUE(TPicture(8, 8, true) == expected);
+}
