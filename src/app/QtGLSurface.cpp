@@ -6,11 +6,78 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QtGui/qguiapplication_platform.h>
 #include <QtGui/qopenglcontext_platform.h>
 
 #include <cmath>
+
+namespace {
+
+// The offscreen target where the window system has no pixel buffers: a context of Qt's sharing the view's
+// objects, current on an offscreen surface. That surface is 1 x 1 (or has no pixels at all), so its
+// limits send every larger export into a framebuffer of the asked size made in this context. Qt makes every
+// switch here, so its idea of the current context stays true throughout.
+class TSharedOffscreenContext : public IPixelBufferSurface {
+public:
+    TSharedOffscreenContext(QOpenGLContext& main, QWindow& view) : Main(main), View(view) {}
+    ~TSharedOffscreenContext() override {
+        // The owner has gone back to the view when this context was current; freeing it then changes
+        // nothing.
+        Context.reset();
+        Surface.reset();
+    }
+
+    void* CurrentDevice(const TNativeGLHandles&) override { return QOpenGLContext::currentContext(); }
+
+    // One format: the view's, which a context sharing its objects must have anyway.
+    bool ChooseFormat(const std::vector<int32_t>&, int& count) override {
+        count = 1;
+        return true;
+    }
+    int MaxWidth() const override { return 1; }
+    int MaxHeight() const override { return 1; }
+
+    void* CreateBuffer(int, int, int& grantedWidth, int& grantedHeight) override {
+        Surface = std::make_unique<QOffscreenSurface>(View.screen());
+        Surface->setFormat(Main.format());
+        Surface->create();
+        if (!Surface->isValid()) {
+            Surface.reset();
+            return nullptr;
+        }
+        grantedWidth = grantedHeight = 1;
+        return Surface.get();
+    }
+
+    void* BufferDrawable() override { return Surface.get(); }
+
+    void* CreateContext(const TNativeGLHandles&) override {
+        Context = std::make_unique<QOpenGLContext>();
+        Context->setFormat(Main.format());
+        Context->setScreen(Main.screen());
+        Context->setShareContext(&Main);
+        // Qt answers no share context when the platform could not share: the chain's textures and programs
+        // would be missing there.
+        if (!Context->create() || Context->shareContext() != &Main) Context.reset();
+        return Context.get();
+    }
+
+    bool MakeBufferCurrent() override { return Context && Surface && Context->makeCurrent(Surface.get()); }
+    bool MakePreviousCurrent(const TNativeGLHandles&) override { return Main.makeCurrent(&View); }
+    bool BufferCurrent() const override {
+        return Context && QOpenGLContext::currentContext() == Context.get();
+    }
+
+private:
+    QOpenGLContext& Main;
+    QWindow& View;
+    std::unique_ptr<QOffscreenSurface> Surface;
+    std::unique_ptr<QOpenGLContext> Context;
+};
+
+} // namespace
 
 TQtGLSurface::TQtGLSurface() {
     setSurfaceType(QSurface::OpenGLSurface);
@@ -105,6 +172,15 @@ TNativeGLHandles TQtGLSurface::NativeHandles() const {
             handles.Drawable = uintptr_t(CurrentEGLDrawSurface());
     }
     return handles;
+}
+
+std::unique_ptr<IPixelBufferSurface> TQtGLSurface::MakeOffscreenTarget() {
+    if (!Context) return nullptr;
+    if (!ForceSharedOffscreenContext) {
+        const TNativeGLHandles handles = NativeHandles();
+        if (PixelBuffersAvailable(handles)) return MakePixelBufferSurface(handles.System);
+    }
+    return std::make_unique<TSharedOffscreenContext>(*Context, *this);
 }
 
 void TQtGLSurface::exposeEvent(QExposeEvent*) {

@@ -39,6 +39,12 @@ public:
     int Width() const override;  // device pixels
     int Height() const override;
     TNativeGLHandles NativeHandles() const override;
+    // An export draws into a pixel buffer of the window system when it offers one (GLX or EGL pbuffers),
+    // otherwise into a framebuffer in a context of Qt's that shares this one's objects, made current on an
+    // offscreen surface. Nullptr without a context.
+    std::unique_ptr<IPixelBufferSurface> MakeOffscreenTarget() override;
+    // The second way even where pixel buffers exist, for trying it on any machine.
+    bool ForceSharedOffscreenContext = false;
 
     // Input on the view, handed to the main window.
     std::function<void(QMouseEvent*)> OnMousePress;

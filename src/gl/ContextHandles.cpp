@@ -27,3 +27,11 @@ void* CurrentEGLDrawSurface() {
     EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
     return surface == EGL_NO_SURFACE ? nullptr : surface;
 }
+
+void* CurrentGLXContext() {
+    return glXGetCurrentContext();
+}
+
+uintptr_t CurrentGLXDrawable() {
+    return uintptr_t(glXGetCurrentDrawable());
+}

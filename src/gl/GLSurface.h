@@ -17,5 +17,5 @@ public:
     // The window-system half of the offscreen target an export draws into, for a buffer whose context
     // shares objects with this surface's. By default the pixel buffer of NativeHandles().System (nullptr
     // for None); a surface whose window system offers none brings another.
-    virtual std::unique_ptr<IPixelBufferSurface> MakeOffscreenTarget() const;
+    virtual std::unique_ptr<IPixelBufferSurface> MakeOffscreenTarget();
 };

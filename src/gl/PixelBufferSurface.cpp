@@ -24,6 +24,6 @@ bool PixelBuffersAvailable(const TNativeGLHandles& main) {
     return false;
 }
 
-std::unique_ptr<IPixelBufferSurface> IGLSurface::MakeOffscreenTarget() const {
+std::unique_ptr<IPixelBufferSurface> IGLSurface::MakeOffscreenTarget() {
     return MakePixelBufferSurface(NativeHandles().System);
 }
