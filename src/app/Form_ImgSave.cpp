@@ -144,7 +144,7 @@ void TForm_ImgSave::CreateQualityGroup() {
     TrackBar_QUALSelection->setToolTip(
         QStringLiteral("Recommended: %1 to %2").arg(kSelectionStart).arg(kSelectionEnd));
 
-    const int above = 20;
+    const int above = 17;
     Label2 = MakeLabel(GroupBox1, "Label2", "low", 0, above);
     Label3 = MakeLabel(GroupBox1, "Label3", "medium", 0, above);
     Label4 = MakeLabel(GroupBox1, "Label4", "high", 0, above);

@@ -1,6 +1,7 @@
 // "Save OpenGL image..." in the running program: the export window's controls and checks, and the pictures
 // it writes compared with what lumatex-render writes for the same input, preset and size.
 #include "AppTestSupport.h"
+#include "AppVideoClips.h"
 
 #include "app/Form_ImgSave.h"
 #include "app/GLImageExport.h"
@@ -304,6 +305,23 @@ TEST_F(ImgSaveTest, BadTargetsAndSizesGiveAMessageWriteNothingAndRenderingGoesOn
     Export(Temp.File("after.bmp"), 64, 48, false);
     EXPECT_TRUE(FileExists(Temp.File("after.bmp")));
     EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+}
+
+TEST_F(ImgSaveTest, APlayingVideoIsExportedAtTheFramesAspectAndGoesOnPlaying) {
+    Form->OpenFile(CounterClip());
+    ASSERT_EQ(Form->PlayState, TPlayState::Playing);
+    ASSERT_TRUE(RunLoopUntil([&] { return FrameNumberIn(GrabScreen(GLViewportOnScreen())) >= 3; }, 10000));
+    Export(Temp.File("frame.bmp"), 512, 512, true);
+    TBitmap frame;
+    LoadBmpFile(Temp.File("frame.bmp"), frame);
+    EXPECT_EQ(frame.Width(), 512);
+    EXPECT_EQ(frame.Height(), 384);
+    EXPECT_FALSE(Form->RenderSuspended());
+    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    const int shown = FrameNumberIn(GrabScreen(GLViewportOnScreen()));
+    EXPECT_TRUE(RunLoopUntil([&] { return FrameNumberIn(GrabScreen(GLViewportOnScreen())) > shown; }, 10000))
+        << "the OpenGL view goes on with the video";
+    EXPECT_TRUE(Messages.Entries.empty());
 }
 
 } // namespace
