@@ -9,6 +9,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -332,6 +333,7 @@ void TglBitmap2D::GenTexture(bool testSize) {
             throw ELumatex(kGenTextureNpotMessage);
     }
     CreateTexture();
+    FFrameTexture = false;
     const bool buildWithGlu = ApplyParameters();
     const TglBitmapFormats formats = ChooseFormats();
     // The rows lie back to back; with the default alignment of four, a width whose row is not a multiple of
@@ -418,21 +420,50 @@ bool TglBitmap2D::AssignFromBitmap(TBitmap&& bitmap) {
     return true;
 }
 
-bool TglBitmap2D::UpdateTexture(const TBitmap& bitmap) {
-    if (TextureId == 0 || bitmap.Width() != Width || bitmap.Height() != Height ||
-        bitmap.BitsPerPixel() != (HasAlpha ? 32 : 24) || Width < 1 || Height < 1)
-        return false;
-    const TglBitmapFormats formats = glBitmapChooseFormats(ContextFlags(), HasAlpha, FormatKind);
-    if (formats.SwapRedBlue) return false;
-    const size_t stride = bitmap.Stride();
-    FUpdateRows.resize(stride * size_t(Height));
-    for (int y = 0; y < Height; ++y)
-        std::memcpy(FUpdateRows.data() + size_t(y) * stride, bitmap.ScanLine(y), stride);
-    Bind();
+namespace {
+
+// Blue, green, red in memory is the 32-bit layout less the opaque fourth byte: four bytes read, one set.
+// The row's last pixel is read by its three bytes, as a fourth may lie past the buffer.
+void WidenRow(const uint8_t* source, uint32_t* target, int width) {
+    const int last = width - 1;
+    for (int x = 0; x < last; ++x, source += 3) {
+        uint32_t pixel;
+        std::memcpy(&pixel, source, sizeof pixel);
+        if constexpr (std::endian::native == std::endian::big)
+            pixel = pixel >> 24 | (pixel >> 8 & 0xff00u) | (pixel << 8 & 0xff0000u) | pixel << 24;
+        target[x] = pixel | 0xff000000u;
+    }
+    target[last] = uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | 0xff000000u;
+}
+
+} // namespace
+
+bool TglBitmap2D::UploadFrame(const TBitmap& bitmap) {
+    if (bitmap.BitsPerPixel() != 24 || bitmap.Width() < 1 || bitmap.Height() < 1) return false;
+    const TGLFlags& flags = ContextFlags();
+    if (!flags.Version12 && !flags.ExtBgra) return false;
+    const int width = bitmap.Width(), height = bitmap.Height();
+    FFrameRows.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        WidenRow(bitmap.ScanLine(y), FFrameRows.data() + size_t(y) * size_t(width), width);
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // the bitmap's rows end on four bytes
-    glTexSubImage2D(Target, 0, 0, 0, Width, Height, formats.Format, GL_UNSIGNED_BYTE, FUpdateRows.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (FFrameTexture && TextureId != 0 && width == Width && height == Height && !HasAlpha) {
+        Bind();
+        glTexSubImage2D(Target, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                        FFrameRows.data());
+    } else {
+        SetPixels(nullptr, 0);
+        HasAlpha = false;
+        Width = width;
+        Height = height;
+        CreateTexture();
+        ApplyParameters();
+        glTexImage2D(Target, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     FFrameRows.data());
+        FFrameTexture = true;
+    }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     bool driverOutOfMemory = false;
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())

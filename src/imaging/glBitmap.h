@@ -158,16 +158,17 @@ public:
     // need padding); the object keeps no pixels. False without pixels or bitmap. A decoded picture thus
     // changes owners with one copy of it alive.
     bool MoveToBitmap(TBitmap& bitmap);
-    // Writes bitmap into the texture made last, in place, when it has the texture's size and depth: for
-    // video, whose frames all share one size. The rows pass through a buffer kept for the next frame; no
-    // pixels of the object change. False, with nothing done, when the texture cannot take it that way (no
-    // texture, another size or depth, a driver without BGR order); std::bad_alloc when the driver is out
-    // of memory.
-    bool UpdateTexture(const TBitmap& bitmap);
+    // Uploads a 24-bit video frame, the object's pixels untouched: the rows are widened to blue, green, red,
+    // opaque in one pass, into a buffer kept for the next frame, and the texture is made in that very
+    // layout, so that the driver copies them without converting; a frame of the size of the texture made by
+    // the frame before replaces its pixels in place. False, with nothing done, for another depth or a driver
+    // without BGRA order; std::bad_alloc when the driver is out of memory.
+    bool UploadFrame(const TBitmap& bitmap);
 
     int BytesPerPixel() const { return HasAlpha ? 4 : 3; }
 
 private:
     void ResetRowStarts();
-    std::vector<uint8_t> FUpdateRows; // UpdateTexture's rows, top-down, in the bitmap's padded stride
+    std::vector<uint32_t> FFrameRows; // UploadFrame's pixels, top-down
+    bool FFrameTexture = false;       // the texture was made by UploadFrame
 };

@@ -400,7 +400,7 @@ void TRenderEngine::UploadSourceFrame(const TBitmap& frame) {
 }
 
 void TRenderEngine::UploadVideoFrame(const TBitmap& frame) {
-    if (!SourceTexture->UpdateTexture(frame)) UploadSourceFrame(frame);
+    if (!SourceTexture->UploadFrame(frame)) UploadSourceFrame(frame);
 }
 
 bool TRenderEngine::SaveGLImage(int width, int height, const std::string& fileName) {

@@ -77,7 +77,7 @@ public:
     // the previous frame then stays.
     void UploadSourceFrame(const TBitmap& frame);
     // The same for the frames of a video: a frame of the size already on the card replaces its pixels in
-    // place, so playback neither makes a texture nor allocates a frame's worth of memory per frame.
+    // place, in the layout the driver keeps, so playback neither makes a texture nor converts per frame.
     void UploadVideoFrame(const TBitmap& frame);
 
     // Renders the chain once more with the last pass into a width x height offscreen buffer and writes it

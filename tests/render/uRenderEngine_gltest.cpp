@@ -207,19 +207,25 @@ TEST_F(RenderEngine, VideoFramesReplaceTheSourceTextureInPlaceWithTheSamePixelsA
         const int height = 7;
         const TBitmap frame = NumberedFrame(width, height, 1);
         const TPicture expected = freshPixels(frame);
-        freshPixels(NumberedFrame(width, height, 0));
+        Engine->UploadVideoFrame(NumberedFrame(width, height, 0));
         const GLuint texture = Engine->SourceTexture->TextureId;
         Engine->UploadVideoFrame(frame);
         EXPECT_EQ(Engine->SourceTexture->TextureId, texture) << "made anew, " << width << " wide";
         Engine->SourceTexture->Bind();
         EXPECT_TRUE(TPicture(width, height, true) == expected) << width << " wide";
     }
-    // Another size is a texture of its own, as a still picture's would be.
+    // Another size is a texture of its own; so is a still picture after the video, and the next video
+    // frame of the old size does not write into the picture's texture.
     const TBitmap other = NumberedFrame(8, 8, 3);
     const TPicture expected = freshPixels(other);
-    freshPixels(NumberedFrame(16, 8, 0));
     Engine->UploadVideoFrame(other);
     EXPECT_EQ(Engine->SourceTexture->Width, 8);
     Engine->SourceTexture->Bind();
     EXPECT_TRUE(TPicture(8, 8, true) == expected);
+    const TBitmap still = NumberedFrame(8, 8, 4);
+    const TPicture stillPixels = freshPixels(still);
+    Engine->UploadVideoFrame(other);
+    Engine->SourceTexture->Bind();
+    EXPECT_TRUE(TPicture(8, 8, true) == expected);
+    EXPECT_FALSE(stillPixels == expected);
 }
