@@ -392,22 +392,30 @@ TEST(LumatexRender, PresetSlotsThatCannotBeUsedAreWarnedAboutOneLineEach) {
                             " has no plugins/ folder; the catalogue is empty\n");
 }
 
+namespace {
+
+constexpr int kLargestEdge = 16384;
+
+// The largest picture the program loads, grey 64 in the bottom half and 192 in the top half, as a JPEG of
+// a few MB encoded row by row.
+void WriteLargestPicture(const std::string& path) {
+    TFileStream file(path, TFileStream::TMode::Create);
+    TJpegRowEncoder encoder(file, kLargestEdge, kLargestEdge, 24, 90);
+    std::vector<uint8_t> dark(size_t(kLargestEdge) * 3, 64), light(size_t(kLargestEdge) * 3, 192);
+    for (int y = 0; y < kLargestEdge; ++y)
+        encoder.WriteRow(y < kLargestEdge / 2 ? light.data() : dark.data());
+    encoder.Finish();
+}
+
+} // namespace
+
 TEST(LumatexRender, FullSizeExportOfTheLargestPictureRunsInFourGiBOfAddressSpace) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP()
         << "AddressSanitizer reserves its shadow memory up front: a bounded address space says nothing";
 #endif
     TTempFolder tmp;
-    // 16384 x 16384, grey 64 in the bottom half and 192 in the top half, encoded row by row (a few MB).
-    constexpr int kEdge = 16384;
-    {
-        TFileStream file(tmp.File("big.jpg"), TFileStream::TMode::Create);
-        TJpegRowEncoder encoder(file, kEdge, kEdge, 24, 90);
-        std::vector<uint8_t> dark(size_t(kEdge) * 3, 64), light(size_t(kEdge) * 3, 192);
-        for (int y = 0; y < kEdge; ++y)
-            encoder.WriteRow(y < kEdge / 2 ? light.data() : dark.data());
-        encoder.Finish();
-    }
+    WriteLargestPicture(tmp.File("big.jpg"));
     // The picture's 32-bit store is 1 GiB. The program's own code, the driver's and its two threads' stacks
     // and heaps (a fixed thread count keeps that the same on every machine) take under 1 GiB; the decoded
     // picture, its texture and the export's framebuffer take the rest. Holding the picture once more, in a
@@ -419,7 +427,7 @@ TEST(LumatexRender, FullSizeExportOfTheLargestPictureRunsInFourGiBOfAddressSpace
     });
     ASSERT_EQ(verdict, 0) << "the program did not finish within the address space";
     TFileStream out(tmp.File("out.bmp"), TFileStream::TMode::Read);
-    ASSERT_EQ(out.Size(), uint64_t(kEdge) * kEdge * 4 + 54);
+    ASSERT_EQ(out.Size(), uint64_t(kLargestEdge) * kLargestEdge * 4 + 54);
     // Bottom row first: dark at the start of the pixels, light at their end.
     for (const auto& [offset, grey] : {std::pair{uint64_t(54), 64}, {out.Size() - 4, 192}}) {
         uint8_t pixel[4] = {};
@@ -427,5 +435,26 @@ TEST(LumatexRender, FullSizeExportOfTheLargestPictureRunsInFourGiBOfAddressSpace
         ASSERT_EQ(out.Read(pixel, 4), 4u);
         for (int c = 0; c < 3; ++c)
             EXPECT_NEAR(pixel[c], grey, 2) << "at " << offset;
+    }
+}
+
+TEST(LumatexRender, AddressSpaceTooSmallForTheLargestPictureIsOutOfMemoryNeverACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP()
+        << "AddressSanitizer reserves its shadow memory up front: a bounded address space says nothing";
+#endif
+    TTempFolder tmp;
+    WriteLargestPicture(tmp.File("big.jpg"));
+    // Room for the program and the driver, not for the picture beside them: the driver's shader compiler
+    // must not be what runs out (it crashes, or leaves the driver hanging at the next call).
+    for (const char* limit : {"1530000", "2000000"}) {
+        const std::string limited =
+            std::string("ulimit -v ") + limit + "; LP_NUM_THREADS=2 exec timeout 120 " + LUMATEX_RENDER_EXE;
+        const TRun run = RunProgram(
+            limited, {"--root", ChainRoot(), "--size", "512x512", tmp.File("big.jpg"), tmp.File("out.bmp")},
+            tmp);
+        EXPECT_EQ(run.Status, 4) << limit << " KiB: " << run.Err;
+        EXPECT_EQ(run.Err, "lumatex-render: out of memory\n") << limit << " KiB";
+        EXPECT_FALSE(FileExists(tmp.File("out.bmp")));
     }
 }

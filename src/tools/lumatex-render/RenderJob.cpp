@@ -115,24 +115,27 @@ struct THeadlessJob {
         if (!CheckGLAndExtensions()) Fail(kExitRender, "the OpenGL driver lacks what rendering needs");
     }
 
-    // View size = output size; the framebuffer edge and the preset as asked. The drawing area takes the
-    // view's size only when the view is drawn into: files are drawn off-screen, and an area of their size
-    // would hold one more copy of the picture.
-    void CreateEngine(const std::string& root, TPixelSize view, int fboSize, const std::string& presetPath,
-                      bool viewDrawn) {
-        if (viewDrawn && !Context.Resize(view.Width, view.Height))
-            Fail(kExitRender, FormatText("cannot render at %dx%d: %s", view.Width, view.Height,
-                                         Context.LastError().c_str()));
-        if (!Setup.Create(root, view.Width, view.Height))
+    // The engine with the framebuffer edge and the preset as asked; the view is set once the output size is
+    // known (SetView).
+    void CreateEngine(const std::string& root, int fboSize, const std::string& presetPath) {
+        if (!Setup.Create(root, Context.Width(), Context.Height()))
             Fail(kExitRender, "the render engine did not start");
         Engine().RecreateFBOs(fboSize);
-        Engine().SetViewport(view.Width, view.Height, 0, 0);
         if (presetPath.empty()) return;
         try {
             WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
         } catch (const ELumatex& e) {
             Fail(kExitInput, "cannot read the preset: " + std::string(e.what()));
         }
+    }
+
+    // View size = output size. The drawing area takes the view's size only when the view is drawn into:
+    // files are drawn off-screen, and an area of their size would hold one more copy of the picture.
+    void SetView(TPixelSize view, bool viewDrawn) {
+        if (viewDrawn && !Context.Resize(view.Width, view.Height))
+            Fail(kExitRender, FormatText("cannot render at %dx%d: %s", view.Width, view.Height,
+                                         Context.LastError().c_str()));
+        Engine().SetViewport(view.Width, view.Height, 0, 0);
     }
 
     TRenderEngine& Engine() const { return Setup.GetEngine(); }
@@ -236,7 +239,7 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
 }
 
 // Everything a render or a benchmark does before its first frame: input and preset checked, context and
-// engine made, the first frame read. Answers the view size (= output size).
+// engine made, the first frame read, the view set. Answers the view size (= output size).
 TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
                       std::optional<TVideoFrames>& video, TBitmap& frame, bool viewDrawn) {
     const TRenderOptions& o = commandLine.Options;
@@ -252,9 +255,14 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
                                          "per edge",
                                          o.Size->Width, o.Size->Height, limit));
     }
+    // The engine (shader programs compiled by the driver, framebuffers) starts before the picture is loaded:
+    // with the address space or memory running short, our own allocation for the picture is then the one
+    // that fails, told as "out of memory", instead of one inside the driver's shader compiler, which the
+    // driver does not survive (it crashes there, or hangs at the next GL call of the teardown).
+    setup.CreateEngine(root, o.FboSize, presetPath);
     frame = FirstFrame(commandLine, video);
     const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
-    setup.CreateEngine(root, size, o.FboSize, presetPath, viewDrawn);
+    setup.SetView(size, viewDrawn);
     return size;
 }
 
@@ -275,7 +283,8 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
         const std::string root = RootFolder(commandLine.Options);
         THeadlessJob setup;
         setup.CreateContext();
-        setup.CreateEngine(root, {64, 64}, kFBOSizeSmall, "", false);
+        setup.CreateEngine(root, kFBOSizeSmall, "");
+        setup.SetView({64, 64}, false);
         std::string list;
         for (const auto& plugin : setup.Engine().Catalogue)
             list += plugin->IniFileName + "\t" + plugin->FullName + "\t" + plugin->GroupName + "\n";
