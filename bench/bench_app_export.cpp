@@ -11,8 +11,6 @@
 #include "app/Form_Master.h"
 #include "app/GLImageExport.h"
 #include "app/QtGLSurface.h"
-#include "pipeline/ExportSteps.h"
-#include "platform/Bitmap.h"
 #include "platform/MessageSink.h"
 #include "plugins/uChainState.h"
 #include "presets/uPresets.h"
@@ -203,28 +201,6 @@ int main(int argc, char** argv) {
             "(above its 16x16 run; target <= 2x of %.0f MiB)\n",
             "", appPeakMiB, appPeakMiB / rgbaMiB, cliPeakMiB, cliPeakMiB / rgbaMiB, rgbaMiB);
 
-        // Where the program's peak lies: the off-screen render with its capture, and the steps after it
-        // with the captured picture held.
-        master.GLView()->MakeCurrent();
-        ResetPeak();
-        const long renderIdleKiB = StatusKiB("VmRSS");
-        TBitmap captured;
-        Clock::time_point stepStart = Clock::now();
-        const bool rendered = engine.SaveGLImage(edge, edge, captured);
-        const double renderMs = MsSince(stepStart);
-        const double renderMiB = double(StatusKiB("VmHWM") - renderIdleKiB) / 1024.0;
-        ResetPeak();
-        const long finishIdleKiB = StatusKiB("VmRSS");
-        stepStart = Clock::now();
-        if (rendered)
-            FinishExport(captured, (work / "steps.jpg").string(), TOutputFormat::Jpeg, true,
-                         TPixelSize{640, 480}, 90);
-        const double finishMs = MsSince(stepStart);
-        const double finishMiB = double(StatusKiB("VmHWM") - finishIdleKiB) / 1024.0;
-        std::printf(
-            "%13s steps alone: render + capture %5.0f ms, %5.0f MiB = %.2fx RGBA; aspect + JPEG with the "
-            "capture held %5.0f ms, %5.0f MiB = %.2fx RGBA more\n",
-            "", renderMs, renderMiB, renderMiB / rgbaMiB, finishMs, finishMiB, finishMiB / rgbaMiB);
         std::fflush(stdout);
         RunLoop(200);
     }

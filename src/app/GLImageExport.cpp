@@ -3,6 +3,7 @@
 #include "app/Form_Master.h"
 #include "app/QtGLSurface.h"
 #include "app/SampleBufferExport.h"
+#include "imaging/PictureRows.h"
 #include "imaging/Resample.h"
 #include "pipeline/ExportSteps.h"
 #include "platform/Bitmap.h"
@@ -94,11 +95,14 @@ bool ExportGLImage(TForm_Master& master, const TGLImageRequest& request) {
     const TOutputFormat format = IsJpegName(request.Target) ? TOutputFormat::Jpeg : TOutputFormat::Bmp;
     try {
         master.GLView()->MakeCurrent();
-        TBitmap picture;
-        // The engine has told the user why; nothing was written.
-        if (!engine->SaveGLImage(request.Size.Width, request.Size.Height, picture)) return false;
-        FinishExport(picture, request.Target, format, request.ForceAspect, frame, request.JpegQuality);
-        return true;
+        // Straight from the off-screen buffer into the file, band by band, as lumatex-render writes it: the
+        // picture is never whole in memory beside the buffer. A write error propagates out of the engine
+        // with its context restored; a buffer that cannot be made has been told by the engine itself.
+        const auto write = [&](TPictureRows& picture) {
+            FinishExport(picture, request.Target, format, request.ForceAspect, frame, request.JpegQuality);
+            return true;
+        };
+        return engine->SaveGLImage(request.Size.Width, request.Size.Height, write);
     } catch (const std::bad_alloc&) {
         ShowMessage(FormatText(kOutOfMemoryText, request.Size.Width, request.Size.Height), kMessageCaption,
                     TMessageIcon::Error);
