@@ -12,13 +12,14 @@
 #include <QtGui/qopenglcontext_platform.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 // The offscreen target where the window system has no pixel buffers: a context of Qt's sharing the view's
-// objects, current on an offscreen surface. That surface is 1 x 1 (or has no pixels at all), so its
-// limits send every larger export into a framebuffer of the asked size made in this context. Qt makes every
-// switch here, so its idea of the current context stays true throughout.
+// objects, current on an offscreen surface. That surface is 1 x 1 or has no pixels at all, so every export
+// goes into a framebuffer of the asked size made in this context, and the surface sets no size limit. Qt
+// makes every switch here, so its idea of the current context stays true throughout.
 class TSharedOffscreenContext : public IPixelBufferSurface {
 public:
     TSharedOffscreenContext(QOpenGLContext& main, QWindow& view) : Main(main), View(view) {}
@@ -36,8 +37,8 @@ public:
         count = 1;
         return true;
     }
-    int MaxWidth() const override { return 1; }
-    int MaxHeight() const override { return 1; }
+    int MaxWidth() const override { return std::numeric_limits<int>::max(); }
+    int MaxHeight() const override { return std::numeric_limits<int>::max(); }
 
     void* CreateBuffer(int, int, int& grantedWidth, int& grantedHeight) override {
         Surface = std::make_unique<QOffscreenSurface>(View.screen());
@@ -69,6 +70,7 @@ public:
     bool BufferCurrent() const override {
         return Context && QOpenGLContext::currentContext() == Context.get();
     }
+    bool HoldsPicture() const override { return false; }
 
 private:
     QOpenGLContext& Main;

@@ -46,6 +46,9 @@ public:
     virtual bool MakeBufferCurrent() = 0;
     virtual bool MakePreviousCurrent(const TNativeGLHandles& previous) = 0;
     virtual bool BufferCurrent() const = 0; // the buffer's context is the thread's current one
+    // Whether the buffer's own pixels take the picture. False for a surface that only gives the context a
+    // place to be current: the picture then goes into a framebuffer of the asked size in that context.
+    virtual bool HoldsPicture() const { return true; }
 };
 
 // The pixel buffer of a window system; nullptr for None.

@@ -33,6 +33,8 @@ public:
     bool Enable();  // the buffer's context current on the buffer
     bool Disable(); // the previous context current again
     bool Valid() const { return BufferRC != nullptr && BufferDC != nullptr; }
+    // Whether the buffer's own pixels take the picture (see IPixelBufferSurface::HoldsPicture).
+    bool HoldsPicture() const { return WindowSystem && WindowSystem->HoldsPicture(); }
 
     std::vector<std::string> Log;
     void* BufferDC = nullptr;     // what the buffer's context draws into (the pbuffer itself under EGL, GLX)

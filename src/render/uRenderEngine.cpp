@@ -363,17 +363,27 @@ bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
                                    std::unique_ptr<TFBO>& largeTarget) {
     // The buffer's context shares the main one's textures and programs from its creation on. The surface
     // says which kind of buffer its window system makes.
-    if (!buffer.Create(width, height, Surface.NativeHandles(), Surface.MakeOffscreenTarget())) {
+    const int driverLimit = TFBO::MaxEdge();
+    const bool drawable = width >= 1 && height >= 1 && width <= driverLimit && height <= driverLimit;
+    const bool created = buffer.Create(width, height, Surface.NativeHandles(), Surface.MakeOffscreenTarget());
+    if (!created) {
         // The driver's framebuffers go further than its pixel buffers: a buffer as large as allowed gives
         // the context, a framebuffer of the asked size the picture.
         // A size the driver cannot draw at all fails like a buffer that cannot be made.
         const bool overLimit = buffer.MaxWidth > 0 && buffer.MaxHeight > 0 &&
                                (width > buffer.MaxWidth || height > buffer.MaxHeight);
-        const int driverLimit = TFBO::MaxEdge();
-        if (!overLimit || width < 1 || height < 1 || width > driverLimit || height > driverLimit ||
+        if (!overLimit || !drawable ||
             !buffer.Create(std::min(width, buffer.MaxWidth), std::min(height, buffer.MaxHeight),
                            Surface.NativeHandles(), Surface.MakeOffscreenTarget()))
             return false;
+    }
+    // A surface that only gives the context a place to be current (the Qt offscreen one) takes the picture
+    // into a framebuffer of the asked size too.
+    if (!created || !buffer.HoldsPicture()) {
+        if (!drawable) {
+            buffer.Disable();
+            return false;
+        }
         largeTarget = std::make_unique<TFBO>();
         // The last pass draws without the depth test: a depth buffer of this size would be memory for
         // nothing.

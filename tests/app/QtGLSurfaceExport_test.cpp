@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -143,11 +144,13 @@ TEST_F(GLExportTest, ASizeAboveThePixelBuffersLimitIsDrawnThroughAFramebuffer) {
 
 TEST_F(GLExportTest, WithoutPixelBuffersASharedQtContextDrawsTheSamePicture) {
     View().ForceSharedOffscreenContext = true;
-    // The offscreen surface is 1 x 1: larger exports go through a framebuffer, and 1 x 1 into the surface.
-    for (int edge : {240, 1}) {
-        SCOPED_TRACE(edge);
-        ExportMatchesTheHeadlessRenderer(edge, edge);
+    // The offscreen surface is 1 x 1 at most: every size, 1 x 1 too, goes through a framebuffer.
+    for (const auto& [width, height] : {std::pair{320, 240}, {1, 1}, {4097, 16}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        ExportMatchesTheHeadlessRenderer(width, height);
         ASSERT_EQ(Engine().SaveBufferLog.size(), 6u);
+        EXPECT_EQ(Engine().SaveBufferLog[0], "PixelBuffer->Creating->Width=" + std::to_string(width) +
+                                                 " Height=" + std::to_string(height));
         EXPECT_EQ(Engine().SaveBufferLog[3], "PixelBuffer->wglCreatePBufferARB->PixelBuffer successfully "
                                              "created.Received size : Width=1 Height=1");
     }
