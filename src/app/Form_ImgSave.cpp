@@ -38,7 +38,6 @@ constexpr int kQualityTick = 10;
 constexpr int kQualityStart = 80;
 constexpr int kSelectionStart = 30;
 constexpr int kSelectionEnd = 80;
-constexpr int kThumbLength = 18;
 
 // The bar inside its group, and the band that marks the selection just under its groove.
 const QRect kTrackBarRect(10, 36, 377, 30);
@@ -127,10 +126,8 @@ void TForm_ImgSave::CreateQualityGroup() {
     TrackBar_QUAL->setPageStep(kQualityTick);
     TrackBar_QUAL->setValue(kQualityStart);
     TrackBar_QUAL->setGeometry(kTrackBarRect);
-    // The thumb's length across the bar.
-    TrackBar_QUAL->setMinimumHeight(kThumbLength);
 
-    // The recommended range has no counterpart in QSlider: a band under the groove spans it, placed from
+    // The recommended range has no counterpart in QSlider: a band just above the groove spans it, placed from
     // the style's own geometry so that its ends sit on the ticks of 30 and 80.
     TrackBar_QUALSelection = new QFrame(GroupBox1);
     TrackBar_QUALSelection->setObjectName(QStringLiteral("TrackBar_QUALSelection"));

@@ -56,7 +56,7 @@ public:
     QCheckBox* CB_Viewport = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QSlider* TrackBar_QUAL = nullptr;
-    QFrame* TrackBar_QUALSelection = nullptr; // the band under the bar marking 30..80
+    QFrame* TrackBar_QUALSelection = nullptr; // the band over the bar marking 30..80
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
