@@ -39,7 +39,7 @@ constexpr int kQualityStart = 80;
 constexpr int kSelectionStart = 30;
 constexpr int kSelectionEnd = 80;
 
-// The bar inside its group, and the band that marks the selection just under its groove.
+// The bar inside its group, and the band that marks the selection just above its groove.
 const QRect kTrackBarRect(10, 36, 377, 30);
 constexpr int kSelectionHeight = 3;
 
