@@ -460,7 +460,9 @@ bool TglBitmap2D::UploadFrame(const TBitmap& bitmap) {
         Height = height;
         CreateTexture();
         ApplyParameters();
-        glTexImage2D(Target, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+        // Unsized, so that the driver keeps the texture in the layout it is given; asked for "RGBA8" it
+        // picks its own channel order and converts every frame.
+        glTexImage2D(Target, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                      FFrameRows.data());
         FFrameTexture = true;
     }
