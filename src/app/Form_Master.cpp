@@ -1031,6 +1031,8 @@ void TForm_Master::TB_StopClick() {
 
 void TForm_Master::FilterGraphGraphComplete(TFilterGraph*, int32_t, void*) {
     if (MediaKind != TMediaKind::Video) return;
+    // The last frame may still wait for the view when a slow chain held the loop past its time.
+    if (FIdleRenderer) FIdleRenderer->RenderNow();
     try {
         FilterGraph.Pause();
         FilterGraph.SetPosition(0);

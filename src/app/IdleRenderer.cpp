@@ -46,6 +46,10 @@ void TIdleRenderer::AboutToBlock() {
     }
 }
 
+void TIdleRenderer::RenderNow() {
+    if (!InFrame && Engine && Handlers.WantsFrame && Handlers.WantsFrame()) RenderOne();
+}
+
 void TIdleRenderer::RenderOne() {
     InFrame = true;
     {

@@ -36,6 +36,10 @@ public:
     void Start(TRenderEngine* engine, THandlers handlers);
     void Stop();
 
+    // Draws the frame the loop's next idle turn would draw, now; nothing when none is wanted or a frame is
+    // under way. For a video's end, whose handling would otherwise overtake its last frame.
+    void RenderNow();
+
     // The view was uncovered: draws the current source again when there is one, else clears the view. A
     // failure here stays silent (the view is cleared); frames report theirs.
     void Repaint();

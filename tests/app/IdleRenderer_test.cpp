@@ -43,6 +43,32 @@ TEST_F(IdleRendererTest, AFrameThatRunsANestedLoopIsNotEnteredAgain) {
     EXPECT_EQ(nestedLoops, int(idle->FramesRendered() - start));
 }
 
+TEST_F(IdleRendererTest, RenderNowDrawsTheWantedFrameAtOnceAndNeverInsideAFrame) {
+    CreateAndShow();
+    OpenPicture();
+    bool wanted = false;
+    int uploads = 0, nestedFrames = 0;
+    TIdleRenderer* idle = Form->IdleRenderer();
+    TIdleRenderer::THandlers handlers;
+    handlers.WantsFrame = [&] { return wanted; };
+    handlers.ShowHUD = [] { return false; };
+    handlers.BeforeFrame = [&] {
+        ++uploads;
+        const uint64_t before = idle->FramesRendered();
+        idle->RenderNow(); // as the end of a video would, raised from inside a frame
+        nestedFrames += int(idle->FramesRendered() - before);
+    };
+    idle->Start(Form->Engine(), handlers);
+    const uint64_t start = idle->FramesRendered();
+    idle->RenderNow();
+    EXPECT_EQ(idle->FramesRendered(), start) << "no frame wanted";
+    wanted = true;
+    idle->RenderNow();
+    EXPECT_EQ(idle->FramesRendered(), start + 1);
+    EXPECT_EQ(uploads, 1) << "the waiting frame is handed over first";
+    EXPECT_EQ(nestedFrames, 0);
+}
+
 TEST_F(IdleRendererTest, RepaintDrawsTheSourceAgainOrClearsTheView) {
     CreateAndShow();
     OpenPicture();
