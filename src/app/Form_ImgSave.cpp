@@ -1,6 +1,7 @@
 #include "app/Form_ImgSave.h"
 
 #include "app/AppFonts.h"
+#include "app/CentreOnOwner.h"
 #include "app/Form_Master.h"
 #include "app/GLImageExport.h"
 #include "gl/GLCheck.h"
@@ -19,13 +20,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
-
-#include <algorithm>
 
 namespace {
 
@@ -191,32 +189,8 @@ int TForm_ImgSave::QualityX(int value) const {
 }
 
 void TForm_ImgSave::setVisible(bool visible) {
-    if (visible && !isVisible()) CentreOnOwner();
+    if (visible && !isVisible()) CentreOnOwner(*this);
     QDialog::setVisible(visible);
-}
-
-// Every time it opens, over the main window where the user works; the owner's decoration stands in for the
-// window's own, which is not known before it is shown.
-void TForm_ImgSave::CentreOnOwner() {
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QScreen* screen = owner ? owner->screen() : this->screen();
-    const QRect available = screen ? screen->availableGeometry() : QRect();
-    QRect area = available;
-    QSize decoration(0, 0);
-    if (owner && owner->isVisible()) {
-        area = owner->frameGeometry();
-        decoration = owner->frameGeometry().size() - owner->geometry().size();
-    }
-    const QSize outer = size() + decoration;
-    QPoint topLeft =
-        area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
-    if (!available.isEmpty()) {
-        topLeft.setX(std::clamp(topLeft.x(), available.left(),
-                                std::max(available.left(), available.right() + 1 - outer.width())));
-        topLeft.setY(std::clamp(topLeft.y(), available.top(),
-                                std::max(available.top(), available.bottom() + 1 - outer.height())));
-    }
-    move(topLeft);
 }
 
 void TForm_ImgSave::showEvent(QShowEvent* event) {

@@ -79,7 +79,6 @@ protected:
 private:
     void CreateSizeGroup();
     void CreateQualityGroup();
-    void CentreOnOwner();
     QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top);
     // The x of value's tick on the quality bar, in the bar's parent.
     int QualityX(int value) const;

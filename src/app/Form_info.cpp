@@ -1,6 +1,7 @@
 #include "Form_info.h"
 
 #include "AppFonts.h"
+#include "CentreOnOwner.h"
 #include "OpenURL.h"
 #include "platform/Files.h"
 
@@ -10,7 +11,6 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QString>
 #include <QUrl>
 
@@ -133,33 +133,8 @@ TForm_info::TForm_info(QWidget* owner)
 }
 
 void TForm_info::setVisible(bool visible) {
-    if (visible && !isVisible()) CentreOnOwner();
+    if (visible && !isVisible()) CentreOnOwner(*this);
     QDialog::setVisible(visible);
-}
-
-// Every time it opens, as a user who moved the main window expects; QDialog would guess the size of a title
-// bar it has not seen yet, so the owner's own decoration stands in for the window's.
-void TForm_info::CentreOnOwner() {
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QScreen* screen = owner ? owner->screen() : this->screen();
-    const QRect available = screen ? screen->availableGeometry() : QRect();
-    QRect area = available;
-    QSize decoration(0, 0);
-    if (owner && owner->isVisible()) {
-        area = owner->frameGeometry();
-        decoration = owner->frameGeometry().size() - owner->geometry().size();
-    }
-    const QSize outer = size() + decoration;
-    QPoint topLeft =
-        area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
-    if (!available.isEmpty()) {
-        // An owner half off the screen still gets its about window where the user can reach the Ok button.
-        topLeft.setX(std::clamp(topLeft.x(), available.left(),
-                                std::max(available.left(), available.right() + 1 - outer.width())));
-        topLeft.setY(std::clamp(topLeft.y(), available.top(),
-                                std::max(available.top(), available.bottom() + 1 - outer.height())));
-    }
-    move(topLeft); // a window's position is that of its frame
 }
 
 void TForm_info::showEvent(QShowEvent* event) {

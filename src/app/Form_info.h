@@ -49,9 +49,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-
-private:
-    void CentreOnOwner();
 };
 
 inline constexpr const char* kAboutVersionText = "Version 1.0.0.36";

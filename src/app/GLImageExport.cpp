@@ -13,7 +13,6 @@
 #include "render/uRenderEngine.h"
 
 #include <QFileDialog>
-#include <QStringList>
 
 #include <algorithm>
 #include <charconv>
@@ -22,9 +21,7 @@
 
 namespace {
 constexpr const char* kDialogTitle = "Bitte w\u00e4hlen Sie einen Dateinamen:";
-constexpr const char* kSaveFilters[] = {"Alle files (*.*)", "JPEG files (*.jpg)", "image files (*.bmp)"};
-constexpr int kJpegFilterIndex = 1; // the second filter, counted from 0
-constexpr const char* kDefaultSuffix = "jpg";
+constexpr TImageSaveFilters kSaveFilters = {"Alle files (*.*)", "JPEG files (*.jpg)", "image files (*.bmp)"};
 constexpr const char* kOutOfMemoryText = "Not enough memory for an image of %dx%d pixels.";
 } // namespace
 
@@ -60,21 +57,12 @@ std::string ExportSizeProblem(int width, int height, bool npotSupported, int max
 }
 
 void PrepareGLImageDialog(QFileDialog& dialog, const QString& folder) {
-    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    PrepareImageSaveDialog(dialog, folder, kSaveFilters);
     dialog.setWindowTitle(QString::fromUtf8(kDialogTitle));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     // Asking before overwriting is the dialog's default; the read-only box does not exist here, and a file
     // that cannot be written is refused by the export with its message.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setSizeGripEnabled(true);
-    QStringList filters;
-    for (const char* filter : kSaveFilters)
-        filters << QString::fromLatin1(filter);
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.at(kJpegFilterIndex));
-    dialog.setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
-    if (!folder.isEmpty()) dialog.setDirectory(folder);
 }
 
 bool ExportGLImage(TForm_Master& master, const TGLImageRequest& request) {

@@ -13,7 +13,7 @@
 #include <exception>
 
 namespace {
-constexpr const char* kSaveFilters[] = {"Alle Files (*.*)", "JPEG images (*.jpg)", "image files (*.bmp)"};
+constexpr TImageSaveFilters kSaveFilters = {"Alle Files (*.*)", "JPEG images (*.jpg)", "image files (*.bmp)"};
 constexpr int kJpegFilterIndex = 1; // the second filter, counted from 0
 constexpr const char* kDefaultSuffix = "jpg";
 
@@ -31,17 +31,22 @@ QString ExecSaveDialog(QFileDialog& dialog) {
                : QString();
 }
 
-void PrepareSampleBufferDialog(QFileDialog& dialog, const QString& folder) {
+void PrepareImageSaveDialog(QFileDialog& dialog, const QString& folder,
+                            const TImageSaveFilters& filterTexts) {
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     QStringList filters;
-    for (const char* filter : kSaveFilters)
+    for (const char* filter : filterTexts)
         filters << QString::fromLatin1(filter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.at(kJpegFilterIndex));
     dialog.setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
     if (!folder.isEmpty()) dialog.setDirectory(folder);
+}
+
+void PrepareSampleBufferDialog(QFileDialog& dialog, const QString& folder) {
+    PrepareImageSaveDialog(dialog, folder, kSaveFilters);
 }
 
 bool IsJpegName(const std::string& fileName) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -16,7 +17,12 @@ class TForm_Master;
 using TRunSaveDialog = std::function<QString(QFileDialog& dialog)>;
 QString ExecSaveDialog(QFileDialog& dialog);
 
-// The save dialog with its filters, the JPEG filter chosen, "jpg" as default suffix, opened in folder.
+// The three filters of a picture save dialog: all files, JPEG, BMP.
+using TImageSaveFilters = std::array<const char*, 3>;
+// A picture save dialog: filters, the JPEG one chosen, "jpg" added to a name typed without suffix, opened
+// in folder.
+void PrepareImageSaveDialog(QFileDialog& dialog, const QString& folder, const TImageSaveFilters& filters);
+// The save dialog of "Save SampleBuffer..." with its filters.
 void PrepareSampleBufferDialog(QFileDialog& dialog, const QString& folder);
 
 // A name ending in ".jpg" or ".jpeg", in any case, is written as JPEG; any other as BMP.
