@@ -105,24 +105,17 @@ bool ResampleBitmap(TBitmap& bitmap, int newWidth, int newHeight) {
         return false;
     }
     const int dstBpp = result.BytesPerPixel();
-    const double sx = double(sw) / double(newWidth);
-    const double sy = double(sh) / double(newHeight);
+    std::vector<int> firstColumn, lastColumn, firstRow, lastRow;
+    BoxWindows(sw, newWidth, firstColumn, lastColumn);
+    BoxWindows(sh, newHeight, firstRow, lastRow);
 
-    double yacc = 0;
     for (int y = 0; y < newHeight; ++y) {
-        const double y0 = yacc;
-        yacc += sy;
-        if (yacc > sh - 1) yacc = sh - 1;
-        const int top = RoundHalfUp(y0);
-        const int bottom = std::min(RoundHalfUp(yacc), sh - 1);
+        const int top = firstRow[size_t(y)];
+        const int bottom = lastRow[size_t(y)];
         uint8_t* out = result.ScanLine(y);
-        double xacc = 0;
         for (int x = 0; x < newWidth; ++x, out += dstBpp) {
-            const double x0 = xacc;
-            xacc += sx;
-            if (xacc > sw - 1) xacc = sw - 1;
-            const int left = RoundHalfUp(x0);
-            const int right = std::min(RoundHalfUp(xacc), sw - 1);
+            const int left = firstColumn[size_t(x)];
+            const int right = lastColumn[size_t(x)];
             uint64_t r = 0, g = 0, b = 0, count = 0;
             for (int j = top; j <= bottom; ++j) {
                 const uint8_t* p = bitmap.ScanLine(j) + size_t(left) * srcBpp;
