@@ -26,14 +26,15 @@ public:
     }
 
     bool ChooseFormat(const std::vector<int32_t>& attributes, int& count) override {
-        const std::vector<int32_t> asked = attributes.empty() ? EglPixelFormatAttributes() : attributes;
+        const std::vector<int32_t> asked = attributes.empty() ? EglPixelFormatAttributes(0) : attributes;
         std::array<EGLConfig, kMaxFormats>
             formats{}; // zero-filled: a count of 0 leaves the first format null
         EGLint found = 0;
         if (!eglChooseConfig(Display, asked.data(), formats.data(), kMaxFormats, &found)) return false;
         count = found;
         // EGL sorts deeper configs first and Mesa offers 10-bit ones; the first with exactly 8 bits a
-        // channel wins.
+        // channel wins (and among those, as asked for no depth, EGL puts the ones without a depth buffer
+        // first).
         Format = formats[0];
         for (EGLint i = 0; i < found; ++i) {
             EGLint r = 0, g = 0, b = 0, a = 0;
@@ -122,7 +123,7 @@ std::unique_ptr<IPixelBufferSurface> MakeEglPixelBuffer() {
 
 bool EglPixelBuffersAvailable(const TNativeGLHandles& main) {
     if (!main.Display || !epoxy_has_egl()) return false;
-    const std::vector<int32_t> attributes = EglPixelFormatAttributes();
+    const std::vector<int32_t> attributes = EglPixelFormatAttributes(0);
     EGLint count = 0;
     return eglChooseConfig(static_cast<EGLDisplay>(main.Display), attributes.data(), nullptr, 0, &count) &&
            count > 0;

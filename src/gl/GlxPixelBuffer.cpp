@@ -168,18 +168,23 @@ private:
     // software driver writes a pbuffer through an image of the visual's depth, and a 24-bit visual over a
     // 32-bit buffer fails that write with BadMatch when the context leaves the buffer. Failing that, the
     // first with exactly 8 bits a channel, then the first.
+    // Of the configs with 8 bits a channel: first one whose visual is as deep as its buffer, then one
+    // without a depth buffer (the export never tests depth, and one would cost as much memory as the
+    // picture).
     GLXFBConfig PreferredFormat(GLXFBConfig* formats, int count) const {
-        GLXFBConfig exact = nullptr;
+        GLXFBConfig best = nullptr;
+        int bestScore = -1;
         for (int i = 0; i < count; ++i) {
             const int r = ConfigAttribute(Dpy, formats[i], GLX_RED_SIZE);
             const int g = ConfigAttribute(Dpy, formats[i], GLX_GREEN_SIZE);
             const int b = ConfigAttribute(Dpy, formats[i], GLX_BLUE_SIZE);
             const int a = ConfigAttribute(Dpy, formats[i], GLX_ALPHA_SIZE);
             if (r != 8 || g != 8 || b != 8 || a != 8) continue;
-            if (VisualDepth(Dpy, formats[i]) == r + g + b + a) return formats[i];
-            if (!exact) exact = formats[i];
+            const int score = (VisualDepth(Dpy, formats[i]) == r + g + b + a ? 2 : 0) +
+                              (ConfigAttribute(Dpy, formats[i], GLX_DEPTH_SIZE) == 0 ? 1 : 0);
+            if (score > bestScore) best = formats[i], bestScore = score;
         }
-        return exact ? exact : (count > 0 ? formats[0] : nullptr);
+        return best ? best : (count > 0 ? formats[0] : nullptr);
     }
 
     Display* Dpy = nullptr;
@@ -206,7 +211,7 @@ std::vector<int32_t> GlxPixelFormatAttributes() {
             GLX_ALPHA_SIZE,
             8,
             GLX_DEPTH_SIZE,
-            24,
+            0,
             GLX_DOUBLEBUFFER,
             False,
             None};

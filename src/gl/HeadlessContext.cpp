@@ -39,7 +39,7 @@ EGLDisplay OpenSurfacelessDisplay() {
 
 } // namespace
 
-std::vector<int32_t> EglPixelFormatAttributes() {
+std::vector<int32_t> EglPixelFormatAttributes(int depthBits) {
     return {EGL_SURFACE_TYPE,
             EGL_PBUFFER_BIT,
             EGL_RENDERABLE_TYPE,
@@ -53,7 +53,7 @@ std::vector<int32_t> EglPixelFormatAttributes() {
             EGL_ALPHA_SIZE,
             8,
             EGL_DEPTH_SIZE,
-            24,
+            depthBits,
             EGL_NONE};
 }
 

@@ -62,6 +62,10 @@ bool EglPixelBuffersAvailable(const TNativeGLHandles& main);
 bool GlxPixelBuffersAvailable(const TNativeGLHandles& main);
 
 // The attributes each window system's pixel buffer asks for by default: 8 bits for red, green, blue and
-// alpha (the captures read 8 bits a channel), depth 24, a pbuffer drawable, single-buffered.
+// alpha (the captures read 8 bits a channel), no depth buffer required, a pbuffer drawable,
+// single-buffered.
 std::vector<int32_t> GlxPixelFormatAttributes();
-std::vector<int32_t> EglPixelFormatAttributes(); // defined beside the headless context, which asks the same
+// 8-bit red, green, blue and alpha, OpenGL, pbuffer drawable, a depth buffer of at least depthBits. Defined
+// beside the headless context, which asks the same with a depth of 24; the pixel buffer asks for none, as
+// the export never tests depth and a depth buffer would cost as much memory as the picture.
+std::vector<int32_t> EglPixelFormatAttributes(int depthBits = 24);

@@ -31,6 +31,9 @@ TEST_F(TPixelBufferGLTest, ASecondCreateAndDestructionReleaseTheBufferAndReturnT
         ASSERT_TRUE(buffer.Create(512, 384, Context.NativeHandles()));
         surfaces[1] = buffer.BufferHandle;
         EXPECT_EQ(buffer.Log.size(), 6u);
+        GLint depthBits = -1;
+        glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+        EXPECT_EQ(depthBits, 0) << "a depth buffer the export never tests would cost a picture's memory";
         EXPECT_FALSE(eglQuerySurface(Display(), surfaces[0], EGL_WIDTH, &width))
             << "the first buffer is gone";
         EXPECT_EQ(eglGetCurrentContext(), static_cast<EGLContext>(buffer.BufferRC));
@@ -221,6 +224,9 @@ TEST_F(TGlxPixelBufferTest, SixLinesTheBuffersContextCurrentSharingTheMainOnesTe
                                  Decimal(buffer.BufferRC));
     EXPECT_GE(buffer.MaxWidth, 512);
     EXPECT_GE(buffer.MaxHeight, 384);
+    GLint depthBits = -1;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_EQ(depthBits, 0) << "a depth buffer the export never tests would cost a picture's memory";
 
     EXPECT_EQ(glXGetCurrentContext(), static_cast<GLXContext>(buffer.BufferRC));
     EXPECT_EQ(glXGetCurrentDrawable(), GLXDrawable(reinterpret_cast<uintptr_t>(buffer.BufferHandle)));
