@@ -173,8 +173,9 @@ TEST_F(TGLBMPGLTest, BandReadBackGivesTheWholeCapturesRowsInAnyOrder) {
         EXPECT_EQ(rows.BandRows(), kBand);
         for (const int y : order)
             ASSERT_EQ(0, std::memcmp(rows.Row(y), whole.ScanLine(y), kWidth * 4)) << name << " row " << y;
-        if (order != scattered)
+        if (order != scattered) {
             EXPECT_EQ(rows.BandsRead(), (kHeight + kBand - 1) / kBand) << name << ": each row read once";
+        }
     }
     // A band larger than the area is the area; one smaller than a row is one row.
     TGLBandReadBack large(size_t(1) << 20), small(1);
