@@ -6,6 +6,7 @@
 //    /proc/self/clear_refs before each export) above its resident size just before; lumatex-render's peak
 //    resident size above that of the same run at 16 x 16 (target: at most twice the picture's RGBA bytes).
 // Needs an X display (make bench starts a private Xvfb). Works in a temporary folder.
+#include "ChildRun.h"
 #include "app/AppFonts.h"
 #include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
@@ -23,10 +24,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -71,34 +68,7 @@ bool ResetPeak() {
     return bool(clear);
 }
 
-struct TRun {
-    double Ms = -1.0;
-    double PeakMiB = -1.0;
-    int Status = -1;
-};
-
-// One lumatex-render run: wall time and its peak resident size.
-TRun RunRender(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const Clock::time_point start = Clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    TRun run;
-    if (child < 0) return run;
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child) return run;
-    run.Ms = MsSince(start);
-    run.PeakMiB = double(usage.ru_maxrss) / 1024.0;
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using TRun = TChildRun;
 
 } // namespace
 
@@ -158,7 +128,7 @@ int main(int argc, char** argv) {
         arguments.push_back(std::to_string(edge) + "x" + std::to_string(edge));
         arguments.push_back(picture);
         arguments.push_back((work / "cli.jpg").string());
-        return RunRender(arguments);
+        return RunChild(arguments);
     };
     const TRun cliIdle = cliRun(16);
 
@@ -191,7 +161,7 @@ int main(int argc, char** argv) {
             failed = true;
             continue;
         }
-        const double cliPeakMiB = run.PeakMiB - cliIdle.PeakMiB;
+        const double cliPeakMiB = (run.PeakKiB - cliIdle.PeakKiB) / 1024.0;
         std::printf(
             "%5dx%-5d program %6.0f ms, lumatex-render %6.0f ms (%6.0f ms above its 16x16 run), ratio "
             "%.2f (target <= 1.1)\n",

@@ -7,14 +7,11 @@
 //     a temporary program folder), framebuffer edge 1024: milliseconds (mean of three runs) and the peak
 //     above the idle run of the same preset.
 // The pictures are written row by row here, so the bench process itself never holds one.
+#include "ChildRun.h"
 #include "imaging/JpegCodec.h"
 #include "platform/Stream.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,38 +26,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 const std::string kRender = std::string(LUMATEX_BIN_DIR) + "/lumatex-render";
 
-struct TRun {
-    double Ms = -1.0;
-    double PeakKiB = -1.0;
-    int Status = -1;
-};
+using TRun = TChildRun;
 
 TRun RunRender(const std::vector<std::string>& arguments) {
     std::vector<std::string> all{kRender};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const Clock::time_point start = Clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    TRun run;
-    if (child < 0) return run;
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child) return run;
-    run.Ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    run.PeakKiB = double(usage.ru_maxrss);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunChild(all);
 }
 
 // A square JPEG of two greys with a checker of 64-pixel squares, so that the chain has edges to work on.
