@@ -9,6 +9,7 @@
 //    one frame at 60 fps, 16.7 ms).
 // The source is media/sample.avi while the program plays video, else media/sample.jpg; the output says
 // which. Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
+#include "AppBench.h"
 #include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
 #include "app/Form_Master.h"
@@ -45,26 +46,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace app_bench;
 
 constexpr int kTrials = 40;
 constexpr int kBuildRounds = 30;
 constexpr int kGiveUpFrames = 60;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-void RunLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct TWorkFolder {
     TWorkFolder() {

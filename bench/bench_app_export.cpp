@@ -6,6 +6,7 @@
 //    /proc/self/clear_refs before each export) above its resident size just before; lumatex-render's peak
 //    resident size above that of the same run at 16 x 16 (target: at most twice the picture's RGBA bytes).
 // Needs an X display (make bench starts a private Xvfb). Works in a temporary folder.
+#include "AppBench.h"
 #include "ChildRun.h"
 #include "app/AppFonts.h"
 #include "app/Form_ImgSave.h"
@@ -39,17 +40,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void RunLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using namespace app_bench;
 
 // A "Vm...:" line of /proc/self/status in KiB; -1 when missing.
 long StatusKiB(const char* field) {

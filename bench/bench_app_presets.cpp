@@ -5,6 +5,7 @@
 //    load keeps the GUI thread, against the time between two frames measured just before; the frames it
 //    holds up are the whole frame periods inside it (target: at most one). Median of 10 loads.
 // Needs an X display (make bench starts a private Xvfb). Works in a temporary folder.
+#include "AppBench.h"
 #include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
 #include "app/Form_Master.h"
@@ -33,26 +34,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-void RunLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-} // namespace
+using namespace app_bench;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
