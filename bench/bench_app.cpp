@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
         "medians\n",
         kMeasureSeconds, viewWidth, viewHeight, engine.ViewWidth, engine.ViewHeight, kRounds);
     TBitmap picture;
-    master.HandOff->WithFrameBitmap([&picture](const TBitmap& frame) { picture = frame; });
+    master.Playback.HandOff.WithFrameBitmap([&picture](const TBitmap& frame) { picture = frame; });
     TBareLoop bare;
     if (!bare.Create(engine, viewWidth, viewHeight, bin, picture)) {
         std::fprintf(stderr, "bench_app: no bare OpenGL window\n");

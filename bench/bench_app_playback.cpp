@@ -138,11 +138,11 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
     TPlayFigures figures;
     // Noted on the streaming thread, after the hand-off took the frame.
     TDeliveryLog log;
-    const TSampleGrabber::TBufferEvent handOff = master.SampleGrabber.OnBuffer;
-    master.SampleGrabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer,
-                                        int32_t length) {
+    const TSampleGrabber::TBufferEvent handOff = master.Playback.SampleGrabber.OnBuffer;
+    master.Playback.SampleGrabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer,
+                                                 int32_t length) {
         handOff(sender, time, buffer, length);
-        if (master.FilterGraph.State() != TGraphState::Running) return; // the stop's rewind
+        if (master.Playback.FilterGraph.State() != TGraphState::Running) return; // the stop's rewind
         std::lock_guard<std::mutex> lock(log.Mutex);
         ++log.Delivered;
         log.LastTimes = {NowSeconds(), log.LastTimes[0]};
@@ -160,7 +160,7 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
             const double now = NowSeconds();
             std::lock_guard<std::mutex> lock(log.Mutex);
             // A newer frame waiting means the one drawn is the one before it.
-            const double handedOver = log.LastTimes[master.HandOff->NewFrameReady() ? 1 : 0];
+            const double handedOver = log.LastTimes[master.Playback.HandOff.NewFrameReady() ? 1 : 0];
             if (handedOver > 0) figures.DelaysMs.push_back((now - handedOver) * 1000.0);
         },
         Qt::DirectConnection);
@@ -178,12 +178,12 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
     measuring = true;
     const double start = NowSeconds();
     int ends = 0;
-    while (master.PlayState == TPlayState::Playing && NowSeconds() - start < 4.0 * loops + 10.0 &&
+    while (master.PlayState() == TPlayState::Playing && NowSeconds() - start < 4.0 * loops + 10.0 &&
            ends < loops) {
         const double slice = NowSeconds();
         RunLoop(0.02);
-        if (master.PlayState == TPlayState::Playing) figures.Playing += NowSeconds() - slice;
-        if (master.PlayState == TPlayState::Stopped && ++ends < loops) master.TB_PlayClick();
+        if (master.PlayState() == TPlayState::Playing) figures.Playing += NowSeconds() - slice;
+        if (master.PlayState() == TPlayState::Stopped && ++ends < loops) master.TB_PlayClick();
     }
     measuring = false;
     figures.StreamCpu = NamedThreadCpuSeconds("lumatex-video") - streamCpuBefore;
@@ -196,7 +196,7 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
     }
     QObject::disconnect(hook);
     master.TB_StopClick();
-    master.SampleGrabber.OnBuffer = handOff;
+    master.Playback.SampleGrabber.OnBuffer = handOff;
     return figures;
 }
 
@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
     RunLoop(1.0);
     master.SetFBOSize(2);
     master.OpenFile(video);
-    if (master.PlayState != TPlayState::Playing) {
+    if (master.PlayState() != TPlayState::Playing) {
         std::fprintf(stderr, "bench_app_playback: the sample video does not play\n");
         return 1;
     }

@@ -106,8 +106,7 @@ private:
 struct TPlayer {
     TPlayer(std::shared_ptr<IVideoClock> clock, bool withVideoView, bool withGrabber = true)
         : Graph(std::move(clock)) {
-        HandOff.PlayState = TPlayState::Playing;
-        HandOff.RenderSuspended = false;
+        HandOff.SetAdmission({TPlayState::Playing, true, false, true});
         Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
                                   int32_t length) {
             HandOff.SampleGrabberBuffer(sender, time, buffer, length);

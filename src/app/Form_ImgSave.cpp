@@ -274,7 +274,7 @@ void TForm_ImgSave::SetGroup() {
     CB_Aspect->setChecked(true);
     // CB_AspectClick runs only on a change; the setting must follow the box in any case.
     Settings.Save_ForceAspect = true;
-    const QSize frame = Master.HandOff->WithFrameBitmap(
+    const QSize frame = Master.Playback.HandOff.WithFrameBitmap(
         [](const TBitmap& bitmap) { return QSize(bitmap.Width(), bitmap.Height()); });
     ED_Width->setText(QString::number(frame.width()));
     ED_Height->setText(QString::number(frame.height()));

@@ -1,8 +1,13 @@
-// Form_Master.h: TForm_Master, the main window and hub of the program. It makes the one OpenGL context on
-// its view and checks the driver, owns the render engine (through the render setup), the settings record,
-// the video graph and the frame hand-off; it lays out the video view and the OpenGL view side by side or
-// alone, keeps rendering from the event loop's idle time, opens pictures and dispatches the menu actions.
-// The chain window, the preset manager and the export window plug into the hooks below when they exist.
+// Form_Master.h: TForm_Master, the main window. It makes the one OpenGL context on its view and checks the
+// driver, owns the render engine (through the render setup), the settings record and the playback model;
+// it lays out the video view and the OpenGL view side by side or alone, keeps rendering from the event
+// loop's idle time, opens sources and dispatches the menu actions. The chain window, the preset manager
+// and the export window plug into the hooks below when they exist.
+//
+// One class in files by concern: Form_Master.cpp (start-up, GL and idle rendering, status),
+// Form_MasterComponents.cpp (building the form), Form_MasterActions.cpp (the action table and menus),
+// Form_MasterWindow.cpp (viewer mode, layout, the window's life and input), Form_MasterOpen.cpp (opening
+// sources) and Form_MasterPlayback.cpp (the position bar and the play buttons).
 //
 // GUI thread only. The GL context is current for all engine work; the engine is freed with it current.
 #pragma once
@@ -10,20 +15,16 @@
 #include "app/VideoView.h"
 #include "pipeline/MediaFiles.h"
 #include "platform/Settings.h"
-#include "video/DSTrackBar.h"
-#include "video/FilterGraph.h"
-#include "video/FrameHandOff.h"
-#include "video/PlayState.h"
-#include "video/SampleGrabber.h"
+#include "video/Playback.h"
 
 #include <QMainWindow>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -130,10 +131,10 @@ public:
     // The play time of the position bar into the status bar.
     void TrackBarChange();
     // Video frames handed to the engine by the idle turns so far.
-    uint64_t VideoFramesUploaded() const { return FVideoFramesUploaded; }
+    uint64_t VideoFramesUploaded() const { return Playback.FramesUploaded(); }
 
-    // Main window state, in its documented order.
-    TPlayState PlayState = TPlayState::Ready;
+    // Main window state, in its documented order; the playing state lives in the playback model.
+    TPlayState PlayState() const { return Playback.PlayState(); }
     TMediaKind MediaKind = TMediaKind::None;
     int VideoWidth = 512;
     int VideoHeight = 512;
@@ -141,14 +142,9 @@ public:
     std::string FileName;     // the open dialog's file name: the source being shown
     std::string SettingsPath; // where the settings are read and written; SettingsFilePath() by default
 
-    TFilterGraph FilterGraph;
-    // The frame tap into HandOff, attached only while the OpenGL view is on; and the position bar's model,
-    // which TrackBar shows. Both refer to FilterGraph.
-    TSampleGrabber SampleGrabber;
-    TDSTrackBar TrackBarModel;
-    // The frame bitmaps and the flags the streaming thread reads (RenderSuspended among them); made by
-    // FormCreate at the size of the video view.
-    std::unique_ptr<TFrameHandOff> HandOff;
+    // The graph, the grabber, the position bar's model (which TrackBar shows) and the frame hand-off, whose
+    // bitmaps FormCreate sizes to the video view.
+    TPlayback Playback;
 
     TRenderEngine* Engine() const; // null before FormCreate succeeded
     TChainState* Chain() const;    // the chain state over the engine; null likewise
@@ -156,8 +152,8 @@ public:
     TIdleRenderer* IdleRenderer() const { return FIdleRenderer; }
     QWidget* GLContainer() const { return FGLContainer; }
     QString StatusText(int panel) const;
-    bool RenderSuspended() const;
-    void SetRenderSuspended(bool suspended);
+    bool RenderSuspended() const { return Playback.RenderSuspended(); }
+    void SetRenderSuspended(bool suspended) { Playback.SetRenderSuspended(suspended); }
 
     // Windows of the program that the main window shows: the chain window with the chain setting, the
     // others from their actions (when set).
@@ -214,10 +210,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct TActionRow;
+    static const TActionRow kActionTable[];
     void CreateComponents();
     void CreateActions();
-    QAction* MakeAction(const char* name, const char* caption, const char* category, bool checkable);
+    void CreateMenus();
+    void CreateClientArea();
+    void CreateBottomPanel(QWidget* client);
+    void CreateStatusBar();
     void FormShow();
+    void ApplyStoredPlacement();
     void FormMouseDown(QMouseEvent* event);
     void FormDblClick(QMouseEvent* event);
     void Timer1Timer();
@@ -228,7 +230,7 @@ private:
     void ShowPanelsForMediaKind();
     void SetStatusText(int panel, const QString& text);
     int MenuBarHeight(int clientWidth) const;
-    void SyncHandOffFlags();
+    void SyncViewFlags();
     void ConnectVideo();
     void SyncTrackBar();
     void TrackBarValueChanged(int value);
@@ -238,8 +240,6 @@ private:
     std::unique_ptr<TRenderSetup> FRenderSetup;
     TIdleRenderer* FIdleRenderer = nullptr;
     std::array<QLabel*, kStatusPanelCount> FStatusPanels{};
-    std::array<QAction*, 11> FSourceActions{};
+    std::vector<QAction*> FSourceActions; // enabled only while a source is open
     bool FCreated = false;
-    uint64_t FVideoFramesUploaded = 0;
-    std::atomic<bool> FFrameWakePending{false}; // a wake-up for a new frame is on its way to the GUI thread
 };

@@ -77,7 +77,7 @@ bool ExportGLImage(TForm_Master& master, const TGLImageRequest& request) {
     master.SetRenderSuspended(true);
 
     // Only the size is needed, for the aspect ratio; the frame itself stays the hand-off's.
-    const TPixelSize frame = master.HandOff->WithFrameBitmap([](const TBitmap& bitmap) {
+    const TPixelSize frame = master.Playback.HandOff.WithFrameBitmap([](const TBitmap& bitmap) {
         return TPixelSize{bitmap.Width(), bitmap.Height()};
     });
     const TOutputFormat format = IsJpegName(request.Target) ? TOutputFormat::Jpeg : TOutputFormat::Bmp;

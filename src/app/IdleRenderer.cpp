@@ -1,8 +1,8 @@
 #include "app/IdleRenderer.h"
 
-#include "app/QtMessageSink.h"
-#include "gl/GLSurface.h"
+#include "app/ViewGLScope.h"
 #include "render/uRenderEngine.h"
+#include "video/Playback.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -20,9 +20,10 @@ TIdleRenderer::~TIdleRenderer() {
     Stop();
 }
 
-void TIdleRenderer::Start(TRenderEngine* engine, THandlers handlers) {
+void TIdleRenderer::Start(TRenderEngine* engine, THandlers handlers, TPlayback* playback) {
     Stop();
     Engine = engine;
+    Playback = playback;
     Handlers = std::move(handlers);
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
         Hook = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
@@ -33,6 +34,7 @@ void TIdleRenderer::Stop() {
     if (Hook) disconnect(Hook);
     Hook = {};
     Engine = nullptr;
+    Playback = nullptr;
 }
 
 void TIdleRenderer::AboutToBlock() {
@@ -55,15 +57,8 @@ void TIdleRenderer::RenderOne() {
     {
         // The failure's message is raised inside the scope too: it waits for the loop instead of opening a
         // modal box in the middle of the loop's wait.
-        TGLWorkScope work;
-        Surface.MakeCurrent();
-        if (Handlers.BeforeFrame) {
-            // A frame that cannot be uploaded is tried again next turn; the last one stays on screen.
-            try {
-                Handlers.BeforeFrame();
-            } catch (const std::exception&) {
-            }
-        }
+        TViewGLScope work(Surface);
+        PrepareFrame();
         try {
             Engine->RenderFrame(Handlers.ShowHUD && Handlers.ShowHUD());
             ++Frames;
@@ -74,12 +69,20 @@ void TIdleRenderer::RenderOne() {
     InFrame = false;
 }
 
+void TIdleRenderer::PrepareFrame() {
+    // A frame that cannot be uploaded is tried again next turn; the last one stays on screen.
+    try {
+        if (Playback) Playback->UploadNewFrame(*Engine);
+        if (Handlers.BeforeFrame) Handlers.BeforeFrame();
+    } catch (const std::exception&) {
+    }
+}
+
 void TIdleRenderer::Repaint() {
     if (InFrame || !Engine) return;
     InFrame = true;
     {
-        TGLWorkScope work;
-        Surface.MakeCurrent();
+        TViewGLScope work(Surface);
         bool drawn = false;
         if (Handlers.HasPicture && Handlers.HasPicture()) {
             try {

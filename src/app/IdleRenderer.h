@@ -16,6 +16,7 @@
 #include <functional>
 
 class IGLSurface;
+class TPlayback;
 class TRenderEngine;
 
 class TIdleRenderer : public QObject {
@@ -23,7 +24,7 @@ public:
     struct THandlers {
         std::function<bool()> WantsFrame;  // a source is shown and rendering is not suspended
         std::function<bool()> HasPicture;  // a source is shown in the OpenGL view, suspended or not
-        std::function<void()> BeforeFrame; // hands a waiting video frame to the engine; may be empty
+        std::function<void()> BeforeFrame; // more work before each frame; may be empty
         std::function<bool()> ShowHUD;
         // The frame failed: the engine is at rest again. Called once per failed frame.
         std::function<void(const std::exception& error)> RenderFailed;
@@ -33,7 +34,8 @@ public:
     ~TIdleRenderer() override;
 
     // Starts listening to the loop; the engine must outlive the renderer or be reset to nullptr first.
-    void Start(TRenderEngine* engine, THandlers handlers);
+    // Before each frame the playback, when given, hands its waiting video frame to the engine.
+    void Start(TRenderEngine* engine, THandlers handlers, TPlayback* playback = nullptr);
     void Stop();
 
     // Draws the frame the loop's next idle turn would draw, now; nothing when none is wanted or a frame is
@@ -53,9 +55,11 @@ protected:
 private:
     void AboutToBlock();
     void RenderOne();
+    void PrepareFrame();
 
     IGLSurface& Surface;
     TRenderEngine* Engine = nullptr;
+    TPlayback* Playback = nullptr;
     THandlers Handlers;
     QMetaObject::Connection Hook;
     bool InFrame = false;

@@ -71,7 +71,7 @@ void SaveSampleBuffer(TForm_Master& form, const TRunSaveDialog& runDialog) {
     // Copied under the hand-off's lock and written outside it, so that the streaming thread is not held up
     // by the disk.
     const TBitmap frame =
-        form.HandOff->WithFrameBitmap([](const TBitmap& bitmap) { return TBitmap(bitmap); });
+        form.Playback.HandOff.WithFrameBitmap([](const TBitmap& bitmap) { return TBitmap(bitmap); });
     try {
         WriteSampleBuffer(frame, chosen.toStdString(), form.Settings.JpegQuality);
     } catch (const std::exception& e) {

@@ -9,10 +9,7 @@ TFrameHandOff::TFrameHandOff(int width, int height)
 
 void TFrameHandOff::SampleGrabberBuffer(TSampleGrabber* sender, double, const uint8_t* buffer,
                                         int32_t length) {
-    if (PlayState.load() != TPlayState::Playing || !RenderGLWindow.load() || RenderSuspended.load() ||
-        !Show_GLRenderer.load())
-        return;
-    if (!sender) return;
+    if (!FAdmits.load() || !sender) return;
     std::lock_guard<std::mutex> producer(FProducerMutex);
     try {
         // The copies go into buffers the GUI never reads, so the lock below is held only for the swaps.
@@ -26,6 +23,18 @@ void TFrameHandOff::SampleGrabberBuffer(TSampleGrabber* sender, double, const ui
     } catch (const std::exception&) {
         // A frame that cannot be copied (no memory, no size) is dropped; the next one may fare better.
     }
+}
+
+void TFrameHandOff::Reset(int width, int height) {
+    TBitmap frame(width, height, 24);
+    TBitmap first(width, height, 24);
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        FFrameBitmap.Swap(frame);
+        FFirstFrameBitmap.Swap(first);
+        FNewFrameReady.store(false);
+    }
+    CaptureFirstFrame.store(true);
 }
 
 void TFrameHandOff::ClearNewFrameReady() {

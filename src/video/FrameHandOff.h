@@ -1,13 +1,13 @@
 // FrameHandOff.h: the one piece of data the streaming thread and the GUI thread share: the newest video
 // frame (FrameBitmap), the first frame after an open (FirstFrameBitmap), the NewFrameReady flag, and the
-// flags the grabber callback reads. The streaming thread fills a back buffer of its own and swaps it in
+// admission the grabber callback reads. The streaming thread fills a back buffer of its own and swaps it in
 // under the lock; the GUI thread uploads under the same lock. So the GUI never sees a half-written or
 // resized bitmap, only the newest frame waits, and the order "write, then flag" / "upload, then clear"
-// holds. No window toolkit here; the main window owns one instance.
+// holds. No window toolkit here; the playback model owns the one instance.
 #pragma once
 
 #include "platform/Bitmap.h"
-#include "video/PlayState.h"
+#include "video/FrameAdmission.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,11 +17,6 @@ class TSampleGrabber;
 
 class TFrameHandOff {
 public:
-    // The main window's state as the callback sees it; the GUI thread keeps these current.
-    std::atomic<TPlayState> PlayState{TPlayState::Ready};
-    std::atomic<bool> RenderGLWindow{true};
-    std::atomic<bool> RenderSuspended{true};
-    std::atomic<bool> Show_GLRenderer{true};
     // The next frame is also kept as FirstFrameBitmap; the callback clears it when it does so.
     std::atomic<bool> CaptureFirstFrame{false};
 
@@ -30,8 +25,15 @@ public:
     TFrameHandOff(const TFrameHandOff&) = delete;
     TFrameHandOff& operator=(const TFrameHandOff&) = delete;
 
-    // The grabber's buffer event, on the streaming thread: drops the frame unless playing with the
-    // OpenGL view shown and rendering on; copies it with the sender's copy-to-bitmap (and into
+    // GUI thread: both bitmaps black at the new size, no frame waiting, the next frame also the first.
+    void Reset(int width, int height);
+
+    // Whether frames are kept; the GUI thread sets it whenever one of its parts changes.
+    void SetAdmission(const TFrameAdmission& admission) { FAdmits.store(admission.Admits()); }
+    bool AdmitsFrames() const { return FAdmits.load(); }
+
+    // The grabber's buffer event, on the streaming thread: drops the frame unless the admission lets it
+    // through; copies it with the sender's copy-to-bitmap (and into
     // FirstFrameBitmap when asked), then sets NewFrameReady. A failing copy drops the frame.
     void SampleGrabberBuffer(TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
                              int32_t length);
@@ -67,6 +69,7 @@ private:
     TBitmap FFrameBitmap;
     TBitmap FFirstFrameBitmap;
     std::atomic<bool> FNewFrameReady{false};
+    std::atomic<bool> FAdmits{false};
     std::mutex FProducerMutex; // the back buffers; held for a whole callback
     TBitmap FBack;
     TBitmap FFirstBack;

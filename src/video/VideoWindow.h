@@ -4,7 +4,6 @@
 #pragma once
 
 #include "platform/Bitmap.h"
-#include "video/VideoFormat.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,10 +35,9 @@ public:
     }
     uint64_t FrameCount() const; // frames received since construction
 
-    // Entries on the streaming thread. TakeFrame keeps frame (24 bits, the delivered layout) and gives the
-    // previous frame's storage back in its place (empty when there was none); DeliverFrame copies.
+    // The streaming thread's entry: keeps frame (24 bits, the delivered layout) and gives the previous
+    // frame's storage back in its place (empty when there was none), so no frame is copied.
     void TakeFrame(TBitmap& frame);
-    void DeliverFrame(const TVideoFormat& format, const uint8_t* buffer, size_t length);
 
 private:
     friend class TFilterGraph;
@@ -47,6 +45,4 @@ private:
     mutable std::mutex FMutex; // guards FFrame and FCount
     TBitmap FFrame;
     uint64_t FCount = 0;
-    std::mutex FBackMutex; // the streaming side's buffer, filled without blocking the painter
-    TBitmap FBack;
 };

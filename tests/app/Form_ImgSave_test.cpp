@@ -304,12 +304,12 @@ TEST_F(ImgSaveTest, BadTargetsAndSizesGiveAMessageWriteNothingAndRenderingGoesOn
     EXPECT_TRUE(RunLoopUntil([&] { return Frames() > drawn; })) << "the program still renders";
     Export(Temp.File("after.bmp"), 64, 48, false);
     EXPECT_TRUE(FileExists(Temp.File("after.bmp")));
-    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
 }
 
 TEST_F(ImgSaveTest, APlayingVideoIsExportedAtTheFramesAspectAndGoesOnPlaying) {
     Form->OpenFile(CounterClip());
-    ASSERT_EQ(Form->PlayState, TPlayState::Playing);
+    ASSERT_EQ(Form->PlayState(), TPlayState::Playing);
     ASSERT_TRUE(RunLoopUntil([&] { return FrameNumberIn(GrabScreen(GLViewportOnScreen())) >= 3; }, 10000));
     Export(Temp.File("frame.bmp"), 512, 512, true);
     TBitmap frame;
@@ -317,7 +317,7 @@ TEST_F(ImgSaveTest, APlayingVideoIsExportedAtTheFramesAspectAndGoesOnPlaying) {
     EXPECT_EQ(frame.Width(), 512);
     EXPECT_EQ(frame.Height(), 384);
     EXPECT_FALSE(Form->RenderSuspended());
-    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
     const int shown = FrameNumberIn(GrabScreen(GLViewportOnScreen()));
     EXPECT_TRUE(RunLoopUntil([&] { return FrameNumberIn(GrabScreen(GLViewportOnScreen())) > shown; }, 10000))
         << "the OpenGL view goes on with the video";

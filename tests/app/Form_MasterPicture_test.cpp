@@ -54,7 +54,7 @@ TEST_F(PictureTest, APictureOpensInBothViewsUprightAndInItsColours) {
     OpenAndSettle(path);
 
     EXPECT_EQ(Form->MediaKind, TMediaKind::Image);
-    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Image"));
     EXPECT_EQ(Form->StatusText(spMediaKind), QStringLiteral(" Image Viewer"));
     EXPECT_EQ(Form->StatusText(spSourceSize), QStringLiteral(" 256x192"));
@@ -78,6 +78,29 @@ TEST_F(PictureTest, APictureOpensInBothViewsUprightAndInItsColours) {
     EXPECT_TRUE(Messages.Entries.empty());
 }
 
+// "Render OpenGL" off stops the drawing, not the picture: a window moved over the view and away again
+// leaves the view showing what it showed.
+TEST_F(PictureTest, WithRenderOpenGLOffAnUncoveredViewKeepsItsPicture) {
+    CreateAndShow();
+    Form->Settings.RenderHUD = false;
+    OpenAndSettle(WritePicture("kept.bmp", 256, 192));
+    const QRect gl = GLViewportOnScreen();
+    ASSERT_TRUE(ShowsBlocks(GrabScreen(gl), QRect(QPoint(0, 0), gl.size())));
+    Form->Action_RenderGL->trigger();
+    ASSERT_FALSE(Form->Settings.RenderGLWindow);
+
+    QWidget cover;
+    cover.setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    cover.setAutoFillBackground(true);
+    cover.setPalette(QPalette(Qt::white));
+    cover.setGeometry(gl);
+    cover.show();
+    RunLoopFor(150);
+    cover.hide();
+    RunLoopFor(150);
+    EXPECT_TRUE(ShowsBlocks(GrabScreen(gl), QRect(QPoint(0, 0), gl.size())));
+}
+
 TEST_F(PictureTest, WithoutNonPowerOfTwoTexturesAPictureBecomes512Square) {
     CreateAndShow();
     NpotSupported = false;
@@ -97,7 +120,7 @@ TEST_F(PictureTest, AWidthThatIsNoMultipleOfFourIsTrimmed) {
     EXPECT_EQ(Form->StatusText(spSourceSize), QStringLiteral(" 300x200"));
     EXPECT_EQ(Form->VideoWidth, 300);
     EXPECT_EQ(Form->VideoHeight, 200);
-    const TBitmap frame = Form->HandOff->WithFrameBitmap([](const TBitmap& b) { return b; });
+    const TBitmap frame = Form->Playback.HandOff.WithFrameBitmap([](const TBitmap& b) { return b; });
     EXPECT_EQ(frame.Width(), 300);
     EXPECT_EQ(Form->IMG_Viewer->Picture().size(), QSize(300, 200));
 }

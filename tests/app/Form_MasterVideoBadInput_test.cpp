@@ -26,7 +26,7 @@ protected:
     // Opens path and waits until the window rests Stopped by itself; what the view shows then.
     QImage OpenToRest(const std::string& path) {
         Form->OpenFile(path);
-        EXPECT_TRUE(RunLoopUntil([&] { return Form->PlayState == TPlayState::Stopped; }, 60000)) << path;
+        EXPECT_TRUE(RunLoopUntil([&] { return Form->PlayState() == TPlayState::Stopped; }, 60000)) << path;
         RunLoopFor(100);
         EXPECT_TRUE(Messages.Entries.empty()) << path << ": " << Messages.Entries[0].Text;
         EXPECT_EQ(Form->MediaKind, TMediaKind::Video);
@@ -49,7 +49,7 @@ TEST_F(VideoBadInputTest, FilesThatAreNoVideosOrHalfOfOneEndStoppedAndTheNextGoo
         ExpectGoodVideoPlays();
         const QImage shown = OpenToRest(Temp.File(name));
         if (name != "half.avi") {
-            EXPECT_FALSE(Form->FilterGraph.HasFile()) << name;
+            EXPECT_FALSE(Form->Playback.FilterGraph.HasFile()) << name;
             EXPECT_TRUE(shown.isNull()) << name << ": the last video's picture stays away";
             Form->TB_Play->click(); // nothing to play
             EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Stopped"));
@@ -74,7 +74,7 @@ TEST_F(VideoBadInputTest, OddSizesAndAFileRemovedWhilePlayingPlayToTheirEnd) {
     std::filesystem::copy_file(CounterClip(), copy);
     Form->OpenFile(copy);
     std::filesystem::remove(copy);
-    EXPECT_TRUE(RunLoopUntil([&] { return Form->PlayState == TPlayState::Stopped; }, 30000));
+    EXPECT_TRUE(RunLoopUntil([&] { return Form->PlayState() == TPlayState::Stopped; }, 30000));
     EXPECT_TRUE(RunLoopUntil([&] { return FrameNumberIn(Form->VideoWindow->Picture()) == 0; }));
     ExpectGoodVideoPlays();
 }

@@ -30,7 +30,7 @@ protected:
     }
     void OpenVideo(const std::string& path) {
         Form->OpenFile(path);
-        ASSERT_EQ(Form->PlayState, TPlayState::Playing) << path;
+        ASSERT_EQ(Form->PlayState(), TPlayState::Playing) << path;
     }
     int Number(bool openGL) const {
         return FrameNumberIn(GrabScreen(openGL ? GLViewportOnScreen() : OnScreen(Form->VideoWindow)));
@@ -52,7 +52,7 @@ protected:
         EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Stopped"));
         EXPECT_EQ(Form->StatusText(spPlayTime), QStringLiteral(" 0:00 min"));
         EXPECT_EQ(Form->TrackBar->value(), 0);
-        EXPECT_EQ(Form->FilterGraph.Position(), 0);
+        EXPECT_EQ(Form->Playback.FilterGraph.Position(), 0);
         EXPECT_EQ(Number(true), 0) << "OpenGL view";
         EXPECT_EQ(WaitForNumber(false, [](int n) { return n == 0; }), 0) << "video view";
     }
@@ -68,7 +68,7 @@ TEST_F(VideoTest, PlayedToItsEndFramesReachBothViewsInOrderThenBothShowTheFirstF
     std::vector<int> gl, view;
     ASSERT_TRUE(RunLoopUntil(
         [&] {
-            if (Form->PlayState != TPlayState::Playing) return true;
+            if (Form->PlayState() != TPlayState::Playing) return true;
             for (auto [openGL, seen] : {std::pair{true, &gl}, {false, &view}})
                 if (const int n = Number(openGL); n >= 0) seen->push_back(n);
             return false;
@@ -92,11 +92,11 @@ TEST_F(VideoTest, PauseHoldsBothViewsPlayGoesOnAndStopShowsTheFirstFrame) {
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Paused"));
     RunLoopFor(100); // what was on its way is shown
     const int gl = Number(true), view = Number(false);
-    const int64_t at = Form->FilterGraph.Position();
+    const int64_t at = Form->Playback.FilterGraph.Position();
     RunLoopFor(400);
     EXPECT_EQ(Number(true), gl);
     EXPECT_EQ(Number(false), view);
-    EXPECT_EQ(Form->FilterGraph.Position(), at);
+    EXPECT_EQ(Form->Playback.FilterGraph.Position(), at);
 
     Form->TB_Play->click();
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Playing"));
@@ -113,7 +113,7 @@ TEST_F(VideoTest, ThePositionBarShowsSecondsSeeksWhereLetGoAndWritesThePlayTime)
     Form->TB_Pause->click();
     DragTrackBarTo(2);
     EXPECT_EQ(Form->StatusText(spPlayTime), QStringLiteral(" 0:02 min"));
-    EXPECT_EQ(Form->FilterGraph.Position(), 2000);
+    EXPECT_EQ(Form->Playback.FilterGraph.Position(), 2000);
     EXPECT_EQ(WaitForNumber(false, [](int n) { return n == 50; }), 50) << "second 2 at 25 frames a second";
     Form->TB_Play->click();
     EXPECT_GE(WaitForNumber(true, [](int n) { return n >= 50; }), 50);
@@ -123,7 +123,7 @@ TEST_F(VideoTest, ThePositionBarShowsSecondsSeeksWhereLetGoAndWritesThePlayTime)
     for (const auto& [second, text] : {std::pair{65, " 1:05 min"}, {600, " 10:00 min"}, {9, " 0:09 min"}}) {
         DragTrackBarTo(second);
         EXPECT_EQ(Form->StatusText(spPlayTime).toStdString(), text);
-        EXPECT_EQ(Form->FilterGraph.Position() / 1000, second);
+        EXPECT_EQ(Form->Playback.FilterGraph.Position() / 1000, second);
     }
 }
 
@@ -131,20 +131,20 @@ TEST_F(VideoTest, SwitchingTheViewerModeMidVideoGoesOnAtTheSamePosition) {
     OpenVideo(CounterClip());
     const int before = WaitForNumber(true, [](int n) { return n >= 25; });
     ASSERT_GE(before, 25);
-    const int64_t beforeMs = Form->FilterGraph.Position();
+    const int64_t beforeMs = Form->Playback.FilterGraph.Position();
     Form->Action_ShowDS->trigger();
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Playing"));
-    EXPECT_GE(Form->FilterGraph.Position(), beforeMs);
+    EXPECT_GE(Form->Playback.FilterGraph.Position(), beforeMs);
     const int view = WaitForNumber(false, [&](int n) { return n >= before; });
     EXPECT_GE(view, before);
-    const int64_t videoOnlyMs = Form->FilterGraph.Position();
+    const int64_t videoOnlyMs = Form->Playback.FilterGraph.Position();
     Form->Action_ShowBoth->trigger();
-    EXPECT_GE(Form->FilterGraph.Position(), videoOnlyMs);
+    EXPECT_GE(Form->Playback.FilterGraph.Position(), videoOnlyMs);
     EXPECT_GE(WaitForNumber(true, [&](int n) { return n >= view; }), view);
 
     Form->close(); // stops and empties the graph
-    EXPECT_FALSE(Form->FilterGraph.HasFile());
-    EXPECT_FALSE(Form->FilterGraph.Active());
+    EXPECT_FALSE(Form->Playback.FilterGraph.HasFile());
+    EXPECT_FALSE(Form->Playback.FilterGraph.Active());
 }
 
 TEST_F(VideoTest, A640x480VideoWithoutNonPowerOfTwoTexturesIsRefusedUnlessTheOpenGLViewIsOff) {
@@ -156,7 +156,7 @@ TEST_F(VideoTest, A640x480VideoWithoutNonPowerOfTwoTexturesIsRefusedUnlessTheOpe
     EXPECT_EQ(Messages.Entries[0].Icon, TMessageIcon::Information);
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Stopped"));
     EXPECT_EQ(Form->StatusText(spSourceSize), QStringLiteral(" 640x480"));
-    EXPECT_EQ(Form->FilterGraph.State(), TGraphState::Stopped);
+    EXPECT_EQ(Form->Playback.FilterGraph.State(), TGraphState::Stopped);
     Form->TB_Play->click();
     EXPECT_EQ(CountMessages(kVideoSizeRefused), 2);
 

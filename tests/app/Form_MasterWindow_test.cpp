@@ -214,7 +214,7 @@ TEST_F(WindowTest, AFailingFrameStopsAndShowsTheRenderMessageOnce) {
     EXPECT_EQ(CountMessages(kRenderFailedText), 1);
     EXPECT_EQ(Messages.Entries.back().Caption, "Lumatex");
     EXPECT_EQ(Messages.Entries.back().Icon, TMessageIcon::Error);
-    EXPECT_EQ(Form->PlayState, TPlayState::Stopped);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Stopped);
     EXPECT_EQ(Form->StatusText(spPlayState), QStringLiteral("  Stopped"));
     EXPECT_TRUE(Form->RenderSuspended());
 

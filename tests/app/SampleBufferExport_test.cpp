@@ -103,7 +103,7 @@ TEST_F(SampleBufferTest, APicturesFrameIsSavedUprightAsBmpAndAsJpegForJpgAndJpeg
 
 TEST_F(SampleBufferTest, APlayingVideosCurrentFrameIsSavedUprightAndPlayingGoesOn) {
     Form->OpenFile(CounterClip());
-    ASSERT_EQ(Form->PlayState, TPlayState::Playing);
+    ASSERT_EQ(Form->PlayState(), TPlayState::Playing);
     ASSERT_TRUE(RunLoopUntil([&] { return FrameNumberIn(GrabScreen(GLViewportOnScreen())) >= 3; }, 10000));
 
     Save(Temp.File("frame.bmp"));
@@ -126,7 +126,7 @@ TEST_F(SampleBufferTest, APlayingVideosCurrentFrameIsSavedUprightAndPlayingGoesO
     ASSERT_EQ(jpeg.Width(), 640);
     EXPECT_GE(FrameNumberIn(ToImage(jpeg)), 3);
 
-    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
     const uint64_t drawn = Frames();
     EXPECT_TRUE(RunLoopUntil([&] { return Frames() > drawn + 3; }));
     EXPECT_TRUE(Messages.Entries.empty());
@@ -156,7 +156,7 @@ TEST_F(SampleBufferTest, UnwritableTargetsGiveAMessageNoPartialFileAndTheProgram
     Save(Temp.File("after.bmp"));
     EXPECT_TRUE(FileExists(Temp.File("after.bmp")));
     EXPECT_EQ(Messages.Entries.size(), 2u);
-    EXPECT_EQ(Form->PlayState, TPlayState::Playing);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -48,8 +49,7 @@ TVideoFormat FormatOf(int n) {
 struct THandOffFixture {
     THandOffFixture() {
         Grabber.Connect(Format);
-        HandOff.PlayState = TPlayState::Playing;
-        HandOff.RenderSuspended = false;
+        HandOff.SetAdmission({TPlayState::Playing, true, false, true});
         Grabber.OnBuffer = [this](TSampleGrabber* sender, double time, const uint8_t* buffer,
                                   int32_t length) {
             HandOff.SampleGrabberBuffer(sender, time, buffer, length);
@@ -108,10 +108,7 @@ TEST(FrameHandOff, DropsFramesUnlessPlayingWithTheGLViewShownAndRenderingOn) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Why);
         THandOffFixture f;
-        f.HandOff.PlayState = c.PlayState;
-        f.HandOff.RenderSuspended = c.Suspended;
-        f.HandOff.RenderGLWindow = c.RenderGL;
-        f.HandOff.Show_GLRenderer = c.Shown;
+        f.HandOff.SetAdmission({c.PlayState, c.RenderGL, c.Suspended, c.Shown});
         f.Deliver(1);
         EXPECT_EQ(f.HandOff.NewFrameReady(), c.Taken);
         EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return b.Width(); }), c.Taken ? 20 : 32);
@@ -177,8 +174,7 @@ TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly)
     constexpr int kFrames = 1000;
     TSampleGrabber grabber;
     TFrameHandOff handOff(16, 16);
-    handOff.PlayState = TPlayState::Playing;
-    handOff.RenderSuspended = false;
+    handOff.SetAdmission({TPlayState::Playing, true, false, true});
     grabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
         handOff.SampleGrabberBuffer(sender, time, buffer, length);
     };
@@ -241,12 +237,17 @@ TEST(VideoWindowHandOffStress, PainterSeesWholeNewestFrames) {
     window.OnNewFrame = [&] { notified.fetch_add(1); };
     std::atomic<bool> done{false};
     std::thread producer([&] {
+        TBitmap frame;
         const auto start = std::chrono::steady_clock::now();
         for (int n = 0; n < kFrames; ++n) {
             std::this_thread::sleep_until(start + std::chrono::milliseconds(n));
             const TVideoFormat format = FormatOf(n * 2);
             const std::vector<uint8_t> bits = PatternFrame(n, format);
-            window.DeliverFrame(format, bits.data(), bits.size());
+            // As the graph does: the frame is filled in the storage the window gave back last time.
+            if (frame.Width() != format.Width || frame.Height() != format.Height)
+                frame.SetSize(format.Width, format.Height, 24);
+            std::copy(bits.begin(), bits.end(), frame.Data());
+            window.TakeFrame(frame);
         }
         done.store(true);
     });

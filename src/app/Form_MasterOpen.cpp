@@ -1,0 +1,177 @@
+// Opening sources in the main window: the open dialog, the choice between video and picture by the
+// name, and each kind's start in both views.
+#include "app/Form_Master.h"
+
+#include "app/ImageViewer.h"
+#include "app/QtGLSurface.h"
+#include "app/ViewGLScope.h"
+#include "gl/GLCheck.h"
+#include "pipeline/StillImage.h"
+#include "platform/Bitmap.h"
+#include "platform/ELumatex.h"
+#include "platform/Files.h"
+#include "platform/MessageSink.h"
+#include "render/uRenderEngine.h"
+#include "video/PlaybackHelpers.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
+#include <QToolButton>
+
+void TForm_Master::Action_FileExecute() {
+    SetRenderSuspended(true);
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const char* filter : kOpenFilters)
+        filters << QString::fromLatin1(filter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    dialog.setDefaultSuffix(QString::fromLatin1(kOpenDefaultSuffix));
+    dialog.setDirectory(QString::fromStdString(Settings.LastPath));
+    if (!Settings.LastFile.empty()) dialog.selectFile(QString::fromStdString(Settings.LastFile));
+    const QString chosen = RunOpenDialog(dialog);
+    if (chosen.isEmpty()) {
+        SetRenderSuspended(false);
+        return;
+    }
+    OpenFile(chosen.toStdString());
+}
+
+void TForm_Master::OpenFile(const std::string& path) {
+    if (MediaKindOf(path) == TMediaKind::None) {
+        ShowMessage(kUnsupportedFormat, kMessageCaption, TMessageIcon::Error);
+        SetRenderSuspended(false);
+        return;
+    }
+    const QFileInfo info(QString::fromStdString(path));
+    Settings.LastPath = IncludeTrailingSlash(info.absolutePath().toStdString());
+    Settings.LastFile = info.absoluteFilePath().toStdString();
+    FileName = Settings.LastFile;
+    // Whatever fails while opening ends the open quietly, in the state it reached.
+    try {
+        StartPlayer(false);
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm_Master::StartPlayer(bool keepPosition) {
+    SetRenderSuspended(true);
+    const int64_t positionMs = Playback.FilterGraph.Position();
+    const TMediaKind kind = MediaKindOf(FileName);
+    SetMediaKind(kind);
+    if (kind == TMediaKind::Video)
+        StartVideo(keepPosition, positionMs);
+    else if (kind == TMediaKind::Image)
+        StartImage();
+}
+
+void TForm_Master::SetMediaKind(TMediaKind kind) {
+    MediaKind = kind;
+    bool buttons = false;
+    bool actions = false;
+    const char* kindText = "";
+    switch (kind) {
+    case TMediaKind::None:
+        break;
+    case TMediaKind::Video:
+        buttons = actions = true;
+        kindText = kStatusAviPlayer;
+        break;
+    case TMediaKind::Image:
+        actions = true;
+        kindText = kStatusImageViewer;
+        break;
+    default:
+        return;
+    }
+    for (QToolButton* button : {TB_Pause, TB_Play, TB_Stop})
+        button->setEnabled(buttons);
+    for (QAction* action : FSourceActions)
+        action->setEnabled(actions);
+    SetStatusText(spMediaKind, QString::fromLatin1(kindText));
+    SetStatusText(spPlayTime, QString());
+}
+
+void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs) {
+    Playback.FilterGraph.Stop();
+    SetPlayState(TPlayState::Stopped);
+    SetViewerMode(int(TViewerMode::PanelRefresh));
+    Playback.Close();
+    // The last file's picture must not stand in for this one's (a refused or unreadable file shows none).
+    VideoWindow->Clear();
+
+    Playback.AttachVideo(Settings.Show_GLRenderer);
+    SyncTrackBar();
+    Playback.RenderFile(FileName);
+
+    GetVideoSize();
+    SetStatusText(spSourceSize, QStringLiteral(" %1x%2").arg(VideoWidth).arg(VideoHeight));
+    if (!CheckValidVideoSize()) return;
+
+    Playback.FilterGraph.Play();
+    SetPlayState(TPlayState::Playing);
+    Timer1->start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (keepPosition) Playback.FilterGraph.SetPosition(positionMs);
+}
+
+void TForm_Master::GetVideoSize() {
+    ::GetVideoSize(Playback.FilterGraph, VideoWidth, VideoHeight);
+}
+
+bool TForm_Master::CheckValidVideoSize() {
+    if (VideoSizeSupported(NpotSupported, Settings.Show_GLRenderer, VideoWidth, VideoHeight)) return true;
+    SetPlayState(TPlayState::Stopped);
+    ShowMessage(kVideoSizeRefused, kMessageCaption, TMessageIcon::Information);
+    return false;
+}
+
+void TForm_Master::StartImage() {
+    Playback.FilterGraph.Stop();
+    SetPlayState(TPlayState::Stopped);
+    SetViewerMode(int(TViewerMode::PanelRefresh));
+    Playback.Close();
+    Playback.DetachVideo();
+    SyncTrackBar();
+
+    // A picture that cannot be read leaves the size of the last one (a size of 0 has no aspect ratio).
+    if (LoadImg(FileName)) {
+        Playback.HandOff.WithFrameBitmap([this](const TBitmap& frame) {
+            VideoWidth = frame.Width();
+            VideoHeight = frame.Height();
+        });
+    }
+    SetPlayState(TPlayState::Playing);
+    Timer1->start();
+    // Lets the image view show the picture now; input waits, so no second open starts inside this one.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool TForm_Master::LoadImg(const std::string& fileName) {
+    TBitmap picture;
+    try {
+        picture = LoadStillImage(fileName, NpotSupported);
+        IMG_Viewer->SetPicture(BitmapToImage(picture));
+        Playback.HandOff.AssignFrameBitmap(picture);
+    } catch (const std::exception&) {
+        return false;
+    }
+    // From here on the picture is the frame bitmap; a failing upload leaves the engine's previous source
+    // and the old size text, as the steps before it stay done.
+    try {
+        if (TRenderEngine* engine = Engine()) {
+            TViewGLScope work(FGLView);
+            engine->UploadSourceFrame(picture);
+        }
+        Playback.HandOff.ClearNewFrameReady();
+        SetStatusText(spSourceSize, QStringLiteral(" %1x%2").arg(picture.Width()).arg(picture.Height()));
+    } catch (const std::exception&) {
+    }
+    return true;
+}
