@@ -29,23 +29,21 @@ test-format: deps
 test-unit:
 	bash scripts/run-ctest.sh $(BUILD)
 
-# The non-Qt libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The non-Qt libraries and their tests under AddressSanitizer and UndefinedBehaviorSanitizer. The sanitizer
+# and fuzz trees are configured from CMakePresets.json, which editors and `cmake --preset` use too.
 test-asan: deps
-	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLUMATEX_WERROR=$(WERROR) \
-	  -DLUMATEX_SANITIZE=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --preset asan -DLUMATEX_WERROR=$(WERROR)
 	cmake --build build-asan -j $(JOBS)
 	bash scripts/run-ctest.sh build-asan
 
 # The whole video library's tests (streaming thread, hand-off, graph) under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DLUMATEX_WERROR=$(WERROR) \
-	  -DLUMATEX_TSAN=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --preset tsan -DLUMATEX_WERROR=$(WERROR)
 	cmake --build build-tsan -j $(JOBS) --target test_video
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_video
 
 test-fuzz: deps
-	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DLUMATEX_FUZZ=ON -DLUMATEX_WITH_QT=OFF -DLUMATEX_WITH_TESTS=OFF -DLUMATEX_WITH_BENCH=OFF
+	cmake --preset fuzz
 	cmake --build build-fuzz -j $(JOBS)
 	bash scripts/fuzz-smoke.sh build-fuzz/bin $(FUZZ_SECONDS)
 

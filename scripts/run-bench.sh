@@ -6,8 +6,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
 shopt -s nullglob
 for b in "$build"/bin/bench_*; do
   echo "== $(basename "$b")"
-  if [ "$(basename "$b")" = bench_app ] || [ "$(basename "$b")" = bench_app_playback ] ||
-    [ "$(basename "$b")" = bench_app_chain ] || [ "$(basename "$b")" = bench_app_presets ] || [ "$(basename "$b")" = bench_app_export ]; then
+  # The desktop program's benchmarks (bench_app*) need a display.
+  if [[ "$(basename "$b")" == bench_app* ]]; then
     (cd "$build/bin" && XDG_CONFIG_HOME="$(mktemp -d)" bash "$here/with-xvfb.sh" "$b")
   else
     (cd "$build/bin" && "$b")

@@ -149,6 +149,27 @@ TEST_F(WindowTest, StoredPlacementIsBroughtOntoTheScreen) {
     EXPECT_EQ(Form->height(), 500);
 }
 
+// Stored edges at the ends of the value range (a hand-edited or damaged settings file) still put the whole
+// window on the screen: the sums are taken in 64 bits.
+TEST_F(WindowTest, StoredEdgesAtTheLimitsOfTheRangeAreBroughtOntoTheScreen) {
+    const struct {
+        int32_t Left, Top;
+    } cases[] = {{2147483637, 2147483637}, {-2147483647 - 1, -2147483647 - 1}, {2147483637, -2147483647 - 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Left << ", " << c.Top);
+        TSettings settings = DefaultSettings(Temp.Path());
+        settings.main_left = c.Left;
+        settings.main_top = c.Top;
+        settings.main_width = 700;
+        settings.main_height = 500;
+        StoreSettings(settings);
+        CreateAndShow();
+        const QRect onScreen(QPoint(0, 0), Screen());
+        EXPECT_TRUE(onScreen.contains(Form->geometry())) << "at " << Form->x() << ", " << Form->y();
+        Form.reset();
+    }
+}
+
 TEST_F(WindowTest, ClosingWhileMaximizedKeepsThePlacementFromBefore) {
     TSettings settings = DefaultSettings(Temp.Path());
     settings.main_left = 30;
