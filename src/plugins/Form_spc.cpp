@@ -72,8 +72,9 @@ void TSlotImage::mousePressEvent(QMouseEvent* event) {
 }
 
 TForm_spc::TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       Chain(chain), Settings(settings) {
     setObjectName(QStringLiteral("Form_spc"));
     setWindowTitle(QString::fromLatin1(kChainWindowCaption));

@@ -49,7 +49,7 @@ private:
 
 class TForm_spc : public QWidget {
 public:
-    // A tool window above parent (the main window). FormCreate runs here.
+    // A tool window of parent (the main window) that stays on top of other windows. FormCreate runs here.
     TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent = nullptr);
     ~TForm_spc() override; // FormDestroy; the chain state's hooks are taken back
 

@@ -145,6 +145,7 @@ TEST_F(ChainWindowTest, TheWindowAndItsComponentsAsLaidOut) {
     EXPECT_EQ(Window->size(), QSize(197, 551));
     EXPECT_EQ(Window->windowType(), Qt::Tool);
     EXPECT_EQ(Window->parentWidget(), Form.get()) << "kept above the main window";
+    EXPECT_TRUE(Window->windowFlags() & Qt::WindowStaysOnTopHint) << "and on top of other windows";
     EXPECT_FALSE(Window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(Window->font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(Window->font().pixelSize(), 11);
