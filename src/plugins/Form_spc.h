@@ -70,7 +70,7 @@ public:
     void PluginMenuClick(int tag);
     void RefreshSlots(int slot, bool rebuild);
     void BuildPluginMenu(bool grouping);
-    // Draws label slot's name in colour over its background.
+    // Draws label slot's name in colour over its background; the full name is the label's tool tip.
     void DrawSlotLabel(int slot, TColorRef colour);
     // The text DrawSlotLabel draws for a name: shortened to the label's room in the label font.
     std::string SlotLabelCaption(const std::string& hint) const;
