@@ -40,9 +40,26 @@ bool TGLWorkScope::Active() {
 TQtMessageSink::TQtMessageSink(TPresenter presenter, QObject* parent)
     : QObject(parent), Presenter(presenter ? std::move(presenter) : TPresenter(&DefaultPresenter)) {}
 
+QString TQtMessageSink::BoxText(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\n' && c != '\r') {
+            shown += c;
+            continue;
+        }
+        shown += '\n';
+        // The other half of a pair belongs to the same line end.
+        const char other = c == '\n' ? '\r' : '\n';
+        if (i + 1 < text.size() && text[i + 1] == other) ++i;
+    }
+    return QString::fromStdString(shown);
+}
+
 void TQtMessageSink::DefaultPresenter(const TMessage& message) {
-    QMessageBox box(BoxIcon(message.Icon), QString::fromStdString(message.Caption),
-                    QString::fromStdString(message.Text), QMessageBox::Ok);
+    QMessageBox box(BoxIcon(message.Icon), QString::fromStdString(message.Caption), BoxText(message.Text),
+                    QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -58,7 +75,7 @@ void TQtMessageSink::ShowMessage(const std::string& text, const std::string& cap
 }
 
 bool TQtMessageSink::AskYesNo(const std::string& text, const std::string& caption, TMessageIcon icon) {
-    QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+    QMessageBox box(BoxIcon(icon), QString::fromStdString(caption), BoxText(text),
                     QMessageBox::Yes | QMessageBox::No);
     box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;

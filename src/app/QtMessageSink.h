@@ -1,13 +1,15 @@
 // QtMessageSink.h: the program's message boxes. Each message is an owner-less Qt message box with the
-// caption, the icon and the text as given ("\n\r" included). A message raised while GL work is under way
-// (TGLWorkScope open) waits until control is back in the event loop: a modal box runs a nested loop, and
-// nothing may draw or handle input in the middle of a frame. Queued messages appear in the order raised.
-// Questions are answered at once by a modal Yes/No box. GUI thread only.
+// caption, the icon and the text as given, except that the box shows each "\n\r" the texts break their
+// lines with as one break (Qt would take LF and CR for two); a presenter gets the text verbatim. A message
+// raised while GL work is under way (TGLWorkScope open) waits until control is back in the event loop: a
+// modal box runs a nested loop, and nothing may draw or handle input in the middle of a frame. Queued
+// messages appear in the order raised. Questions are answered at once by a modal Yes/No box. GUI thread only.
 #pragma once
 
 #include "platform/MessageSink.h"
 
 #include <QObject>
+#include <QString>
 
 #include <deque>
 #include <functional>
@@ -33,6 +35,8 @@ public:
     size_t Pending() const { return Queue.size(); }
 
     static void DefaultPresenter(const TMessage& message);
+    // A message's text as the box shows it: each line end, whether "\n\r", "\r\n", "\n" or "\r", one "\n".
+    static QString BoxText(const std::string& text);
 
 protected:
     bool event(QEvent* event) override;

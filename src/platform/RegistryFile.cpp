@@ -90,6 +90,52 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     return out;
 }
 
+// The length of the valid UTF-8 sequence at the start of text and its code point; 0 when it is none
+// (a stray continuation byte, a sequence cut short, an overlong form, a surrogate, beyond U+10FFFF).
+size_t DecodeUtf8(std::string_view text, uint32_t& code) {
+    const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(0);
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || text.size() < length) return 0;
+    code = lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(i) & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return 0;
+    return length;
+}
+
+std::string Utf8ToUtf16Le(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    const auto appendUnit = [&bytes](uint32_t unit) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    };
+    while (!text.empty()) {
+        uint32_t code = 0;
+        size_t length = DecodeUtf8(text, code);
+        if (length == 0) {
+            code = 0xFFFD;
+            length = 1;
+        }
+        if (code >= 0x10000) {
+            appendUnit(0xD800 + ((code - 0x10000) >> 10));
+            appendUnit(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            appendUnit(code);
+        }
+        text.remove_prefix(length);
+    }
+    return bytes;
+}
+
 // Reads a quoted text whose opening quote is at pos; pos ends after the closing quote. false when the
 // line ends first.
 bool ParseQuoted(std::string_view line, size_t& pos, std::string& text) {
@@ -223,6 +269,47 @@ std::optional<std::string> ReadCapped(const std::string& path) {
     return bytes;
 }
 
+// The file's lines without their line ends; a last line end starts no line of its own.
+std::vector<std::string_view> SplitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) end = bytes.size();
+        std::string_view line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool IsHeader(std::string_view line) {
+    line = TrimBlanks(line);
+    return line == kHeaderV4 || line == kHeaderV5;
+}
+
+// The named value that starts at lines[i], with the lines its hex data goes on over; i ends on its last
+// line. false when the line is no named value ("@", a comment, a name without "=").
+bool ParseValueLine(const std::vector<std::string_view>& lines, size_t& i, std::string& name,
+                    std::string& data) {
+    const std::string_view line = TrimLeft(lines[i]);
+    if (line.empty() || line.front() != '"') return false;
+    size_t pos = 0;
+    if (!ParseQuoted(line, pos, name)) return false;
+    const std::string_view rest = TrimLeft(line.substr(pos));
+    if (rest.empty() || rest.front() != '=') return false;
+    data = TrimLeft(rest.substr(1));
+    // Long hex data goes on over lines that end with a backslash.
+    if (StartsWithNoCase(data, "hex")) {
+        data = TrimBlanks(data);
+        while (!data.empty() && data.back() == '\\' && i + 1 < lines.size()) {
+            data.pop_back();
+            data += TrimBlanks(lines[++i]);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 TRegistryFile::TRegistryFile(std::string key) : FKey(std::move(key)) {}
@@ -236,50 +323,35 @@ TRegistryFile TRegistryFile::FromText(std::string key, std::string_view bytes) {
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
-
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start <= bytes.size();) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    const bool wide = !lines.empty() && TrimBlanks(lines.front()) == kHeaderV5;
+    const std::vector<std::string_view> lines = SplitLines(bytes);
+    reg.FWide = !lines.empty() && TrimBlanks(lines.front()) == kHeaderV5;
 
     const std::string_view wantedKey = StripTrailingBackslashes(reg.FKey);
-    bool inKey = false;
+    bool inKey = false, keySeen = false;
     // A crafted file may hold a hundred thousand names: look them up by hash, not by walking the list.
     std::vector<std::optional<TRegValue>> parsed;    // removed values stay as holes until the end
     std::unordered_map<std::string, size_t> indexOf; // ASCII lower-case name -> index in parsed
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = !lines.empty() && IsHeader(lines.front()) ? 1 : 0; i < lines.size(); ++i) {
         const std::string_view line = TrimLeft(lines[i]);
-        if (line.empty() || line.front() == ';') continue;
-        if (line.front() == '[') {
+        if (!line.empty() && line.front() == '[') {
             const size_t close = line.rfind(']');
             inKey = close != std::string_view::npos &&
                     SameTextAscii(StripTrailingBackslashes(line.substr(1, close - 1)), wantedKey);
+            keySeen = keySeen || inKey;
+            // A second block of the key joins the first: its key line is written once.
+            if (inKey) continue;
+        }
+        std::string name, data;
+        if (!inKey) {
+            (keySeen ? reg.FAfter : reg.FBefore).emplace_back(lines[i]);
             continue;
         }
-        if (!inKey || line.front() != '"') continue;
-        size_t pos = 0;
-        std::string name;
-        if (!ParseQuoted(line, pos, name)) continue;
-        const std::string_view rest = TrimLeft(line.substr(pos));
-        if (rest.empty() || rest.front() != '=') continue;
-        std::string_view data = TrimLeft(rest.substr(1));
-        // Long hex data goes on over lines that end with a backslash.
-        std::string joined;
-        if (StartsWithNoCase(data, "hex")) {
-            joined = TrimBlanks(data);
-            while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
-                joined.pop_back();
-                joined += TrimBlanks(lines[++i]);
-            }
-            data = joined;
+        if (!ParseValueLine(lines, i, name, data)) {
+            // Blank lines only separate keys; they are written where a separation is needed.
+            if (!line.empty()) reg.FInside.emplace_back(lines[i]);
+            continue;
         }
-        std::optional<TRegValue> value = ParseData(data, wide);
+        std::optional<TRegValue> value = ParseData(data, reg.FWide);
         const auto found = indexOf.find(AsciiLower(name));
         if (!value) {
             if (found == indexOf.end()) continue;
@@ -344,7 +416,12 @@ void TRegistryFile::WriteString(std::string_view name, std::string_view text) {
 }
 
 std::string TRegistryFile::Text() const {
-    std::string text = std::string(kHeaderV4) + "\n\n[" + FKey + "]\n";
+    const auto isBlank = [](const std::string& line) { return TrimBlanks(line).empty(); };
+    std::string text = std::string(FWide ? kHeaderV5 : kHeaderV4) + "\n";
+    for (const std::string& line : FBefore)
+        text += line + "\n";
+    if (FBefore.empty() || !isBlank(FBefore.back())) text += "\n";
+    text += "[" + FKey + "]\n";
     for (const TRegValue& value : FValues) {
         text += Quote(value.Name) + "=";
         switch (value.Kind) {
@@ -358,9 +435,9 @@ std::string TRegistryFile::Text() const {
                 text += Quote(value.Text);
             } else {
                 text += "hex(1):";
-                for (const char c : value.Text)
+                for (const char c : FWide ? Utf8ToUtf16Le(value.Text) : value.Text)
                     text += FormatText("%02x,", static_cast<uint8_t>(c));
-                text += "00";
+                text += FWide ? "00,00" : "00";
             }
             break;
         case TRegValueKind::Other:
@@ -369,7 +446,22 @@ std::string TRegistryFile::Text() const {
         }
         text += '\n';
     }
+    for (const std::string& line : FInside)
+        text += line + "\n";
+    if (!FAfter.empty() && !isBlank(FAfter.front())) text += "\n";
+    for (const std::string& line : FAfter)
+        text += line + "\n";
     return text;
+}
+
+std::string TRegistryFile::Bytes() const {
+    if (!FWide) return Text();
+    std::string text;
+    for (const char c : Text()) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return "\xFF\xFE" + Utf8ToUtf16Le(text);
 }
 
 void TRegistryFile::SaveToFile(const std::string& path) const {
@@ -381,5 +473,5 @@ void TRegistryFile::SaveToFile(const std::string& path) const {
             throw ELumatex(FormatText("Cannot write %s: the folder %s cannot be made (%s)", path.c_str(),
                                       folder.c_str(), ec.message().c_str()));
     }
-    WriteFileAtomically(path, Text());
+    WriteFileAtomically(path, Bytes());
 }

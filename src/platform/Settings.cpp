@@ -110,7 +110,8 @@ void LoadSettings(TSettings& settings, const std::string& path) {
 }
 
 void SaveSettings(const TSettings& settings, const std::string& path) {
-    TRegistryFile reg(kSettingsKey);
+    // Written over what the file holds, as a registry key is: what others keep beside the 27 values stays.
+    TRegistryFile reg = TRegistryFile::FromFile(kSettingsKey, path);
     for (const TSettingsValue& value : kSettingsValues) {
         std::visit(
             [&](auto field) {

@@ -55,6 +55,8 @@ std::string SettingsFilePath();
 // Never raises, never reports.
 void LoadSettings(TSettings& settings, const std::string& path);
 
-// Writes all 27 values in field order in one atomic replace, creating the folders. Raises ELumatex naming the
-// file or folder and the system's reason; the previous file then stays as it was.
+// Writes all 27 values in one atomic replace, creating the folders: each in the place it has in the file,
+// the missing ones appended in field order. Other values of the key and everything else the file holds are
+// kept. Raises ELumatex naming the file or folder and the system's reason; the previous file then stays as
+// it was.
 void SaveSettings(const TSettings& settings, const std::string& path);

@@ -54,6 +54,14 @@ QString MenuCaption(const std::string& text) {
     return QString(caption).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// A label's full name as its tool tip. Written as rich text, escaped: a name is shown as it is written
+// even where it looks like markup, and a long one wraps instead of running off the screen.
+QString NameToolTip(const std::string& name) {
+    if (name.empty()) return {};
+    return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
+        .arg(QString::fromStdString(name).toHtmlEscaped());
+}
+
 } // namespace
 
 TSlotImage::TSlotImage(int slot, QWidget* parent) : QWidget(parent), Slot(slot) {
@@ -72,8 +80,9 @@ void TSlotImage::mousePressEvent(QMouseEvent* event) {
 }
 
 TForm_spc::TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       Chain(chain), Settings(settings) {
     setObjectName(QStringLiteral("Form_spc"));
     setWindowTitle(QString::fromLatin1(kChainWindowCaption));
@@ -280,9 +289,12 @@ void TForm_spc::DrawSlotLabel(int slot, TColorRef colour) {
     painter.setPen(ToQColor(colour));
     // The text's cell starts at the point given, as the label's text output places it.
     const QFontMetrics metrics(font);
+    const std::string& hint = Chain.Label(slot).Hint;
     painter.drawText(QPoint(kLabelTextLeft, kLabelTextTop + metrics.ascent()),
-                     QString::fromStdString(SlotLabelCaption(Chain.Label(slot).Hint)));
+                     QString::fromStdString(SlotLabelCaption(hint)));
     painter.end();
+    // A shortened name can still be read in full.
+    image->setToolTip(NameToolTip(hint));
     image->update();
 }
 

@@ -49,7 +49,7 @@ private:
 
 class TForm_spc : public QWidget {
 public:
-    // A tool window above parent (the main window). FormCreate runs here.
+    // A tool window of parent (the main window) that stays on top of other windows. FormCreate runs here.
     TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent = nullptr);
     ~TForm_spc() override; // FormDestroy; the chain state's hooks are taken back
 
@@ -70,7 +70,7 @@ public:
     void PluginMenuClick(int tag);
     void RefreshSlots(int slot, bool rebuild);
     void BuildPluginMenu(bool grouping);
-    // Draws label slot's name in colour over its background.
+    // Draws label slot's name in colour over its background; the full name is the label's tool tip.
     void DrawSlotLabel(int slot, TColorRef colour);
     // The text DrawSlotLabel draws for a name: shortened to the label's room in the label font.
     std::string SlotLabelCaption(const std::string& hint) const;

@@ -159,11 +159,12 @@ std::vector<TPluginMenuItem> TChainState::BuildPluginMenu(bool grouping) const {
         return menu;
     }
 
-    // A group is looked up among all top-level items by caption, the fixed ones included; separators
-    // cannot hold a submenu and never match.
+    // A group is looked up among the group items only: a group called like a fixed item would otherwise
+    // turn "None" or the presets item into a submenu that can no longer be chosen.
     const auto findTopLevel = [&menu](const std::string& caption) -> TPluginMenuItem* {
         for (TPluginMenuItem& item : menu)
-            if (!item.IsSeparator && SameTextAscii(item.Caption, caption)) return &item;
+            if (!item.IsSeparator && item.Tag == kMenuTagGroup && SameTextAscii(item.Caption, caption))
+                return &item;
         return nullptr;
     };
     int groupCounter = 0;

@@ -91,7 +91,8 @@ public:
     void RefreshSlots(int slot, bool rebuild);
 
     // The pop-up menu's items: presets, separator, None, separator, then the catalogue, flat or grouped
-    // under one item per group name (compared without regard to case, in order of first occurrence).
+    // under one item per group name (compared without regard to case, in order of first occurrence). The
+    // fixed items are never groups: a group called "None" has an item of its own after them.
     std::vector<TPluginMenuItem> BuildPluginMenu(bool grouping) const;
 
     // Label slot 1..8.

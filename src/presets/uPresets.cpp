@@ -9,6 +9,9 @@
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -49,11 +52,20 @@ void StoreParam(TShaderPlugin& plugin, const TPresetParamLine& line) {
     }
 }
 
-// A plugin is named by a bare file name of the plugins folder; anything that would lead out of it (or that
-// a file name cannot hold) names no file there.
-bool IsBareFileName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&
-           name != "." && name != "..";
+// The file a plugin name stands for in the plugins folder: the name taken as a path inside the folder,
+// resolved by its text alone ("../plugins/x.ini" is plugins/x.ini), so that nothing outside the folder is
+// ever looked at. nullopt when the path leads out of the folder or to the folder itself, or the name holds
+// a NUL, which no file name can.
+std::optional<std::string> PathInPluginFolder(const std::string& pluginFolder, const std::string& name) {
+    namespace fs = std::filesystem;
+    if (name.empty() || name.find('\0') != std::string::npos) return std::nullopt;
+    const fs::path folder = fs::path(pluginFolder).lexically_normal();
+    // Joined as text, as the program the presets come from joins them: a name starting with "/" stays inside.
+    const fs::path file = fs::path(pluginFolder + name).lexically_normal();
+    auto [inFolder, inFile] = std::mismatch(folder.begin(), folder.end(), file.begin(), file.end());
+    if (inFolder != folder.end() && !inFolder->empty()) return std::nullopt;
+    if (inFile == file.end() || (std::next(inFile) == file.end() && inFile->empty())) return std::nullopt;
+    return file.string();
 }
 
 // The value a lookup of key returns in the section: with a key written twice, its first line's value.
@@ -107,11 +119,14 @@ std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::strin
             chain.AssignSlot(slot, -1, true);
             continue;
         }
-        if (!IsBareFileName(name)) {
+        const std::optional<std::string> file = PathInPluginFolder(pluginFolder, name);
+        if (!file) {
             if (!name.empty()) skipped.push_back({slot, name, TPresetSkip::NotAFileName});
             continue;
         }
-        if (!FindFileNoCase(pluginFolder + name)) {
+        // A name holding a folder may still lead to a file of the folder; no catalogue entry has such a
+        // name, so the slot is then emptied like that of any other file the catalogue does not hold.
+        if (!FindFileNoCase(*file)) {
             skipped.push_back({slot, name, TPresetSkip::NoSuchPlugin});
             continue;
         }

@@ -21,7 +21,7 @@ bool WritePreset(const TChainState& chain, const std::string& path);
 
 // Why ApplyPreset could not use the plugin a slot of the preset names.
 enum class TPresetSkip {
-    NotAFileName = 1, // a path, ".", ".." or a name holding NUL: no file of the plugins folder
+    NotAFileName = 1, // a path out of the plugins folder, ".", ".." or a name holding NUL: no file there
     NoSuchPlugin,     // no such file in the plugins folder
     NotInCatalogue,   // the file is there but did not make it into the catalogue
 };
@@ -33,7 +33,10 @@ struct TSkippedPresetSlot {
 
 // Puts the preset's content into the chain, slot 1 to 8, selecting slot 1 first. A plugin named in the
 // file but missing from the plugins folder leaves its slot as it was; one that exists but is not in the
-// catalogue empties the slot. Unreadable numbers become 1.0. Shows no message of its own; a missing or
+// catalogue empties the slot. A name holding a folder is read as a path inside the plugins folder, by its
+// text alone: one leading to a file there is such a file, as the catalogue holds bare names only; one
+// leading out of the folder names no file, and nothing outside the folder is looked at. Unreadable numbers
+// become 1.0. Shows no message of its own; a missing or
 // unreadable file changes nothing. Answers those slots (a slot naming no plugin at all is not one of
 // them), in slot order, for a caller that wants to tell about them.
 std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::string& path);

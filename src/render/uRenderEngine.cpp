@@ -168,20 +168,33 @@ void TRenderEngine::SetUpSourceTexture() {
 }
 
 bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry& entry,
-                               std::vector<std::string>& iniFileList) {
+                               std::vector<TIniFileName>& iniFileList) {
     if (entry.IsDirectory) return true;
     const size_t dot = entry.Name.rfind('.');
     const std::string extension =
         dot == std::string::npos ? std::string() : AsciiLower(entry.Name.substr(dot));
     if (extension != ".ini") return true;
-    // A sorted list without duplicates: a name that compares equal to one already present adds nothing.
+    // A sorted list without duplicates: a name that compares equal to one already present adds no entry.
     const auto position = std::lower_bound(iniFileList.begin(), iniFileList.end(), entry.Name,
-                                           [](const std::string& listed, const std::string& name) {
-                                               return CompareTextLocale(listed, name) < 0;
+                                           [](const TIniFileName& listed, const std::string& name) {
+                                               return CompareTextLocale(listed.Name, name) < 0;
                                            });
-    if (position == iniFileList.end() || CompareTextLocale(*position, entry.Name) != 0)
-        iniFileList.insert(position, entry.Name);
+    if (position == iniFileList.end() || CompareTextLocale(position->Name, entry.Name) != 0) {
+        iniFileList.insert(position, {entry.Name, {}});
+        return true;
+    }
+    // Where the descriptions come from, such names are one file. The folder lists them in no set order,
+    // so the byte-wise first is kept, whatever came first.
+    std::string other = entry.Name;
+    if (other < position->Name) std::swap(other, position->Name);
+    auto& same = position->SameNames;
+    same.insert(std::lower_bound(same.begin(), same.end(), other), std::move(other));
     return true;
+}
+
+void TRenderEngine::ReportBrokenPlugin(const std::string& name) {
+    BrokenPlugins.push_back(name);
+    ShowMessage(kPluginErrorsText + name, kMessageCaption, TMessageIcon::Error);
 }
 
 void TRenderEngine::ScanCatalogue() {
@@ -189,20 +202,21 @@ void TRenderEngine::ScanCatalogue() {
     BrokenPlugins.clear();
     const std::string pluginFolder = ProgramFolder + "plugins/";
     const std::string shaderFolder = ProgramFolder + "shader/";
-    std::vector<std::string> iniFileList;
+    std::vector<TIniFileName> iniFileList;
     ListFolder(ProgramFolder + "plugins",
                [&iniFileList](const std::string& folder, const TFolderEntry& entry) {
                    return AddIniFile(folder, entry, iniFileList);
                });
-    for (const std::string& name : iniFileList) {
-        auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, name, shaderFolder);
-        if (!plugin->Load()) {
-            BrokenPlugins.push_back(name);
-            ShowMessage(kPluginErrorsText + name, kMessageCaption, TMessageIcon::Error);
-            continue;
+    for (const TIniFileName& file : iniFileList) {
+        auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, file.Name, shaderFolder);
+        if (plugin->Load()) {
+            plugin->CatalogueIndex = int32_t(Catalogue.size());
+            Catalogue.push_back(std::move(plugin));
+        } else {
+            ReportBrokenPlugin(file.Name);
         }
-        plugin->CatalogueIndex = int32_t(Catalogue.size());
-        Catalogue.push_back(std::move(plugin));
+        for (const std::string& same : file.SameNames)
+            ReportBrokenPlugin(same);
     }
 }
 

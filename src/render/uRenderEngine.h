@@ -114,8 +114,8 @@ public:
     std::unique_ptr<TglBitmap2D> SourceTexture;
     std::unique_ptr<TGameTimer> Timer;
 
-    // The description files of the last catalogue scan that failed to load, in scan order; each was also
-    // reported to the user.
+    // The description files of the last catalogue scan that failed to load or were left out because the
+    // catalogue holds their name in another case, in scan order; each was also reported to the user.
     std::vector<std::string> BrokenPlugins;
     // The pixel buffer's creation log of the last SaveGLImage, kept for diagnostics.
     std::vector<std::string> SaveBufferLog;
@@ -124,9 +124,16 @@ private:
     void InitGLState();
     void CreateResources();
     void FreeResources();
+    // An entry of the scan's sorted list: the name kept, and the names equal to it but for case (which a
+    // case-sensitive file system allows beside it), which are left out. Both byte-wise in order.
+    struct TIniFileName {
+        std::string Name;
+        std::vector<std::string> SameNames;
+    };
     void ScanCatalogue();
     static bool AddIniFile(const std::string& folder, const TFolderEntry& entry,
-                           std::vector<std::string>& iniFileList);
+                           std::vector<TIniFileName>& iniFileList);
+    void ReportBrokenPlugin(const std::string& name);
     void SetUpSourceTexture();
 
     // Every pass but the last of the schedule; answers the framebuffer the last pass reads. Sets PassCount.

@@ -32,6 +32,26 @@ TEST_F(QtMessageSinkTest, OutsideGLWorkAMessageIsShownBeforeShowMessageReturns) 
     EXPECT_EQ(Sink.Pending(), 0u);
 }
 
+TEST_F(QtMessageSinkTest, TheBoxShowsOneBreakPerLineEndWhileThePresenterGetsTheTextVerbatim) {
+    const std::vector<std::pair<std::string, QString>> cases = {
+        {"Some needed functions are not supported by your gfx-card:\n\rGL_EXT_framebuffer_object\n\r\n\r"
+         "The program will quit now...",
+         "Some needed functions are not supported by your gfx-card:\nGL_EXT_framebuffer_object\n\n"
+         "The program will quit now..."},
+        {"a\r\nb\nc\rd", "a\nb\nc\nd"},
+        {"a\n\nb\r\rc", "a\n\nb\n\nc"},
+        {"a\n\r\nb", "a\n\nb"},
+        {"\n\rlast\n\r", "\nlast\n"},
+        {"no break", "no break"},
+        {"", ""}};
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(TQtMessageSink::BoxText(text), shown) << text;
+        Sink.ShowMessage(text, "Lumatex", TMessageIcon::Warning);
+        EXPECT_EQ(Shown.back(), text);
+    }
+    EXPECT_EQ(TQtMessageSink::BoxText("Vid\xC3\xA9o"), QString::fromUtf8("Vid\u00e9o"));
+}
+
 TEST_F(QtMessageSinkTest, MessagesRaisedDuringGLWorkWaitForTheLoopAndKeepTheirOrder) {
     {
         TGLWorkScope outer;
@@ -92,12 +112,12 @@ protected:
     bool HasParent = true;
 };
 
-TEST_F(QtMessageBoxTest, AMessageIsAnOwnerlessBoxWithCaptionIconAndTheTextAsItStands) {
+TEST_F(QtMessageBoxTest, AMessageIsAnOwnerlessBoxWithCaptionIconAndTheTextWithOneBreakPerLineEnd) {
     TQtMessageSink sink;
     AnswerNextBox(QMessageBox::Ok);
     sink.ShowMessage("line one\n\rline two", "Lumatex", TMessageIcon::Warning);
     EXPECT_EQ(Caption, QStringLiteral("Lumatex"));
-    EXPECT_EQ(Text, QStringLiteral("line one\n\rline two"));
+    EXPECT_EQ(Text, QStringLiteral("line one\nline two"));
     EXPECT_EQ(Icon, QMessageBox::Warning);
     EXPECT_FALSE(HasParent);
 }
@@ -105,8 +125,9 @@ TEST_F(QtMessageBoxTest, AMessageIsAnOwnerlessBoxWithCaptionIconAndTheTextAsItSt
 TEST_F(QtMessageBoxTest, AQuestionAnswersWhatTheUserClicked) {
     TQtMessageSink sink;
     AnswerNextBox(QMessageBox::Yes);
-    EXPECT_TRUE(sink.AskYesNo("Overwrite?", "Lumatex", TMessageIcon::Question));
+    EXPECT_TRUE(sink.AskYesNo("Overwrite?\n\rSure?", "Lumatex", TMessageIcon::Question));
     EXPECT_EQ(Icon, QMessageBox::Question);
+    EXPECT_EQ(Text, QStringLiteral("Overwrite?\nSure?"));
     AnswerNextBox(QMessageBox::No);
     EXPECT_FALSE(sink.AskYesNo("Overwrite?", "Lumatex", TMessageIcon::Question));
 }

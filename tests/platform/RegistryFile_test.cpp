@@ -141,3 +141,65 @@ TEST(RegistryFile, DamagedAndOutlandishFilesGiveWhatCanBeRead) {
         EXPECT_TRUE(TRegistryFile::FromFile(kSettingsKey, tmp.File("locked.reg")).Values().empty());
     }
 }
+
+TEST(RegistryFile, WhatTheKeyDoesNotHoldIsWrittenBackWhereItWas) {
+    const std::string key = std::string("[") + kSettingsKey + "]";
+    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\n\"Theme\"=\"dark\"\n";
+    const std::string sub = std::string("[") + kSettingsKey + "\\Sub]\n\"Deep\"=hex:01,\\\n  02\n";
+    struct TCase {
+        const char* What;
+        std::string File;
+        std::string Saved; // after FBOSize := 256 and JpegQuality := 90
+    };
+    const std::vector<TCase> cases = {
+        {"a new file", "", kHead + "\"FBOSize\"=dword:00000100\n\"JpegQuality\"=dword:0000005a\n"},
+        {"keys before and after, a value of another program, the unnamed value, a comment",
+         "REGEDIT4\r\n\r\n" + other + "\n" + key +
+             "\n\"FBOSize\"=dword:00000200\n@=\"default\"\n"
+             "\"Foreign\"=hex(2):25,00\n; kept\n\n" +
+             sub,
+         "REGEDIT4\n\n" + other + "\n" + key +
+             "\n\"FBOSize\"=dword:00000100\n\"Foreign\"=hex(2):25,00\n"
+             "\"JpegQuality\"=dword:0000005a\n@=\"default\"\n; kept\n\n" +
+             sub},
+        {"no block of the key yet: it follows, set apart", "REGEDIT4\n\n" + other,
+         "REGEDIT4\n\n" + other + "\n" + key +
+             "\n\"FBOSize\"=dword:00000100\n\"JpegQuality\"=dword:0000005a\n"},
+        {"no header, two blocks of the key, no blank line before the next key",
+         key + "\n\"FBOSize\"=\"text\"\n" + other + key + "\n\"jpegquality\"=dword:1\n" + sub,
+         "REGEDIT4\n\n" + key + "\n\"FBOSize\"=dword:00000100\n\"JpegQuality\"=dword:0000005a\n\n" + other +
+             sub},
+    };
+    for (const TCase& c : cases) {
+        TRegistryFile reg = TRegistryFile::FromText(kSettingsKey, c.File);
+        reg.WriteDword("FBOSize", 256);
+        reg.WriteDword("JpegQuality", 90);
+        EXPECT_EQ(reg.Text(), c.Saved) << c.What;
+        EXPECT_EQ(reg.Bytes(), reg.Text()) << c.What;
+        EXPECT_EQ(TRegistryFile::FromText(kSettingsKey, c.Saved).Text(), c.Saved) << c.What << ": stable";
+    }
+}
+
+TEST(RegistryFile, AVersion5ExportIsWrittenBackAsOneSoItsWideDataKeepTheirMeaning) {
+    const std::u16string other =
+        u"[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Path\"=hex(2):25,00,41,00,00,00\r\n";
+    TRegistryFile reg = TRegistryFile::FromText(
+        kSettingsKey, Utf16LeFile(u"Windows Registry Editor Version 5.00\r\n\r\n" + other + u"\r\n[" +
+                                  u"HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V1\\settings]\r\n"
+                                  u"\"LastPath\"=\"C:\\\\Vid\u00e9os\"\r\n"));
+    reg.WriteString("Note", "\u00e9\n\xF0\x9F\x8E\xAC");
+    reg.WriteString("Broken", "a\xFF\n");
+    const std::string bytes = reg.Bytes();
+    const std::u16string wanted =
+        u"Windows Registry Editor Version 5.00\r\n\r\n" + other + u"\r\n[" +
+        u"HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V1\\settings]\r\n\"LastPath\"=\"C:"
+        u"\\\\Vid\u00e9os\"\r\n"
+        u"\"Note\"=hex(1):e9,00,0a,00,3c,d8,ac,df,00,00\r\n\"Broken\"=hex(1):61,00,fd,ff,0a,00,00,00\r\n";
+    EXPECT_EQ(bytes, Utf16LeFile(wanted)) << "UTF-16LE with byte order mark and CR LF, strings in UTF-16";
+
+    const TRegistryFile back = TRegistryFile::FromText(kSettingsKey, bytes);
+    EXPECT_EQ(back.ReadString("LastPath"), "C:\\Vid\xC3\xA9os");
+    EXPECT_EQ(back.ReadString("Note"), "\u00e9\n\xF0\x9F\x8E\xAC");
+    EXPECT_EQ(back.ReadString("Broken"), "a\xEF\xBF\xBD\n") << "a byte that is no UTF-8 becomes U+FFFD";
+    EXPECT_EQ(back.Bytes(), bytes);
+}

@@ -179,3 +179,31 @@ TEST(Settings, AFailedSaveRaisesANamedErrorAndLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadTextFile(tmp.File("plain")), "x");
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), {}), 4) << "no temporary file is left";
 }
+
+TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    const std::string others = "[HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings]\n"
+                               "\"FBOSize\"=dword:00000400\n";
+    WriteTextFile(path, "REGEDIT4\n\n" + others + "\n[" + kSettingsKey +
+                            "]\n\"RenderGLWindow\"=dword:00000000\n\"PluginFolder\"=\"/srv/fx\"\n"
+                            "\"RenderHUD\"=\"mistyped\"\n@=\"unnamed\"\n");
+    TSettings settings = Loaded(path);
+    EXPECT_FALSE(settings.RenderGLWindow);
+    EXPECT_TRUE(settings.RenderHUD) << "the mistyped value stops the reading";
+    settings.FBOSize = 256;
+    SaveSettings(settings, path);
+
+    const std::string saved = ReadTextFile(path);
+    EXPECT_TRUE(saved.starts_with("REGEDIT4\n\n" + others + "\n[")) << saved;
+    const TRegistryFile reg = TRegistryFile::FromFile(kSettingsKey, path);
+    EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
+    EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
+    EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
+    EXPECT_EQ(reg.Values().size(), 28u);
+    EXPECT_EQ(Loaded(path), settings);
+    EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
+                  .ReadDword("FBOSize"),
+              1024)
+        << "another key keeps its values";
+}

@@ -65,12 +65,17 @@ TEST_F(ChainStateTest, MenuIsFlatOrGroupedInOrderOfTheGroupsFirstPlugin) {
                       " Fourth Item_3 3\nA Item_Group_2 -1\n Second Item_1 1\n");
 }
 
-TEST_F(ChainStateTest, GroupNamesMatchTheFixedItemsButNeverASeparator) {
+TEST_F(ChainStateTest, GroupsCalledLikeAFixedItemOrASeparatorGetItemsOfTheirOwn) {
     AddPlugin("Dash", "-");
-    AddPlugin("Nothing", "NONE"); // found as the fixed item, as the menu would be searched
-    EXPECT_EQ(Describe(Chain.BuildPluginMenu(true)),
-              "Load/Manage Presets Item_5000 5000\n-\nNone Item_1000 1000\n"
-              " Nothing Item_1 1\n-\n- Item_Group_1 -1\n Dash Item_0 0\n");
+    AddPlugin("Nothing", "NONE");
+    AddPlugin("Manager", "load/manage presets");
+    AddPlugin("Also nothing", "None");
+    // "None" and the presets item stay plain items that can be chosen; each such group follows them.
+    EXPECT_EQ(
+        Describe(Chain.BuildPluginMenu(true)),
+        "Load/Manage Presets Item_5000 5000\n-\nNone Item_1000 1000\n-\n"
+        "- Item_Group_1 -1\n Dash Item_0 0\nNONE Item_Group_2 -1\n Nothing Item_1 1\n Also nothing Item_3 3\n"
+        "load/manage presets Item_Group_3 -1\n Manager Item_2 2\n");
 }
 
 TEST_F(ChainStateTest, LabelsStartEmptyAndRefreshHighlightsOneSlotAndColoursBySwitch) {

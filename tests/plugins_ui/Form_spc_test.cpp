@@ -30,6 +30,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <filesystem>
@@ -145,6 +146,7 @@ TEST_F(ChainWindowTest, TheWindowAndItsComponentsAsLaidOut) {
     EXPECT_EQ(Window->size(), QSize(197, 551));
     EXPECT_EQ(Window->windowType(), Qt::Tool);
     EXPECT_EQ(Window->parentWidget(), Form.get()) << "kept above the main window";
+    EXPECT_TRUE(Window->windowFlags() & Qt::WindowStaysOnTopHint) << "and on top of other windows";
     EXPECT_FALSE(Window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(Window->font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(Window->font().pixelSize(), 11);
@@ -441,6 +443,32 @@ TEST_F(ChainWindowTest, LongNamesAreShortenedBetweenCharactersAndManyParametersS
     box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
     Window->ParamPanel->PanelEntries.back().ValueBars[0]->SetPosition(0.75);
     EXPECT_EQ(Slot(3)->Params1f[39].Value[0], 0.75f);
+}
+
+TEST_F(ChainWindowTest, ALabelsToolTipIsTheFullNameSoAShortenedOneCanBeRead) {
+    Start();
+    const std::string longName = "Channel Mixer <b>Pro</b> &  Friends";
+    const int longIndex = AddPlugin("long.ini", longName);
+    const int shortIndex = AddPlugin("short.ini", "Tint");
+    ShowAgain();
+    const auto shownTip = [this](int slot) {
+        QTextDocument tip;
+        tip.setHtml(Window->Image[size_t(slot - 1)]->toolTip());
+        return tip.toPlainText().toStdString();
+    };
+    EXPECT_TRUE(Window->Image[1]->toolTip().isEmpty()) << "an empty slot has none";
+
+    PressLabel(2);
+    Choose(longIndex);
+    EXPECT_TRUE(Window->SlotLabelCaption(longName).ends_with("...")) << "the drawn name is shortened";
+    EXPECT_EQ(shownTip(2), longName) << "markup is shown as written, blanks kept";
+    PressLabel(3);
+    Choose(shortIndex);
+    EXPECT_EQ(shownTip(3), "Tint");
+    EXPECT_EQ(shownTip(2), longName) << "a refresh of the labels keeps it";
+
+    Choose(kMenuTagNone);
+    EXPECT_TRUE(Window->Image[2]->toolTip().isEmpty()) << "emptied slots lose it";
 }
 
 TEST_F(ChainWindowTest, ChangesMadeThroughTheChainShowAtTheirRefresh) {

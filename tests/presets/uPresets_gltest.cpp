@@ -183,6 +183,44 @@ TEST_F(PresetGLTest, UnknownNamesKeepTheirSlotsAndAPluginOutsideTheCatalogueEmpt
     EXPECT_TRUE(Messages.Entries.empty()) << "silently";
 }
 
+TEST_F(PresetGLTest, ANameHoldingAFolderEmptiesItsSlotWhenItLeadsToAFileOfThePluginsFolder) {
+    std::filesystem::create_directory(Root.File("plugins/sub"));
+    WriteTextFile(Root.File("plugins/sub/deep.ini"), "[ScreenName]\r\nFullName=Deep\r\n");
+    WriteTextFile(Root.File("outside.ini"), "[ScreenName]\r\nFullName=Outside\r\n");
+    struct TCase {
+        const char* PlugInName;
+        bool Emptied;
+        TPresetSkip Reason;
+    };
+    const TCase cases[] = {
+        {"../plugins/gain.ini", true, TPresetSkip::NotInCatalogue},
+        {"./GAIN.ini", true, TPresetSkip::NotInCatalogue}, // the file's name without regard to case
+        {"sub/../mixer.ini", true, TPresetSkip::NotInCatalogue},
+        {"/gain.ini", true, TPresetSkip::NotInCatalogue},
+        {"sub/deep.ini", true, TPresetSkip::NotInCatalogue},
+        {"../plugins/gone.ini", false, TPresetSkip::NoSuchPlugin},
+        {"sub", false, TPresetSkip::NoSuchPlugin},            // a folder is no plugin file
+        {"../outside.ini", false, TPresetSkip::NotAFileName}, // there, but outside the folder
+        {"../plugins", false, TPresetSkip::NotAFileName},
+        {"sub/..", false, TPresetSkip::NotAFileName},
+        {"../pluginsX/gain.ini", false, TPresetSkip::NotAFileName},
+    };
+    for (const TCase& c : cases) {
+        Chain->AssignSlot(2, kInvert, true);
+        WriteTextFile(Preset("path.prs"),
+                      Lines({"[2]", (std::string("PlugInName=") + c.PlugInName).c_str(), "active=1"}));
+        const std::vector<TSkippedPresetSlot> skipped = ApplyPreset(*Chain, Preset("path.prs"));
+        EXPECT_EQ(Chain->Label(2).Tag, c.Emptied ? -1 : kInvert) << c.PlugInName;
+        EXPECT_EQ(Slot(2) == nullptr, c.Emptied) << c.PlugInName;
+        EXPECT_EQ(Active(2), !c.Emptied) << c.PlugInName;
+        ASSERT_EQ(skipped.size(), 1u) << c.PlugInName;
+        EXPECT_EQ(skipped[0].Slot, 2);
+        EXPECT_EQ(skipped[0].PlugInName, c.PlugInName);
+        EXPECT_EQ(skipped[0].Reason, c.Reason) << c.PlugInName;
+    }
+    EXPECT_TRUE(Messages.Entries.empty()) << "silently";
+}
+
 TEST_F(PresetGLTest, AFreshInstanceThatFailsSkipsTheSectionsValues) {
     std::filesystem::remove(Root.File("shader/gain.vert"));
     WriteTextFile(Preset("broken.prs"),

@@ -75,8 +75,34 @@ TEST_F(RenderEngineCatalogue, TakesDescriptionFilesInCaseInsensitiveOrderAndNoth
     ASSERT_NE(dotIni, names.end());
     names.erase(dotIni);
     ASSERT_EQ(names.size(), 5u);
-    EXPECT_TRUE(names[0] == "alpha.ini" || names[0] == "ALPHA.ini") << names[0];
-    EXPECT_TRUE(Messages.Entries.empty());
+    EXPECT_EQ(names[0], "ALPHA.ini") << "the byte-wise first of the two";
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "Plugins with errors found: alpha.ini");
+}
+
+TEST_F(RenderEngineCatalogue, OfNamesEqualButForCaseTheByteWiseFirstIsKeptAndEachOtherIsReported) {
+    // Made in two orders: which name is kept must not depend on the order the folder lists them in.
+    const std::vector<std::vector<const char*>> creationOrders = {
+        {"b.ini", "B.INI", "b.INI", "a.ini", "A.ini", "c.ini"},
+        {"c.ini", "A.ini", "a.ini", "b.INI", "B.INI", "b.ini"}};
+    for (const auto& order : creationOrders) {
+        std::filesystem::remove_all(Folder.File("plugins"));
+        std::filesystem::create_directory(Folder.File("plugins"));
+        for (const char* name : order)
+            WriteDescription(name);
+        EXPECT_THAT(StartEngine(), ElementsAre("A.ini", "B.INI", "c.ini")) << order[0];
+        std::vector<std::string> texts;
+        for (const auto& entry : Messages.Entries)
+            texts.push_back(entry.Text);
+        const std::string prefix = "Plugins with errors found: ";
+        EXPECT_THAT(texts, ElementsAre(prefix + "a.ini", prefix + "b.INI", prefix + "b.ini")) << order[0];
+        EXPECT_THAT(Engine->BrokenPlugins, ElementsAre("a.ini", "b.INI", "b.ini")) << order[0];
+    }
+
+    // The kept name stands for them all: when it is broken, the other is not taken instead.
+    WriteDescription("A.ini", "pass", "0.20");
+    EXPECT_THAT(StartEngine(), ElementsAre("B.INI", "c.ini"));
+    EXPECT_THAT(Engine->BrokenPlugins, ElementsAre("A.ini", "a.ini", "b.INI", "b.ini"));
 }
 
 TEST_F(RenderEngineCatalogue, EachBrokenDescriptionIsReportedOnceAndLeftOut) {
