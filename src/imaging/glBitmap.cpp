@@ -1,5 +1,6 @@
 #include "imaging/glBitmap.h"
 
+#include "gl/GLErrors.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Resample.h"
 #include "imaging/TgaFile.h"
@@ -349,12 +350,7 @@ void TglBitmap2D::GenTexture(bool testSize) {
                      GL_UNSIGNED_BYTE, Pixels.get());
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     if (ReleasePixelsAfterUpload) SetPixels(nullptr, 0);
-    // The one way a driver says it could not hold the image is its error flag; the texture would sample
-    // as black and pass for the picture. Every flag is read, as an older one may stand before it.
-    bool driverOutOfMemory = false;
-    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
-        driverOutOfMemory = driverOutOfMemory || error == GL_OUT_OF_MEMORY;
-    if (driverOutOfMemory) throw std::bad_alloc();
+    RaiseForGLOutOfMemory();
 
     if (flags.ArbTextureCompression) {
         GLint value = 0;
@@ -467,10 +463,7 @@ bool TglBitmap2D::UploadFrame(const TBitmap& bitmap) {
         FFrameTexture = true;
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    bool driverOutOfMemory = false;
-    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
-        driverOutOfMemory = driverOutOfMemory || error == GL_OUT_OF_MEMORY;
-    if (driverOutOfMemory) throw std::bad_alloc();
+    RaiseForGLOutOfMemory();
     return true;
 }
 

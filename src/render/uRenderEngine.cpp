@@ -10,6 +10,7 @@
 #include "render/glPBuffer.h"
 #include "render/uBitmapFontExt.h"
 #include "render/uFBO.h"
+#include "render/uFBOPass.h"
 #include "render/uShaderPlugin.h"
 #include "render/uTimer.h"
 
@@ -36,56 +37,9 @@ public:
     TDrawStepScope& operator=(const TDrawStepScope&) = delete;
 };
 
-// Projection and modelview saved on their stacks and restored on every way out; the projection becomes the
-// view's orthographic one, y growing downwards, and the modelview identity.
-class TMatrixScope {
-public:
-    TMatrixScope(int width, int height) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, width, height, 0, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-    }
-    ~TMatrixScope() {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-    }
-    TMatrixScope(const TMatrixScope&) = delete;
-    TMatrixScope& operator=(const TMatrixScope&) = delete;
-};
-
-// A framebuffer bound as the render target and unbound on every way out. A failed completeness check
-// leaves the target bound inside TFBO; it is unbound here too, so an abandoned frame leaves no framebuffer
-// bound and the next ClearView or frame reaches the window.
-class TFramebufferScope {
-public:
-    explicit TFramebufferScope(TFBO& target) : Target(target) {
-        try {
-            Target.Bind();
-        } catch (...) {
-            Target.Unbind();
-            throw;
-        }
-    }
-    ~TFramebufferScope() { Target.Unbind(); }
-    TFramebufferScope(const TFramebufferScope&) = delete;
-    TFramebufferScope& operator=(const TFramebufferScope&) = delete;
-
-private:
-    TFBO& Target;
-};
-
-void LoadViewProjection(int width, int height) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width, height, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+// The view's rectangle in the window, where the last pass, the HUD and ClearView draw.
+TPassViewport ViewOf(const TRenderEngine& engine) {
+    return {engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight};
 }
 
 } // namespace
@@ -248,10 +202,9 @@ void TRenderEngine::SetViewport(int width, int height, int x, int y) {
 void TRenderEngine::ClearView() {
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
     {
+        TFBOPassScope view(nullptr, ViewOf(*this), ViewWidth, ViewHeight, TPassEnd::Keep);
         TDrawStepScope step;
-        LoadViewProjection(ViewWidth, ViewHeight);
     }
     Surface.SwapBuffers();
 }
@@ -268,48 +221,37 @@ void TRenderEngine::RenderFrame(bool showHUD) {
 TFBO& TRenderEngine::RunFramebufferPasses() {
     const int n = ActiveCount;
     TFBO* last = FBOA.get();
-    try {
-        PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
-        for (int k = 1; k <= n - 2; ++k) {
-            TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
-            PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
-            last = target;
-        }
-    } catch (...) {
-        // The passes before had set the framebuffers' viewport; between frames it is the view's.
-        glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
-        throw;
+    PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
+    for (int k = 1; k <= n - 2; ++k) {
+        TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
+        PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
+        last = target;
     }
     PassCount = std::max(n, 2);
     return *last;
 }
 
 void TRenderEngine::PassFromSource(int slot) {
-    TFramebufferScope target(*FBOA);
+    TFBOPassScope pass(FBOA.get(), {0, 0, FBOSize, FBOSize}, ViewWidth, ViewHeight);
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, FBOSize, FBOSize);
     TDrawStepScope step;
-    TMatrixScope matrices(ViewWidth, ViewHeight);
     DrawPass(nullptr, TQuadCoords::Plain, slot, TQuadSize::View);
 }
 
 void TRenderEngine::PassBetweenFBOs(TFBO& source, TFBO& target, int slot) {
-    TFramebufferScope bound(target);
+    TFBOPassScope pass(&target, {0, 0, FBOSize, FBOSize}, ViewWidth, ViewHeight);
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, FBOSize, FBOSize);
     TDrawStepScope step;
-    TMatrixScope matrices(ViewWidth, ViewHeight);
     DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
 }
 
 void TRenderEngine::PassToWindow(TFBO& source, int slot) {
     // The whole surface, not only the view: the borders around a letterboxed view stay clean.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(ViewX, ViewY, ViewWidth, ViewHeight);
+    TFBOPassScope pass(nullptr, ViewOf(*this), ViewWidth, ViewHeight, TPassEnd::Keep);
     TDrawStepScope step;
-    LoadViewProjection(ViewWidth, ViewHeight);
     DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
 }
 
@@ -347,8 +289,8 @@ void TRenderEngine::DrawQuad(TQuadCoords coords, TQuadSize size) {
 }
 
 void TRenderEngine::DrawHUD() {
+    TFBOPassScope pass(nullptr, ViewOf(*this), ViewWidth, ViewHeight);
     TDrawStepScope step;
-    TMatrixScope matrices(ViewWidth, ViewHeight);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -402,19 +344,9 @@ bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
         // The last pass draws without the depth test: a depth buffer of this size would be memory for
         // nothing.
         largeTarget->Create(width, height, GL_RGBA8, GL_RGBA, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, false);
-        largeTarget->Bind();
     }
     InitGLState();
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
-    glViewport(0, 0, width, height);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, FBOSize, FBOSize, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
     return true;
 }
 
@@ -457,15 +389,11 @@ bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::functio
         std::unique_ptr<TPixelBuffer>& Buffer;
         std::unique_ptr<TFBO> LargeTarget; // made in the buffer's context, so freed while it is current
         ~TRestoreMain() {
-            if (LargeTarget) {
-                LargeTarget->Unbind();
-                LargeTarget.reset();
-            }
+            LargeTarget.reset();
             Engine.SaveBufferLog.swap(Buffer->Log);
             Buffer->Disable();
             Buffer.reset();
             Engine.Surface.MakeCurrent();
-            glViewport(Engine.ViewX, Engine.ViewY, Engine.ViewWidth, Engine.ViewHeight);
         }
     } restore{*this, buffer, nullptr};
 
@@ -474,6 +402,11 @@ bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::functio
         ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);
         return false;
     }
+    // The last pass stretches a framebuffer-sized quad over the whole buffer. The capture reads what the
+    // pass drew, so both run inside its scope, which ends in the buffer's context.
+    TFBOPassScope pass(restore.LargeTarget.get(), {0, 0, width, height}, FBOSize, FBOSize);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    TDrawStepScope step;
     DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
     TGLBMP target;
     if (capture(target)) return true;

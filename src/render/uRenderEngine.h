@@ -151,6 +151,7 @@ private:
     bool SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture);
     // Creates the buffer with its context current and ready for the last pass; false when it cannot be made
     // (the main context is still current then). A size over the buffer's limit is drawn into largeTarget,
-    // a framebuffer of that size made and bound in the buffer's context; it must go before the buffer.
+    // a framebuffer of that size made in the buffer's context for the last pass to bind; it must go before
+    // the buffer.
     bool OpenSaveBuffer(TPixelBuffer& buffer, int width, int height, std::unique_ptr<TFBO>& largeTarget);
 };

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 struct TRGBA {
     uint8_t R = 0, G = 0, B = 0, A = 0;
     bool operator==(const TRGBA&) const = default;
@@ -95,8 +97,39 @@ inline std::string EngineDataFolder() {
     return TestDataFolder() + "engine/";
 }
 
+// The resting state between drawing steps and frames: nothing bound, the fixed-function pipeline on
+// texture unit 0, the viewport on the view and no matrix left pushed; once a frame (or ClearView) has
+// reached the view, its top-down projection too.
+inline void ExpectRestingGLState(const TRenderEngine& engine, bool viewDrawn = true) {
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_BLEND));
+    GLint ints[4] = {-1, -1, -1, -1};
+    for (GLenum name : {GL_FRAMEBUFFER_BINDING, GL_CURRENT_PROGRAM}) {
+        glGetIntegerv(name, ints);
+        EXPECT_EQ(ints[0], 0) << name;
+    }
+    glGetIntegerv(GL_ACTIVE_TEXTURE, ints);
+    EXPECT_EQ(ints[0], GL_TEXTURE0);
+    glGetIntegerv(GL_MATRIX_MODE, ints);
+    EXPECT_EQ(ints[0], GL_MODELVIEW);
+    for (GLenum depth : {GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH}) {
+        glGetIntegerv(depth, ints);
+        EXPECT_EQ(ints[0], 1) << depth;
+    }
+    glGetIntegerv(GL_VIEWPORT, ints);
+    EXPECT_THAT(ints, testing::ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
+    GLfloat colour[4] = {}, projection[16] = {};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_THAT(colour, testing::ElementsAre(1.0f, 1.0f, 1.0f, 1.0f));
+    if (!viewDrawn) return;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    EXPECT_FLOAT_EQ(projection[5], -2.0f / float(engine.ViewHeight)); // y grows downwards
+    EXPECT_FLOAT_EQ(projection[13], 1.0f);
+}
+
 // An engine over tests/data/engine (plugins/ and shader/) or another program folder, initialised with a
-// 256 x 256 view.
+// 256 x 256 view. Every test ends with the resting-state check, so a pass, the HUD or a save that leaves
+// state behind fails the test that ran it.
 class TEngineGLTest : public HeadlessGLTest {
 protected:
     void SetUp() override {
@@ -107,7 +140,13 @@ protected:
         ASSERT_TRUE(Engine->Init(512, 512));
         Engine->SetViewport(256, 256, 0, 0);
     }
-    void TearDown() override { Engine.reset(), HeadlessGLTest::TearDown(); } // context still current
+    void TearDown() override { // context still current
+        if (Engine && !HasFatalFailure()) {
+            SCOPED_TRACE("resting state at the end of the test");
+            ExpectRestingGLState(*Engine, Surface->SwapCount > 0);
+        }
+        Engine.reset(), HeadlessGLTest::TearDown();
+    }
     virtual std::string ProgramFolder() const { return EngineDataFolder(); }
 
     // A fresh slot instance of a description in the program folder (or another folder), switched on.

@@ -8,25 +8,6 @@ using testing::ElementsAre;
 
 namespace {
 
-// The resting state between drawing steps and frames: the view's top-down projection, nothing bound.
-void ExpectRestingGLState(const TRenderEngine& engine) {
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_BLEND));
-    GLint ints[4] = {-1, -1, -1, -1};
-    for (GLenum name : {GL_FRAMEBUFFER_BINDING, GL_CURRENT_PROGRAM}) {
-        glGetIntegerv(name, ints);
-        EXPECT_EQ(ints[0], 0) << name;
-    }
-    glGetIntegerv(GL_VIEWPORT, ints);
-    EXPECT_THAT(ints, ElementsAre(engine.ViewX, engine.ViewY, engine.ViewWidth, engine.ViewHeight));
-    GLfloat colour[4] = {}, projection[16] = {};
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_THAT(colour, ElementsAre(1.0f, 1.0f, 1.0f, 1.0f));
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    EXPECT_FLOAT_EQ(projection[5], -2.0f / float(engine.ViewHeight)); // y grows downwards
-    EXPECT_FLOAT_EQ(projection[13], 1.0f);
-}
-
 using RenderEngine = TEngineGLTest;
 
 } // namespace
