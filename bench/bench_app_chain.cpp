@@ -10,7 +10,6 @@
 // The source is media/sample.avi while the program plays video, else media/sample.jpg; the output says
 // which. Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
 #include "AppBench.h"
-#include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
 #include "app/Form_Master.h"
 #include "app/IdleRenderer.h"
@@ -22,6 +21,7 @@
 #include "plugins/uWSGradientBar.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
+#include "ui/WindowFonts.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

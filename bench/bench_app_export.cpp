@@ -8,7 +8,6 @@
 // Needs an X display (make bench starts a private Xvfb). Works in a temporary folder.
 #include "AppBench.h"
 #include "ChildRun.h"
-#include "app/AppFonts.h"
 #include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
 #include "app/GLImageExport.h"
@@ -18,6 +17,7 @@
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
+#include "ui/WindowFonts.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,7 +6,6 @@
 //    holds up are the whole frame periods inside it (target: at most one). Median of 10 loads.
 // Needs an X display (make bench starts a private Xvfb). Works in a temporary folder.
 #include "AppBench.h"
-#include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
 #include "app/Form_Master.h"
 #include "app/IdleRenderer.h"
@@ -17,6 +16,7 @@
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
+#include "ui/WindowFonts.h"
 
 #include <QApplication>
 #include <QEventLoop>

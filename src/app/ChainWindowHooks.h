@@ -8,7 +8,7 @@
 
 #include "app/Form_Master.h"
 #include "app/QtGLSurface.h"
-#include "app/QtMessageSink.h"
+#include "app/ViewGLScope.h"
 #include "plugins/Form_spc.h"
 #include "presets/Form_presets.h"
 
@@ -16,8 +16,7 @@
 
 inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
     chainWindow.GLWork = [&master](const std::function<void()>& work) {
-        TGLWorkScope scope;
-        if (master.GLView()) master.GLView()->MakeCurrent();
+        const TViewGLScope scope(master.GLView());
         work();
     };
     chainWindow.ShowShaderPluginChain = [&master](bool visible) { master.ShowShaderPluginChain(visible); };
@@ -26,8 +25,7 @@ inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
 
 inline void AttachPresetManager(TForm_Master& master, TForm_spc& chainWindow, TForm_presets& presets) {
     presets.GLWork = [&master](const std::function<void()>& work) {
-        TGLWorkScope scope;
-        if (master.GLView()) master.GLView()->MakeCurrent();
+        const TViewGLScope scope(master.GLView());
         work();
     };
     chainWindow.ShowPresetManager = [&presets] { presets.ShowManager(); };

@@ -1,13 +1,13 @@
 #include "app/Form_ImgSave.h"
 
-#include "app/AppFonts.h"
-#include "app/CentreOnOwner.h"
 #include "app/Form_Master.h"
 #include "app/GLImageExport.h"
 #include "gl/GLCheck.h"
 #include "platform/Bitmap.h"
 #include "platform/MessageSink.h"
 #include "platform/Settings.h"
+#include "ui/CentreOnOwner.h"
+#include "ui/WindowFonts.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

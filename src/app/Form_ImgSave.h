@@ -4,7 +4,7 @@
 // being modal. GUI thread only.
 #pragma once
 
-#include "app/SampleBufferExport.h"
+#include "ui/FileDialogs.h"
 
 #include <QDialog>
 
@@ -43,7 +43,7 @@ public:
     void ShowExport();
 
     // Runs the prepared save dialog; tests replace it so that nothing waits for a click.
-    TRunSaveDialog RunSaveDialog = ExecSaveDialog;
+    TRunFileDialog RunSaveDialog = ExecFileDialog;
 
     // Children owned by the window (Qt parent); each one's objectName is its name here.
     QGroupBox* GroupBox3 = nullptr;

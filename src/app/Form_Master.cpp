@@ -2,7 +2,6 @@
 // the idle rendering and the status bar.
 #include "app/Form_Master.h"
 
-#include "app/AppFonts.h"
 #include "app/IdleRenderer.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
@@ -12,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "render/uRenderEngine.h"
+#include "ui/WindowFonts.h"
 
 #include <QFileDialog>
 #include <QLabel>

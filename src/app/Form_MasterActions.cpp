@@ -2,12 +2,12 @@
 // caption, menu, shortcut, kind and handler, in menu order.
 #include "app/Form_Master.h"
 
-#include "app/AppFonts.h"
 #include "app/OpenURL.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "platform/MessageSink.h"
 #include "render/uRenderEngine.h"
+#include "ui/WindowFonts.h"
 
 #include <QAction>
 #include <QMenu>

@@ -6,8 +6,8 @@
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "app/ViewLayout.h"
-#include "app/WindowPlacement.h"
 #include "platform/MessageSink.h"
+#include "platform/WindowPlacement.h"
 #include "render/uRenderEngine.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "Form_info.h"
 
-#include "AppFonts.h"
-#include "CentreOnOwner.h"
 #include "OpenURL.h"
 #include "platform/Files.h"
+#include "ui/CentreOnOwner.h"
+#include "ui/WindowFonts.h"
 
 #include <QFont>
 #include <QFrame>
@@ -29,12 +29,6 @@ const char* const kMoreInformation = "More information and updates you will find
 const char* const kDistribution = "Distribution und Updates:";
 const char* const kPoweredBy = "powered by";
 
-QFont LabelFont() {
-    QFont font(QString::fromLatin1(kDialogFontFace));
-    font.setPixelSize(kWindowFontPixels);
-    return font;
-}
-
 // What the link label shows: the site's domain; an address without one is shown as it stands.
 QString DomainText(const std::string& address) {
     const QString text = QString::fromStdString(address);
@@ -44,7 +38,7 @@ QString DomainText(const std::string& address) {
 
 QLabel* MakeLabel(QLabel* label, const char* name, const QString& text, int left, int top) {
     label->setObjectName(QString::fromLatin1(name));
-    label->setFont(LabelFont());
+    label->setFont(DialogFont());
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     label->setPalette(palette);

@@ -2,19 +2,15 @@
 
 #include "app/Form_Master.h"
 #include "app/QtGLSurface.h"
-#include "app/SampleBufferExport.h"
-#include "imaging/PictureRows.h"
-#include "imaging/Resample.h"
-#include "pipeline/ExportSteps.h"
+#include "app/ViewGLScope.h"
 #include "platform/Bitmap.h"
 #include "platform/ELumatex.h"
 #include "platform/MessageSink.h"
-#include "render/uFBO.h"
 #include "render/uRenderEngine.h"
+#include "ui/FileDialogs.h"
 
 #include <QFileDialog>
 
-#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <new>
@@ -39,21 +35,9 @@ std::optional<int> ParseSizeText(const std::string& text) {
 }
 
 int ExportMaxEdge(TForm_Master& master) {
-    if (!master.GLView() || !master.GLView()->MakeCurrent()) return kMaxOutputEdge;
-    return std::min(kMaxOutputEdge, TFBO::MaxEdge());
-}
-
-std::string ExportSizeProblem(int width, int height, bool npotSupported, int maxEdge) {
-    if (!npotSupported && !(IsPowerOfTwo(width) && IsPowerOfTwo(height))) return kPowerOfTwoWanted;
-    if (width < 1 || height < 1)
-        return FormatText("An image of %dx%d pixels cannot be made. Please choose a width and a height of at "
-                          "least 1.",
-                          width, height);
-    if (width > maxEdge || height > maxEdge || int64_t(width) * height > kMaxOutputPixels)
-        return FormatText("An image of %dx%d pixels is too large: at most %d pixels per edge can be rendered "
-                          "here, and at most %lld pixels in all.",
-                          width, height, maxEdge, static_cast<long long>(kMaxOutputPixels));
-    return {};
+    if (!master.GLView()) return kMaxOutputEdge;
+    const TViewGLScope scope(*master.GLView());
+    return scope.Current() ? ExportMaxEdge() : kMaxOutputEdge;
 }
 
 void PrepareGLImageDialog(QFileDialog& dialog, const QString& folder) {
@@ -80,17 +64,15 @@ bool ExportGLImage(TForm_Master& master, const TGLImageRequest& request) {
     const TPixelSize frame = master.Playback.HandOff.WithFrameBitmap([](const TBitmap& bitmap) {
         return TPixelSize{bitmap.Width(), bitmap.Height()};
     });
-    const TOutputFormat format = IsJpegName(request.Target) ? TOutputFormat::Jpeg : TOutputFormat::Bmp;
+    const TFrameExport job{ExportTargetFor(request.Target), request.Size, request.ForceAspect, frame,
+                           request.JpegQuality};
+    // Everything up to the last message is GL work: a box opened in here would run its nested event loop
+    // with rendering suspended and, inside the engine, the off-screen buffer's context current.
+    const TViewGLScope scope(master.GLView());
     try {
-        master.GLView()->MakeCurrent();
-        // Straight from the off-screen buffer into the file, band by band, as lumatex-render writes it: the
-        // picture is never whole in memory beside the buffer. A write error propagates out of the engine
-        // with its context restored; a buffer that cannot be made has been told by the engine itself.
-        const auto write = [&](TPictureRows& picture) {
-            FinishExport(picture, request.Target, format, request.ForceAspect, frame, request.JpegQuality);
-            return true;
-        };
-        return engine->SaveGLImage(request.Size.Width, request.Size.Height, write);
+        // A write error propagates out of the engine with its context restored; a buffer that cannot be made
+        // has been told by the engine itself.
+        return ExportFrame(*engine, job);
     } catch (const std::bad_alloc&) {
         ShowMessage(FormatText(kOutOfMemoryText, request.Size.Width, request.Size.Height), kMessageCaption,
                     TMessageIcon::Error);

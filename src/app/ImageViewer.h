@@ -2,10 +2,10 @@
 // black without one. A double click on it is its own and does not reach the main window. GUI thread.
 #pragma once
 
+#include "ui/BitmapImage.h" // BitmapToImage makes the pictures this view shows
+
 #include <QImage>
 #include <QWidget>
-
-class TBitmap;
 
 class TImageViewer : public QWidget {
 public:
@@ -21,7 +21,3 @@ protected:
 private:
     QImage FPicture;
 };
-
-// The bitmap's pixels as an RGB image, top row first (the bitmap stores rows bottom-up, blue first). An
-// alpha channel is dropped: the view shows pictures opaque, as the OpenGL view does.
-QImage BitmapToImage(const TBitmap& bitmap);

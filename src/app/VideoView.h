@@ -41,7 +41,3 @@ private:
     uint64_t FShownCount = 0; // the output's frame count at the last take or clear
     uint64_t FTaken = 0;
 };
-
-// Writes a 24-bit bottom-up BGR frame into image as RGB32, top row first, reusing image's storage when the
-// size matches. QImage takes no negative row stride, so the rows are flipped here one by one.
-void FrameToImage(const TBitmap& frame, QImage& image);

@@ -11,13 +11,17 @@ class TViewGLScope {
 public:
     // A null surface marks the work only (no context to make current, as before start-up).
     explicit TViewGLScope(IGLSurface* surface) {
-        if (surface) surface->MakeCurrent();
+        if (surface) FCurrent = surface->MakeCurrent();
     }
     explicit TViewGLScope(IGLSurface& surface) : TViewGLScope(&surface) {}
     TViewGLScope(const TViewGLScope&) = delete;
     TViewGLScope& operator=(const TViewGLScope&) = delete;
 
+    // Whether the surface's context was made current: GL calls that need it ask first.
+    bool Current() const { return FCurrent; }
+
 private:
     // Opened before the context is made current, closed after the work: nothing shows in between.
     TGLWorkScope FWork;
+    bool FCurrent = false;
 };

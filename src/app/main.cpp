@@ -1,6 +1,5 @@
 // lumatex: the desktop program. Creates the windows in their order, then runs the event loop; a file named
 // on the command line is opened as if chosen in the open dialog.
-#include "app/AppFonts.h"
 #include "app/ChainWindowHooks.h"
 #include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
@@ -11,6 +10,7 @@
 #include "platform/MessageSink.h"
 #include "plugins/Form_spc.h"
 #include "presets/Form_presets.h"
+#include "ui/WindowFonts.h"
 
 #include <QApplication>
 #include <QIcon>

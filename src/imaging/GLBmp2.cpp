@@ -2,9 +2,9 @@
 
 #include "imaging/JpegCodec.h"
 #include "platform/Bitmap.h"
+#include "platform/BmpFile.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
-#include "platform/Text.h"
 
 #include <algorithm>
 #include <cassert>
@@ -16,18 +16,6 @@ namespace {
 void Put16(uint8_t* at, uint32_t v) {
     at[0] = uint8_t(v);
     at[1] = uint8_t(v >> 8);
-}
-
-void Put32(uint8_t* at, uint32_t v) {
-    Put16(at, v & 0xFFFF);
-    Put16(at + 2, v >> 16);
-}
-
-std::string LowerExtension(const std::string& fileName) {
-    const size_t slash = fileName.find_last_of('/');
-    const size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    return AsciiLower(fileName.substr(dot));
 }
 
 } // namespace
@@ -123,22 +111,11 @@ bool TGLBMP::WritePixelsSwapped(TStream& stream) {
 
 bool TGLBMP::WriteBmp(TStream& stream) {
     if (!Pixels) return false;
-    const uint32_t imageBytes = static_cast<uint32_t>(PixelBytes());
-    uint8_t fileHeader[14] = {};
-    fileHeader[0] = 'B';
-    fileHeader[1] = 'M';
-    Put32(fileHeader + 2, imageBytes + 54);
-    Put32(fileHeader + 10, 54);
-    if (stream.Write(fileHeader, sizeof fileHeader) < sizeof fileHeader) return false;
-    uint8_t infoHeader[40] = {};
-    Put32(infoHeader + 0, 40);
-    Put32(infoHeader + 4, uint32_t(Width));
-    Put32(infoHeader + 8, uint32_t(Height)); // positive: bottom row first, as read from GL
-    Put16(infoHeader + 12, 1);
-    Put16(infoHeader + 14, 32);
-    Put32(infoHeader + 16, 0);
-    Put32(infoHeader + 20, imageBytes);
-    if (stream.Write(infoHeader, sizeof infoHeader) < sizeof infoHeader) return false;
+    // 32-bit rows need no padding: the headers describe the capture exactly, bottom row first as read.
+    const TBmpHeaders headers = BmpHeaders(Width, Height, 32);
+    if (stream.Write(headers.data(), kBmpFileHeaderSize) < kBmpFileHeaderSize) return false;
+    if (stream.Write(headers.data() + kBmpFileHeaderSize, kBmpInfoHeaderSize) < kBmpInfoHeaderSize)
+        return false;
     return WritePixelsSwapped(stream);
 }
 

@@ -10,7 +10,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -416,24 +415,6 @@ bool TglBitmap2D::AssignFromBitmap(TBitmap&& bitmap) {
     return true;
 }
 
-namespace {
-
-// Blue, green, red in memory is the 32-bit layout less the opaque fourth byte: four bytes read, one set.
-// The row's last pixel is read by its three bytes, as a fourth may lie past the buffer.
-void WidenRow(const uint8_t* source, uint32_t* target, int width) {
-    const int last = width - 1;
-    for (int x = 0; x < last; ++x, source += 3) {
-        uint32_t pixel;
-        std::memcpy(&pixel, source, sizeof pixel);
-        if constexpr (std::endian::native == std::endian::big)
-            pixel = pixel >> 24 | (pixel >> 8 & 0xff00u) | (pixel << 8 & 0xff0000u) | pixel << 24;
-        target[x] = pixel | 0xff000000u;
-    }
-    target[last] = uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | 0xff000000u;
-}
-
-} // namespace
-
 bool TglBitmap2D::UploadFrame(const TBitmap& bitmap) {
     if (bitmap.BitsPerPixel() != 24 || bitmap.Width() < 1 || bitmap.Height() < 1) return false;
     const TGLFlags& flags = ContextFlags();
@@ -441,7 +422,7 @@ bool TglBitmap2D::UploadFrame(const TBitmap& bitmap) {
     const int width = bitmap.Width(), height = bitmap.Height();
     FFrameRows.resize(size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y)
-        WidenRow(bitmap.ScanLine(y), FFrameRows.data() + size_t(y) * size_t(width), width);
+        WidenBgrRow(bitmap.ScanLine(y), FFrameRows.data() + size_t(y) * size_t(width), width);
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

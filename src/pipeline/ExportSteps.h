@@ -1,6 +1,6 @@
 // ExportSteps.h: the steps around the engine's off-screen save that the export window and lumatex-render
-// take: the aspect-ratio box, a scratch file beside the target, and the picture the engine captured turned
-// into the final BMP or JPEG. No GL.
+// take: the aspect-ratio box, and the picture the engine captured turned into the final BMP or JPEG,
+// written under a scratch name beside the target and renamed over it. No GL.
 #pragma once
 
 #include "pipeline/MediaFiles.h"
@@ -14,18 +14,6 @@ class TPictureRows;
 // computed as the export window does (width first, truncated). Never below 1 x 1: a frame far wider or
 // taller than the box still gives a picture of at least one pixel.
 TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box);
-
-// A file name in target's folder that nobody uses yet, "lumatex-" plus six characters plus extension
-// whatever target's length (created empty, so that it stays ours). Raises ELumatex naming the folder when
-// nothing can be created there. Up to eight scratch files at a time are remembered, from their creation
-// until ForgetScratchFile, for RemoveScratchFilesOnSignals.
-std::string CreateScratchFile(const std::string& target, const std::string& extension);
-// Called once the scratch file is renamed or removed.
-void ForgetScratchFile(const std::string& path);
-
-// From now on SIGINT, SIGTERM and SIGHUP first remove the remembered scratch files, then end the process as
-// the signal would have. Signals that are ignored or already handled when this is called stay as they are.
-void RemoveScratchFilesOnSignals();
 
 // Writes the engine's captured picture as target: with forceAspect it is first scaled down, in place, to
 // ForcedAspectSize(frame, its size) by the box filter; a BMP holds it as it is, a JPEG is encoded from it

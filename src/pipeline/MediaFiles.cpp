@@ -1,21 +1,13 @@
 #include "pipeline/MediaFiles.h"
 
 #include "imaging/Resample.h"
-#include "platform/Text.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-std::string LowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart) return {};
-    return AsciiLower(path.substr(dot));
-}
 
 TMediaKind MediaKindOf(const std::string& path) {
     const std::string ext = LowerExtension(path);
@@ -24,11 +16,9 @@ TMediaKind MediaKindOf(const std::string& path) {
     return TMediaKind::None;
 }
 
-std::optional<TOutputFormat> OutputFormatOf(const std::string& path) {
+bool IsJpegName(const std::string& path) {
     const std::string ext = LowerExtension(path);
-    if (ext == ".bmp") return TOutputFormat::Bmp;
-    if (ext == ".jpg") return TOutputFormat::Jpeg;
-    return std::nullopt;
+    return ext == ".jpg" || ext == ".jpeg";
 }
 
 std::string InputFileProblem(const std::string& path) {

@@ -1,6 +1,6 @@
 // MediaFiles.h: what the program and the command-line renderer decide from a file name or a size before
-// reading the file: the media kind by extension, the export format, whether the file can be opened at all,
-// and the size checks of the card.
+// reading the file: the media kind by extension, whether a name is a JPEG's, whether the file can be opened
+// at all, and the size checks of the card.
 #pragma once
 
 #include <cstdint>
@@ -24,12 +24,10 @@ struct TPixelSize {
     bool operator==(const TPixelSize&) const = default;
 };
 
-// The extension of the bare file name, from its last "." on, dot included and lower-cased (ASCII);
-// empty without a dot. "clip.MPG" gives ".mpg", "archive.tar.gz" gives ".gz", "dir.d/file" gives "".
-std::string LowerExtension(const std::string& path);
 // ".avi", ".mpg" video; ".bmp", ".jpg" image; anything else none (".jpeg" and ".png" included).
 TMediaKind MediaKindOf(const std::string& path);
-std::optional<TOutputFormat> OutputFormatOf(const std::string& path);
+// Whether a picture written under this name is a JPEG: its extension is ".jpg" or ".jpeg", in any case.
+bool IsJpegName(const std::string& path);
 
 // Why path cannot serve as an input file, in a few words for "cannot open <path>: <why>": "no such file",
 // "the symbolic link leads nowhere", "a loop of symbolic links", "it is a folder", "not a regular file",

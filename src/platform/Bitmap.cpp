@@ -2,6 +2,7 @@
 
 #include "platform/ELumatex.h"
 
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -138,4 +139,19 @@ void TBitmap::AdoptData(std::unique_ptr<uint8_t[]> data, int width, int height, 
     FWidth = width;
     FHeight = height;
     FBitsPerPixel = bitsPerPixel;
+}
+
+void WidenBgrRow(const uint8_t* source, uint32_t* target, int width) {
+    if (width < 1) return;
+    // Blue, green, red in memory is the 32-bit layout less the opaque fourth byte: four bytes read, one
+    // set. The row's last pixel is read by its three bytes, as a fourth may lie past the buffer.
+    const int last = width - 1;
+    for (int x = 0; x < last; ++x, source += 3) {
+        uint32_t pixel;
+        std::memcpy(&pixel, source, sizeof pixel);
+        if constexpr (std::endian::native == std::endian::big)
+            pixel = pixel >> 24 | (pixel >> 8 & 0xff00u) | (pixel << 8 & 0xff0000u) | pixel << 24;
+        target[x] = pixel | 0xff000000u;
+    }
+    target[last] = uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | 0xff000000u;
 }

@@ -81,3 +81,8 @@ private:
     size_t FDataSize = 0;
     std::unique_ptr<uint8_t[]> Bits;
 };
+
+// One row of blue, green, red bytes widened to width opaque pixels of 32 bits, each the value 0xffRRGGBB
+// whatever the machine's byte order: the layout of a GL_BGRA / GL_UNSIGNED_INT_8_8_8_8_REV upload and of
+// a QImage::Format_RGB32 row. Reads exactly 3 x width bytes; nothing for a width below 1.
+void WidenBgrRow(const uint8_t* source, uint32_t* target, int width);

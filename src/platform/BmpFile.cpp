@@ -323,10 +323,18 @@ void LoadBmpFile(const std::string& fileName, TBitmap& bitmap) {
 
 namespace {
 
-constexpr size_t kBmpHeadersSize = kFileHeaderSize + 40;
+constexpr size_t kBmpHeadersSize = kBmpFileHeaderSize + kBmpInfoHeaderSize;
+static_assert(kFileHeaderSize == kBmpFileHeaderSize);
 
-// File and information headers of an uncompressed bottom-up picture without a palette.
-void PutBmpHeaders(uint8_t* out, int width, int height, int bpp, size_t imageBytes) {
+void CheckBmpImageBytes(size_t imageBytes) {
+    if (imageBytes > UINT32_MAX - kBmpHeadersSize) throw ELumatex("Bitmap too large for a BMP file");
+}
+
+} // namespace
+
+TBmpHeaders BmpHeaders(int width, int height, int bitsPerPixel) {
+    const size_t imageBytes = TBitmap::Stride(width, bitsPerPixel) * size_t(height > 0 ? height : 0);
+    TBmpHeaders out{};
     auto put16 = [&](size_t at, uint32_t v) {
         out[at] = uint8_t(v);
         out[at + 1] = uint8_t(v >> 8);
@@ -335,31 +343,26 @@ void PutBmpHeaders(uint8_t* out, int width, int height, int bpp, size_t imageByt
         put16(at, v & 0xFFFF);
         put16(at + 2, v >> 16);
     };
-    std::memset(out, 0, kBmpHeadersSize);
     out[0] = 'B';
     out[1] = 'M';
     put32(2, uint32_t(kBmpHeadersSize + imageBytes));
     put32(10, uint32_t(kBmpHeadersSize));
-    put32(14, 40);
+    put32(14, uint32_t(kBmpInfoHeaderSize));
     put32(18, uint32_t(width));
     put32(22, uint32_t(height)); // positive: rows bottom-up, as the bitmap stores them
     put16(26, 1);
-    put16(28, uint32_t(bpp));
+    put16(28, uint32_t(bitsPerPixel));
     put32(30, kBiRgb);
     put32(34, uint32_t(imageBytes));
+    return out;
 }
-
-void CheckBmpImageBytes(size_t imageBytes) {
-    if (imageBytes > UINT32_MAX - kBmpHeadersSize) throw ELumatex("Bitmap too large for a BMP file");
-}
-
-} // namespace
 
 std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
     const size_t imageBytes = bitmap.DataSize();
     CheckBmpImageBytes(imageBytes);
     std::vector<uint8_t> out(kBmpHeadersSize + imageBytes, 0);
-    PutBmpHeaders(out.data(), bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel(), imageBytes);
+    const TBmpHeaders headers = BmpHeaders(bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel());
+    std::copy(headers.begin(), headers.end(), out.begin());
     if (imageBytes != 0) std::memcpy(out.data() + kBmpHeadersSize, bitmap.Data(), imageBytes);
     return out;
 }
@@ -377,10 +380,8 @@ TBmpRowWriter::TBmpRowWriter(TStream& stream, int width, int height, int bitsPer
 }
 
 bool TBmpRowWriter::WriteHeaders() {
-    uint8_t headers[kBmpHeadersSize];
-    const size_t stride = TBitmap::Stride(Width, BitsPerPixel);
-    PutBmpHeaders(headers, Width, Height, BitsPerPixel, stride * size_t(Height));
-    return Stream.Write(headers, sizeof headers) == sizeof headers;
+    const TBmpHeaders headers = BmpHeaders(Width, Height, BitsPerPixel);
+    return Stream.Write(headers.data(), headers.size()) == headers.size();
 }
 
 bool TBmpRowWriter::WriteRow(const uint8_t* pixels) {

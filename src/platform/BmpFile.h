@@ -7,6 +7,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Stream.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,14 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& bitmap,
 // bytes of the file alone, so that the rest need not be read first. Nothing when they do not tell the size.
 void CheckBmpPictureSize(const uint8_t* data, size_t size, size_t maxImageBytes = TBitmap::kMaxImageBytes);
 void LoadBmpFile(const std::string& fileName, TBitmap& bitmap); // ReadBmp of the whole file
+
+// The 14-byte file header and the 40-byte information header of an uncompressed picture of width x height
+// at bitsPerPixel with rows stored bottom-up, padded to 4 bytes, and no palette. Every BMP written here
+// starts with them.
+inline constexpr size_t kBmpFileHeaderSize = 14;
+inline constexpr size_t kBmpInfoHeaderSize = 40;
+using TBmpHeaders = std::array<uint8_t, kBmpFileHeaderSize + kBmpInfoHeaderSize>;
+TBmpHeaders BmpHeaders(int width, int height, int bitsPerPixel);
 
 // The file image of a 24- or 32-bit bitmap: 14-byte file header, 40-byte information header, no palette,
 // rows bottom-up padded to 4 bytes (32-bit rows keep their fourth byte).

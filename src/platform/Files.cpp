@@ -23,6 +23,14 @@ std::string ProgramFolder() {
     return IncludeTrailingSlash(exe.parent_path().string());
 }
 
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) return {};
+    return AsciiLower(path.substr(dot));
+}
+
 std::string IncludeTrailingSlash(const std::string& folder) {
     if (folder.empty() || folder.back() == '/') return folder;
     return folder + "/";

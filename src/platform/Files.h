@@ -27,6 +27,10 @@ void ListFolder(const std::string& folder,
 // folder that equals it under ASCII case folding. nullopt when there is none.
 std::optional<std::string> FindFileNoCase(const std::string& path);
 
+// The extension of the bare file name, from its last "." on, dot included and lower-cased (ASCII);
+// empty without a dot. "clip.MPG" gives ".mpg", "archive.tar.gz" gives ".gz", "dir.d/file" gives "".
+std::string LowerExtension(const std::string& path);
+
 // Ensures a trailing "/" (empty stays empty).
 std::string IncludeTrailingSlash(const std::string& folder);
 

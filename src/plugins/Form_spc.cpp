@@ -1,9 +1,11 @@
 #include "plugins/Form_spc.h"
 
 #include "platform/Settings.h"
+#include "platform/WindowPlacement.h"
 #include "plugins/ParamPanel.h"
 #include "plugins/uChainState.h"
 #include "render/uRenderEngine.h"
+#include "ui/WindowFonts.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -20,8 +22,6 @@
 
 namespace {
 
-constexpr const char* kLabelFontFace = "Tahoma";
-constexpr int kLabelFontPixels = 11; // 8 point
 constexpr int kLabelTextLeft = 10;
 constexpr int kLabelTextTop = 6;
 constexpr int kPanel1Height = 265;
@@ -33,14 +33,6 @@ constexpr int kEfxLeft = 40;
 constexpr int kEfxHeight = 25;
 constexpr int kMenuCaptionMaxWidth = 480;
 
-QFont LabelFont() {
-    QFont font(QString::fromLatin1(kLabelFontFace));
-    font.setPixelSize(kLabelFontPixels);
-    font.setBold(false);
-    font.setItalic(false);
-    return font;
-}
-
 QColor ToQColor(TColorRef colour) {
     return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
 }
@@ -49,7 +41,7 @@ QColor ToQColor(TColorRef colour) {
 // wider than half a screen ends in an ellipsis instead of stretching its menu across the whole screen.
 QString MenuCaption(const std::string& text) {
     const QString caption =
-        QFontMetrics(LabelFont())
+        QFontMetrics(WindowFont())
             .elidedText(QString::fromStdString(text), Qt::ElideRight, kMenuCaptionMaxWidth);
     return QString(caption).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
@@ -86,7 +78,7 @@ TForm_spc::TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent)
       Chain(chain), Settings(settings) {
     setObjectName(QStringLiteral("Form_spc"));
     setWindowTitle(QString::fromLatin1(kChainWindowCaption));
-    setFont(LabelFont());
+    setFont(WindowFont());
     setFixedSize(kChainClientWidth, kChainClientHeight);
     CreateComponents();
     ParamPanel = std::make_unique<TParamPanel>(*ScrollBox1, Chain.Engine.Slots);
@@ -166,7 +158,7 @@ void TForm_spc::CreateComponents() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     // A menu is a window of its own and does not take the window's face by itself.
-    PopupMenu1->setFont(LabelFont());
+    PopupMenu1->setFont(WindowFont());
 }
 
 void TForm_spc::RunGLWork(const std::function<void()>& work) {
@@ -187,8 +179,9 @@ void TForm_spc::FormShow() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
     const QRect frame = frameGeometry();
-    const TWindowPosition place = PlaceChainWindow({Settings.spc_left, Settings.spc_top}, frame.width(),
-                                                   frame.height(), screenSize.width(), screenSize.height());
+    const TWindowPlacement place =
+        ClampToScreen({Settings.spc_left, Settings.spc_top, frame.width(), frame.height()},
+                      screenSize.width(), screenSize.height(), kFitChainWindow);
     Settings.spc_left = place.Left;
     Settings.spc_top = place.Top;
     move(place.Left, place.Top);
@@ -255,7 +248,7 @@ void TForm_spc::AddMenuItems(QMenu* menu, const std::vector<TPluginMenuItem>& it
         QAction* action = nullptr;
         if (!item.Items.empty()) {
             auto* sub = new QMenu(MenuCaption(item.Caption), PopupMenu1);
-            sub->setFont(LabelFont());
+            sub->setFont(WindowFont());
             sub->setObjectName(QString::fromStdString(item.Name));
             AddMenuItems(sub, item.Items);
             action = menu->addMenu(sub);
@@ -274,7 +267,7 @@ void TForm_spc::PopupAt(const QPoint& globalPos) {
 }
 
 std::string TForm_spc::SlotLabelCaption(const std::string& hint) const {
-    const QFontMetrics metrics(LabelFont());
+    const QFontMetrics metrics(WindowFont());
     return SlotLabelText(hint, [&metrics](const std::string& text) {
         return metrics.horizontalAdvance(QString::fromStdString(text));
     });
@@ -283,7 +276,7 @@ std::string TForm_spc::SlotLabelCaption(const std::string& hint) const {
 void TForm_spc::DrawSlotLabel(int slot, TColorRef colour) {
     if (slot < 1 || slot > kSlotCount) return;
     TSlotImage* image = Image[size_t(slot - 1)];
-    const QFont font = LabelFont();
+    const QFont font = WindowFont();
     QPainter painter(&image->Picture);
     painter.setFont(font);
     painter.setPen(ToQColor(colour));

@@ -209,13 +209,3 @@ std::string SlotLabelText(const std::string& hint, const std::function<int(const
     }
     return hint.substr(0, starts[minChars]);
 }
-
-TWindowPosition PlaceChainWindow(TWindowPosition stored, int windowWidth, int windowHeight, int screenWidth,
-                                 int screenHeight) {
-    TWindowPosition place = stored;
-    if (place.Left < 0) place.Left = 0;
-    if (place.Top < 0) place.Top = 0;
-    if (place.Left + windowWidth > screenWidth) place.Left = screenWidth - windowWidth;
-    if (place.Top + windowHeight > screenHeight) place.Top = screenHeight - windowHeight - 20;
-    return place;
-}

@@ -127,14 +127,3 @@ private:
 // even 10 characters and "..." are too wide, the first 10 characters alone. Characters are UTF-8 sequences,
 // never cut in two. measure gives a text's width in pixels in the label font.
 std::string SlotLabelText(const std::string& hint, const std::function<int(const std::string&)>& measure);
-
-// Where the chain window goes on show: the stored position pulled onto the screen (left and top at least 0;
-// flush with the right edge when it would stick out; 20 pixels above the bottom when it would stick out
-// below). The result is also what is stored back.
-struct TWindowPosition {
-    int Left = 0;
-    int Top = 0;
-    bool operator==(const TWindowPosition&) const = default;
-};
-TWindowPosition PlaceChainWindow(TWindowPosition stored, int windowWidth, int windowHeight, int screenWidth,
-                                 int screenHeight);

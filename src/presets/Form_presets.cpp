@@ -5,9 +5,11 @@
 #include "platform/MessageSink.h"
 #include "platform/Settings.h"
 #include "platform/Text.h"
+#include "platform/WindowPlacement.h"
 #include "plugins/uChainState.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
+#include "ui/WindowFonts.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -29,8 +31,6 @@
 
 namespace {
 
-constexpr const char* kFontFace = "Tahoma";
-constexpr int kFontPixels = 11;
 constexpr int kPanel1Height = 121;
 constexpr int kPanel2Width = 113;
 constexpr int kStatusBarHeight = 19;
@@ -61,20 +61,6 @@ QPushButton* MakeButton(const char* name, const char* caption, int top, QWidget*
 
 } // namespace
 
-TPresetsPlacement FitPresetsPlacement(TPresetsPlacement p, int screenWidth, int screenHeight) {
-    p.Left = std::max(p.Left, 0);
-    p.Top = std::max(p.Top, 0);
-    if (screenWidth < p.Left + p.Width) {
-        if (screenWidth < p.Width) p.Width = screenWidth - 10;
-        p.Left = screenWidth - p.Width;
-    }
-    if (screenHeight < p.Top + p.Height) {
-        if (screenHeight < p.Height) p.Height = screenHeight - 10;
-        p.Top = screenHeight - p.Height;
-    }
-    return p;
-}
-
 bool IsPresetName(const std::string& name) {
     return !name.empty() && name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
@@ -85,9 +71,7 @@ TForm_presets::TForm_presets(TChainState& chain, TSettings& settings, QWidget* p
       Chain(chain), Settings(settings) {
     setObjectName(QStringLiteral("Form_presets"));
     setWindowTitle(QString::fromLatin1(kPresetsCaption));
-    QFont font(QString::fromLatin1(kFontFace));
-    font.setPixelSize(kFontPixels);
-    setFont(font);
+    setFont(WindowFont());
     CreateComponents();
     resize(kPresetsDesignWidth, kPresetsDesignHeight);
 }
@@ -210,7 +194,7 @@ void TForm_presets::FormShow() {
 void TForm_presets::RestorePlacement() {
     QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
     const QSize screenSize = display ? display->geometry().size() : QSize(1024, 768);
-    const TPresetsPlacement place = FitPresetsPlacement(
+    const TWindowPlacement place = ClampToScreen(
         {Settings.presets_left, Settings.presets_top, Settings.presets_width, Settings.presets_height},
         screenSize.width(), screenSize.height());
     Settings.presets_left = place.Left;

@@ -24,18 +24,6 @@ inline constexpr const char* kPresetColumnCaption = " Preset Name ";
 constexpr int kPresetsDesignWidth = 356;
 constexpr int kPresetsDesignHeight = 424;
 
-// The stored placement brought onto a screen of screenWidth x screenHeight: negative left or top become 0;
-// a window reaching past an edge moves back until it ends there, after shrinking to the screen's size - 10
-// when it is larger than the screen.
-struct TPresetsPlacement {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    bool operator==(const TPresetsPlacement&) const = default;
-};
-TPresetsPlacement FitPresetsPlacement(TPresetsPlacement placement, int screenWidth, int screenHeight);
-
 // A preset name that stays inside the presets folder: not empty, no "/" and no NUL.
 bool IsPresetName(const std::string& name);
 

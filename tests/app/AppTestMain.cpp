@@ -1,7 +1,7 @@
 // The app tests' main: one QApplication for the whole run, a settings folder of its own, GoogleTest on top.
 // With an X display the windows are real (xcb, GLX on the machine's driver); without one Qt's offscreen
 // platform stands in and the tests that need the display skip. Listing the tests needs no application.
-#include "app/AppFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <gtest/gtest.h>
 

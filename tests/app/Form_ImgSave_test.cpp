@@ -6,6 +6,7 @@
 #include "app/Form_ImgSave.h"
 #include "app/GLImageExport.h"
 #include "app/QtGLSurface.h"
+#include "app/QtMessageSink.h"
 #include "gl/GLCheck.h"
 #include "imaging/JpegCodec.h"
 #include "platform/BmpFile.h"
@@ -24,6 +25,7 @@
 
 #include <filesystem>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -305,6 +307,39 @@ TEST_F(ImgSaveTest, BadTargetsAndSizesGiveAMessageWriteNothingAndRenderingGoesOn
     Export(Temp.File("after.bmp"), 64, 48, false);
     EXPECT_TRUE(FileExists(Temp.File("after.bmp")));
     EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
+}
+
+// The program's own message boxes: a write that fails inside the export's GL work (with the off-screen
+// buffer's context current) is told once the export has returned and the event loop runs, never by a box
+// whose nested loop would run in the middle of the export.
+TEST_F(ImgSaveTest, AMessageRaisedInsideTheExportIsShownAfterItNotDuringIt) {
+    OpenPicture(BlockPicture(64, 48), "small.bmp");
+    struct TShown {
+        std::string Text;
+        bool ExportReturned;
+        bool InGLWork;
+        bool RenderSuspended;
+    };
+    std::vector<TShown> shown;
+    bool exportReturned = false;
+    const bool suspended = Form->RenderSuspended();
+    TQtMessageSink boxes([&](const TQtMessageSink::TMessage& m) {
+        shown.push_back({m.Text, exportReturned, TGLWorkScope::Active(), Form->RenderSuspended()});
+    });
+    {
+        const TMessageSinkGuard guard(boxes);
+        Export("/proc/lumatex-shot.bmp", 64, 48, false); // nobody may create files there
+        exportReturned = true;
+        EXPECT_TRUE(shown.empty()) << "shown during the export: " << shown.front().Text;
+        EXPECT_EQ(boxes.Pending(), 1u);
+        EXPECT_TRUE(RunLoopUntil([&] { return !shown.empty(); }));
+    }
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].ExportReturned);
+    EXPECT_FALSE(shown[0].InGLWork);
+    EXPECT_NE(shown[0].Text.find("/proc/lumatex-shot.bmp"), std::string::npos) << shown[0].Text;
+    EXPECT_EQ(shown[0].RenderSuspended, suspended) << "rendering is back as it was when the message shows";
+    EXPECT_TRUE(Messages.Entries.empty());
 }
 
 TEST_F(ImgSaveTest, APlayingVideoIsExportedAtTheFramesAspectAndGoesOnPlaying) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 TEST(Bitmap, BottomUpPaddedStorageAndDepthConversion) {
     TBitmap bmp(5, 2, 24);
     EXPECT_EQ(bmp.Stride(), 16u); // 15 bytes of pixels + 1 of padding
@@ -27,4 +31,27 @@ TEST(Bitmap, RefusesBadSizesBeforeAllocating) {
     EXPECT_THROW(bmp.SetSize(5, 5, 16), ELumatex);
     EXPECT_NO_THROW(bmp.SetSize(0, 0, 24));
     EXPECT_TRUE(bmp.Empty());
+}
+
+// Every pixel of a row of any width becomes 0xffRRGGBB, and nothing past the row's 3 x width bytes is read
+// (the row ends the buffer here, so a fourth byte read for the last pixel would be past it).
+TEST(WidenBgrRow, EveryWidthGivesOpaquePixelsFromExactlyItsBytes) {
+    for (const int width : {1, 2, 3, 4, 5, 17}) {
+        std::vector<uint8_t> row(size_t(width) * 3);
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = uint8_t(i * 37 + 5);
+        const auto bytes = std::make_unique<uint8_t[]>(row.size());
+        std::copy(row.begin(), row.end(), bytes.get());
+        std::vector<uint32_t> pixels(size_t(width) + 1, 0x12345678u);
+        WidenBgrRow(bytes.get(), pixels.data(), width);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = row.data() + 3 * x;
+            EXPECT_EQ(pixels[size_t(x)], 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0])
+                << width << " wide, pixel " << x;
+        }
+        EXPECT_EQ(pixels[size_t(width)], 0x12345678u) << "nothing written past the row";
+    }
+    uint32_t untouched = 7;
+    WidenBgrRow(nullptr, &untouched, 0);
+    EXPECT_EQ(untouched, 7u);
 }

@@ -27,3 +27,13 @@ TEST(Files, ListingStopsWhenAskedAndAMissingFolderListsNothing) {
     EXPECT_EQ(names.size(), 1u);
     ListFolder(tmp.File("nope"), [](const std::string&, const TFolderEntry&) { return ADD_FAILURE(), true; });
 }
+
+TEST(LowerExtension, TheBareNamesLastDotOnInLowerCase) {
+    const std::pair<const char*, const char*> cases[] = {{"clip.MPG", ".mpg"}, {"archive.tar.gz", ".gz"},
+                                                         {"dir.d/file", ""},   {"/a/b.JPEG", ".jpeg"},
+                                                         {".bmp", ".bmp"},     {"dir/.Hidden", ".hidden"},
+                                                         {"noext", ""},        {"trailing.", "."},
+                                                         {"/x.jpg/", ""},      {"", ""}};
+    for (const auto& [path, extension] : cases)
+        EXPECT_EQ(LowerExtension(path), extension) << path;
+}

@@ -33,6 +33,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 namespace {
@@ -297,6 +298,26 @@ TEST_F(ChainWindowTest, TheStoredPositionIsPulledOntoTheScreen) {
     const QRect frame = Window->frameGeometry();
     EXPECT_EQ(Window->pos(), QPoint(screen.width() - frame.width(), screen.height() - frame.height() - 20));
     EXPECT_EQ(Form->Settings.spc_left, screen.width() - frame.width());
+}
+
+// Stored edges whose sum with the window's size overflows an int, and the smallest int: the window still
+// comes up on the screen.
+TEST_F(ChainWindowTest, StoredPositionsAtTheIntLimitsAreShownOnTheScreen) {
+    Start();
+    const QRect screen(QPoint(0, 0), QGuiApplication::primaryScreen()->geometry().size());
+    for (const auto& [left, top] :
+         {std::pair{2147483637, 2147483637}, std::pair{INT_MIN, INT_MIN}, std::pair{2147483637, INT_MIN}}) {
+        Window->hide();
+        Form->Settings.spc_left = left;
+        Form->Settings.spc_top = top;
+        Window->show();
+        const QRect frame = Window->frameGeometry();
+        const QPoint expected(left < 0 ? 0 : screen.width() - frame.width(),
+                              top < 0 ? 0 : screen.height() - frame.height() - 20);
+        EXPECT_EQ(Window->pos(), expected) << left << ", " << top;
+        EXPECT_TRUE(screen.contains(frame)) << left << ", " << top;
+        EXPECT_EQ(QPoint(Form->Settings.spc_left, Form->Settings.spc_top), expected) << "stored back";
+    }
 }
 
 TEST_F(ChainWindowTest, ClosingUnchecksTheActionAndThePositionIsKept) {

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -319,6 +320,27 @@ TEST_F(PresetWindowTest, PlacementIsPulledOntoTheScreenAndKeptWhileMaximized) {
     Presets->setWindowState(Qt::WindowNoState);
     RunLoopFor(20);
     EXPECT_FALSE(Form->Settings.presets_maximized);
+}
+
+// Stored edges whose sum with the window's size overflows an int, and the smallest int: the window still
+// comes up on the screen at its stored size.
+TEST_F(PresetWindowTest, StoredPlacementsAtTheIntLimitsAreShownOnTheScreen) {
+    Start();
+    const QRect screen(QPoint(0, 0), Presets->screen()->geometry().size());
+    for (const auto& [left, top] :
+         {std::pair{2147483637, 2147483637}, std::pair{INT_MIN, INT_MIN}, std::pair{INT_MIN, 2147483637}}) {
+        Form->Settings.presets_left = left;
+        Form->Settings.presets_top = top;
+        Form->Settings.presets_width = 356;
+        Form->Settings.presets_height = 424;
+        ShowPresets();
+        const QPoint expected(left < 0 ? 0 : screen.width() - 356, top < 0 ? 0 : screen.height() - 424);
+        EXPECT_EQ(Presets->pos(), expected) << left << ", " << top;
+        EXPECT_EQ(Presets->size(), QSize(356, 424)) << left << ", " << top;
+        EXPECT_TRUE(screen.contains(Presets->geometry())) << left << ", " << top;
+        EXPECT_EQ(QPoint(Form->Settings.presets_left, Form->Settings.presets_top), expected) << "stored back";
+        Presets->close();
+    }
 }
 
 TEST_F(PresetWindowTest, AChainSavedChangedAndLoadedAgainRendersTheSamePixels) {

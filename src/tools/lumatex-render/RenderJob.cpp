@@ -4,16 +4,14 @@
 
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
-#include "imaging/PictureRows.h"
 #include "imaging/glBitmap.h"
-#include "pipeline/ExportSteps.h"
+#include "pipeline/FrameExport.h"
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
 #include "pipeline/StillImage.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "presets/uPresets.h"
-#include "render/uFBO.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 #include "video/FilterGraph.h"
@@ -216,22 +214,19 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
                     int64_t index) {
     const TPixelSize frameSize{frame.Width(), frame.Height()};
     const TRenderOptions& o = commandLine.Options;
-    const std::string target = commandLine.OutputPattern->Format(index);
-    const TOutputFormat format = *OutputFormatOf(commandLine.OutputPattern->Tail());
+    // The command line takes only names whose format is their extension's, so the name stays as given.
+    const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
     try {
         // UploadSourceFrame's two steps, with the frame handed over.
         TglBitmap2D& source = *setup.Engine().SourceTexture;
         source.AssignFromBitmap(std::move(frame));
         source.GenTexture(false);
-        const auto write = [&](TPictureRows& picture) {
-            FinishExport(picture, target, format, o.ForceAspect, frameSize, o.JpegQuality);
-            return true;
-        };
-        if (!setup.Engine().SaveGLImage(size.Width, size.Height, write)) {
+        if (!ExportFrame(setup.Engine(),
+                         TFrameExport{target, size, o.ForceAspect, frameSize, o.JpegQuality})) {
             const auto& log = setup.Engine().SaveBufferLog;
             Fail(kExitRender, FormatText("nothing written to %s: no off-screen picture of %dx%d%s%s",
-                                         target.c_str(), size.Width, size.Height, log.empty() ? "" : "; ",
-                                         log.empty() ? "" : log.back().c_str()));
+                                         target.Path.c_str(), size.Width, size.Height,
+                                         log.empty() ? "" : "; ", log.empty() ? "" : log.back().c_str()));
         }
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
@@ -248,13 +243,9 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     const std::string presetPath = PresetFile(o, root);
     setup.CreateContext();
     // A size the driver cannot draw at all is refused before a picture of gigabytes is loaded for it.
-    if (o.Size) {
-        const int limit = TFBO::MaxEdge();
-        if (o.Size->Width > limit || o.Size->Height > limit)
-            Fail(kExitRender, FormatText("cannot render at %dx%d: this OpenGL driver draws at most %d pixels "
-                                         "per edge",
-                                         o.Size->Width, o.Size->Height, limit));
-    }
+    if (o.Size)
+        if (const std::string problem = DriverEdgeProblem(*o.Size, ExportMaxEdge()); !problem.empty())
+            Fail(kExitRender, problem);
     // The engine (shader programs compiled by the driver, framebuffers) starts before the picture is loaded:
     // with the address space or memory running short, our own allocation for the picture is then the one
     // that fails, told as "out of memory", instead of one inside the driver's shader compiler, which the

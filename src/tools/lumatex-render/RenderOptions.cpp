@@ -1,4 +1,5 @@
 #include "RenderOptions.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 #ifndef LUMATEX_VERSION
@@ -309,7 +310,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     std::string patternError;
     result.OutputPattern = TOutputPattern::Parse(o.Output, patternError);
     if (!result.OutputPattern) return fail(patternError);
-    if (!OutputFormatOf(result.OutputPattern->Tail()))
+    if (!IsOutputName(result.OutputPattern->Tail()))
         return fail("OUTPUT must end in .bmp or .jpg, not '" + o.Output + "'");
 
     result.InputKind = MediaKindOf(o.Input);
@@ -317,6 +318,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return fail("several frames need an OUTPUT with one integer field such as frame%04d.bmp");
     result.Command = TCommand::Render;
     return result;
+}
+
+bool IsOutputName(const std::string& path) {
+    const std::string ext = LowerExtension(path);
+    return ext == ".bmp" || ext == ".jpg";
 }
 
 std::string PresetPathFor(const std::string& preset, const std::string& rootWithSlash) {

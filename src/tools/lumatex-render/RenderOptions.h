@@ -97,6 +97,10 @@ struct TCommandLine {
 // is then None and the caller answers with kUnsupportedFormat.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// OUTPUT's names as the command line takes them: ending in ".bmp" or ".jpg", in any case, the two that
+// --help names. The file's format then follows the program's own rule (ExportTargetFor).
+bool IsOutputName(const std::string& path);
+
 // The preset file for --preset P: P as given when it ends in ".prs" (any case), else ROOT/presets/P.prs.
 std::string PresetPathFor(const std::string& preset, const std::string& rootWithSlash);
 

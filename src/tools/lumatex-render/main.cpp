@@ -3,7 +3,7 @@
 #include "RenderJob.h"
 #include "RenderOptions.h"
 
-#include "pipeline/ExportSteps.h"
+#include "platform/ScratchFiles.h"
 
 #include <cstdio>
 #include <exception>

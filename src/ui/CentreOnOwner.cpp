@@ -1,4 +1,4 @@
-#include "app/CentreOnOwner.h"
+#include "ui/CentreOnOwner.h"
 
 #include <QScreen>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "app/AppFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -40,8 +40,22 @@ int RegisterWindowFonts() {
     return usable;
 }
 
-QFont WindowFont() {
-    QFont font(QString::fromLatin1(kWindowFontFace));
+namespace {
+
+QFont PlainFont(const char* family) {
+    QFont font(QString::fromLatin1(family));
     font.setPixelSize(kWindowFontPixels);
+    font.setBold(false);
+    font.setItalic(false);
     return font;
+}
+
+} // namespace
+
+QFont WindowFont() {
+    return PlainFont(kWindowFontFace);
+}
+
+QFont DialogFont() {
+    return PlainFont(kDialogFontFace);
 }

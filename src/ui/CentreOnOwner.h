@@ -1,5 +1,5 @@
-// CentreOnOwner.h: where the program's small windows (about, export options) open: centred on the main
-// window where the user works, kept on its screen.
+// CentreOnOwner.h: where the program's small windows (about, export options) open: centred on the window
+// that owns them, where the user works, kept on its screen.
 #pragma once
 
 class QWidget;
