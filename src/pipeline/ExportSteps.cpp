@@ -34,7 +34,8 @@ TPixelSize ForcedAspectSize(TPixelSize frame, TPixelSize box) {
 namespace {
 
 // Writes the file under a scratch name beside target (or beside the file a link at target leads to) and
-// renames it over that; nothing is left behind when write raises.
+// renames it over that; nothing is left behind when write raises. The stream's messages name target: the
+// scratch file is ours, the user knows only the name asked for.
 void WriteThroughScratch(const std::string& target, TOutputFormat format,
                          const std::function<void(TStream&)>& write) {
     // A link in the target's place stays a link: the picture replaces the file it leads to, and the
@@ -47,7 +48,7 @@ void WriteThroughScratch(const std::string& target, TOutputFormat format,
     const std::string scratch = CreateScratchFile(destination, jpeg ? ".jpg" : ".bmp");
     try {
         {
-            TFileStream file(scratch, TFileStream::TMode::Create);
+            TFileStream file(scratch, TFileStream::TMode::Create, target);
             write(file);
         }
         if (std::rename(scratch.c_str(), destination.c_str()) != 0) {

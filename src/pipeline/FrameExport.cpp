@@ -4,6 +4,7 @@
 #include "imaging/Resample.h"
 #include "pipeline/ExportSteps.h"
 #include "platform/ELumatex.h"
+#include "platform/Files.h"
 #include "render/uFBO.h"
 #include "render/uRenderEngine.h"
 
@@ -34,7 +35,13 @@ std::string DriverEdgeProblem(TPixelSize size, int maxEdge) {
 }
 
 TExportTarget ExportTargetFor(const std::string& name) {
-    return {name, IsJpegName(name) ? TOutputFormat::Jpeg : TOutputFormat::Bmp};
+    if (IsJpegName(name)) return {name, TOutputFormat::Jpeg};
+    if (LowerExtension(name) == ".bmp") return {name, TOutputFormat::Bmp};
+    const size_t slash = name.find_last_of('/');
+    const size_t bareLength = slash == std::string::npos ? name.size() : name.size() - slash - 1;
+    constexpr size_t kReplaced = 4;
+    const std::string stem = bareLength > kReplaced ? name.substr(0, name.size() - kReplaced) : name;
+    return {stem + ".bmp", TOutputFormat::Bmp};
 }
 
 bool ExportFrame(TRenderEngine& engine, const TFrameExport& job) {

@@ -23,8 +23,11 @@ std::string ExportSizeProblem(int width, int height, bool npotSupported, int max
 // The same edge limit as lumatex-render tells it ("cannot render at WxH: ..."); empty when size fits.
 std::string DriverEdgeProblem(TPixelSize size, int maxEdge);
 
-// The file an export of a chosen name is written to, and its format: a JPEG for a name ending in ".jpg" or
-// ".jpeg" (IsJpegName), a BMP for any other, under that name.
+// The file an export of a chosen name is written to, and its format. A name ending in ".jpg" or ".jpeg"
+// (IsJpegName) is a JPEG and one ending in ".bmp" a BMP, each under that name; for any other the last four
+// characters become ".bmp" (shot.png gives shot.bmp, shot.tiff gives shot..bmp), so that no file holds
+// another format than its name says. A bare name of four characters or fewer gets ".bmp" added instead:
+// the file stays in the folder chosen and keeps a name before its extension.
 struct TExportTarget {
     std::string Path;
     TOutputFormat Format = TOutputFormat::Bmp;

@@ -42,14 +42,16 @@ void TMemoryStream::Seek(uint64_t position) {
     Pos = static_cast<size_t>(std::min<uint64_t>(position, Bytes.size()));
 }
 
-TFileStream::TFileStream(const std::string& fileName, TMode mode) : FFileName(fileName) {
+TFileStream::TFileStream(const std::string& fileName, TMode mode, const std::string& shownName)
+    : FFileName(shownName.empty() ? fileName : shownName) {
     const int flags = mode == TMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
     do {
         Handle = ::open(fileName.c_str(), flags | O_CLOEXEC, 0666);
     } while (Handle < 0 && errno == EINTR);
     if (Handle < 0) {
         const char* what = mode == TMode::Read ? "open" : "create";
-        throw ELumatex(FormatText("Cannot %s file \"%s\": %s", what, fileName.c_str(), std::strerror(errno)));
+        throw ELumatex(
+            FormatText("Cannot %s file \"%s\": %s", what, FFileName.c_str(), std::strerror(errno)));
     }
 }
 

@@ -46,8 +46,10 @@ class TFileStream : public TStream {
 public:
     enum class TMode { Read, Create }; // Create replaces an existing file
 
-    // Raises ELumatex naming the file and the system's reason when it cannot be opened or created.
-    TFileStream(const std::string& fileName, TMode mode);
+    // Raises ELumatex naming the file and the system's reason when it cannot be opened or created. Its
+    // messages name shownName instead when one is given: the file the user asked for, where fileName is a
+    // scratch file that becomes it.
+    TFileStream(const std::string& fileName, TMode mode, const std::string& shownName = {});
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
     ~TFileStream() override;

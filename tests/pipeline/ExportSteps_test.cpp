@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -295,4 +297,53 @@ TEST(TJpegRowEncoder, RowsMakeEncodeJpegsBytesAndStreamErrorsComeThrough) {
         EXPECT_STREQ(e.what(), "disk full");
     }
     EXPECT_THROW(TJpegRowEncoder(full, 0, 5, 24, 90), ELumatex);
+}
+
+// A disk that fills up while the picture is written, both ways and in both formats: a child process whose
+// files may not grow past 4 KiB, where the kernel refuses the write past it (EFBIG) as a full disk refuses
+// it (ENOSPC). The message names the file asked for, not the scratch file that was being written, and
+// neither is left behind.
+TEST(FinishExport, AWriteErrorNamesTheFileAskedForNotTheScratchFile) {
+    TTempFolder tmp;
+    const TBitmap rendered = Captured(128, 128); // 64 KiB as a BMP, well over 4 KiB as a JPEG too
+    for (const TOutputFormat format : {TOutputFormat::Bmp, TOutputFormat::Jpeg})
+        for (const bool byRows : {false, true}) {
+            const std::string target = tmp.File(format == TOutputFormat::Jpeg ? "shot.jpg" : "shot.bmp");
+            int channel[2];
+            ASSERT_EQ(pipe(channel), 0);
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(channel[0]);
+                signal(SIGXFSZ, SIG_IGN); // the write answers EFBIG instead of the signal ending the child
+                const rlimit limit{4096, RLIM_INFINITY};
+                std::string told = "no error";
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
+                try {
+                    TBitmap whole = rendered;
+                    TBitmapRows rows(rendered);
+                    if (byRows)
+                        FinishExport(rows, target, format, false, {128, 128}, 100);
+                    else
+                        FinishExport(whole, target, format, false, {128, 128}, 100);
+                } catch (const ELumatex& e) {
+                    told = e.what();
+                }
+                [[maybe_unused]] const ssize_t sent = write(channel[1], told.data(), told.size());
+                _exit(0);
+            }
+            close(channel[1]);
+            std::string told;
+            char buffer[512];
+            for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+                told.append(buffer, size_t(n));
+            close(channel[0]);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << "the child could not limit its files";
+            const std::string how = std::string(byRows ? "by rows " : "whole ") + target;
+            EXPECT_EQ(told, "Write error in \"" + target + "\": " + std::strerror(EFBIG)) << how;
+            EXPECT_TRUE(Names(tmp.Path()).empty()) << how;
+        }
 }

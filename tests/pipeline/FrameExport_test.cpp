@@ -3,16 +3,29 @@
 
 #include <gtest/gtest.h>
 
-TEST(ExportTargetFor, JpegNamesAreJpegsAndEveryOtherNameABmp) {
+TEST(ExportTargetFor, EveryFileHoldsTheFormatItsNameSays) {
     const struct {
         const char* Chosen;
+        const char* Written;
         TOutputFormat Format;
-    } cases[] = {{"/out/shot.jpg", TOutputFormat::Jpeg},
-                 {"/out/Shot.JPEG", TOutputFormat::Jpeg},
-                 {"/out/shot.bmp", TOutputFormat::Bmp},
-                 {"/out.jpg/shot", TOutputFormat::Bmp}};
+    } cases[] = {
+        {"/out/shot.jpg", "/out/shot.jpg", TOutputFormat::Jpeg},
+        {"/out/Shot.JPEG", "/out/Shot.JPEG", TOutputFormat::Jpeg},
+        {"/out/shot.bmp", "/out/shot.bmp", TOutputFormat::Bmp},
+        {"/out/SHOT.BMP", "/out/SHOT.BMP", TOutputFormat::Bmp},
+        // Any other extension: the last four characters become ".bmp".
+        {"/out/shot.png", "/out/shot.bmp", TOutputFormat::Bmp},
+        {"/out/shot.tiff", "/out/shot..bmp", TOutputFormat::Bmp},
+        {"/out/shot.JPG.png", "/out/shot.JPG.bmp", TOutputFormat::Bmp},
+        {"/out.jpg/shot.tga", "/out.jpg/shot.bmp", TOutputFormat::Bmp}, // a folder's dot is no extension
+        {"/out/photo", "/out/p.bmp", TOutputFormat::Bmp},
+        // A bare name too short to lose four characters keeps them, inside the folder chosen.
+        {"/out/shot", "/out/shot.bmp", TOutputFormat::Bmp},
+        {"/out/a.b", "/out/a.b.bmp", TOutputFormat::Bmp},
+        {"abc", "abc.bmp", TOutputFormat::Bmp},
+    };
     for (const auto& c : cases)
-        EXPECT_EQ(ExportTargetFor(c.Chosen), (TExportTarget{c.Chosen, c.Format})) << c.Chosen;
+        EXPECT_EQ(ExportTargetFor(c.Chosen), (TExportTarget{c.Written, c.Format})) << c.Chosen;
 }
 
 TEST(ExportSizeProblem, RefusesInTheOrderTheUserMeetsTheLimits) {
