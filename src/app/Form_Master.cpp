@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "render/uRenderEngine.h"
+#include "ui/FileDialogs.h"
 #include "ui/WindowFonts.h"
 
 #include <QFileDialog>
@@ -26,11 +27,7 @@ TForm_Master::TForm_Master(QWidget* parent) : QMainWindow(parent) {
     setFont(WindowFont());
     setAcceptDrops(true);
     SettingsPath = SettingsFilePath();
-    RunOpenDialog = [](QFileDialog& dialog) {
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().first()
-                   : QString();
-    };
+    RunOpenDialog = ExecFileDialog;
     CreateActions();
     CreateComponents();
     ConnectVideo();

@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "render/uRenderEngine.h"
+#include "ui/FileDialogs.h"
 #include "video/PlaybackHelpers.h"
 
 #include <QAction>
@@ -24,17 +25,8 @@
 void TForm_Master::Action_FileExecute() {
     SetRenderSuspended(true);
     QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("OpenDialog1"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    QStringList filters;
-    for (const char* filter : kOpenFilters)
-        filters << QString::fromLatin1(filter);
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.first());
-    dialog.setDefaultSuffix(QString::fromLatin1(kOpenDefaultSuffix));
-    dialog.setDirectory(QString::fromStdString(Settings.LastPath));
-    if (!Settings.LastFile.empty()) dialog.selectFile(QString::fromStdString(Settings.LastFile));
+    PrepareOpenDialog(dialog, kOpenFilters, kOpenDefaultSuffix, QString::fromStdString(Settings.LastPath),
+                      QString::fromStdString(Settings.LastFile));
     const QString chosen = RunOpenDialog(dialog);
     if (chosen.isEmpty()) {
         SetRenderSuspended(false);

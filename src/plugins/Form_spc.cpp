@@ -173,8 +173,7 @@ void TForm_spc::FormCreate() {
 }
 
 void TForm_spc::FormShow() {
-    RefreshSlots(0, true);
-    BuildPluginMenu(Settings.GroupPlugins);
+    ShowPluginMenu(Chain.FormShow(Settings.GroupPlugins));
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
@@ -187,12 +186,8 @@ void TForm_spc::FormShow() {
     move(place.Left, place.Top);
 }
 
+// Hiding and closing alike keep the place the window had.
 void TForm_spc::FormHide() {
-    Settings.spc_left = x();
-    Settings.spc_top = y();
-}
-
-void TForm_spc::FormClose() {
     Settings.spc_left = x();
     Settings.spc_top = y();
 }
@@ -209,7 +204,7 @@ void TForm_spc::hideEvent(QHideEvent* event) {
 }
 
 void TForm_spc::closeEvent(QCloseEvent* event) {
-    FormClose();
+    FormHide();
     Settings.Show_ShaderPluginChain = false;
     if (ShowShaderPluginChain) ShowShaderPluginChain(false);
     event->accept();
@@ -232,11 +227,15 @@ void TForm_spc::RefreshSlots(int slot, bool rebuild) {
 }
 
 void TForm_spc::BuildPluginMenu(bool grouping) {
+    ShowPluginMenu(Chain.BuildPluginMenu(grouping));
+}
+
+void TForm_spc::ShowPluginMenu(const std::vector<TPluginMenuItem>& items) {
     // Submenus are children of the menu, which clear() does not remove.
     for (QMenu* sub : PopupMenu1->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
         delete sub;
     PopupMenu1->clear();
-    AddMenuItems(PopupMenu1, Chain.BuildPluginMenu(grouping));
+    AddMenuItems(PopupMenu1, items);
 }
 
 void TForm_spc::AddMenuItems(QMenu* menu, const std::vector<TPluginMenuItem>& items) {

@@ -63,8 +63,7 @@ public:
     // Operations of the window, by the names its handlers carry.
     void FormCreate();
     void FormShow();
-    void FormHide();
-    void FormClose();
+    void FormHide();                // also at close
     void Image1MouseDown(int slot); // any of the eight labels; slot 1..8, anything else selects none
     void BT_MClick(int slot);       // BT_M1 .. BT_M8
     void PluginMenuClick(int tag);
@@ -96,6 +95,7 @@ private:
     void CreateComponents();
     void RunGLWork(const std::function<void()>& work);
     void PaintLabels();
+    void ShowPluginMenu(const std::vector<TPluginMenuItem>& items);
     void AddMenuItems(QMenu* menu, const std::vector<TPluginMenuItem>& items);
     void PopupAt(const QPoint& globalPos);
 };

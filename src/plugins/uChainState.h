@@ -64,8 +64,8 @@ public:
 
     // FormCreate: no slot selected, the parameter panel emptied.
     void FormCreate();
-    // FormShow without the placing: no label highlighted, the parameter panel emptied (SelectedSlot stays),
-    // and the menu built anew for the grouping setting.
+    // The chain window's show without the placing: no label highlighted, the parameter panel emptied
+    // (SelectedSlot stays), and the menu built anew for the grouping setting.
     std::vector<TPluginMenuItem> FormShow(bool grouping);
 
     // A press (any mouse button) on label slot: selects it (anything but 1..8 selects none) and shows its
