@@ -117,10 +117,13 @@ bool TForm_Master::WaitForOpen(TSourceOpener& opener, const QString& address) {
     QTimer poll;
     poll.setInterval(kOpenPollMs);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        // Cancelled, the open ends within a poll or two: the decoder's interrupt is checked all the time.
+        if (progress.wasCanceled()) opener.Cancel();
         if (opener.Finished()) loop.quit();
     });
-    // Cancelled, the open ends within a poll or two: the decoder's interrupt is checked all the time.
     QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&opener] { opener.Cancel(); });
+    // The box's own timer counts from its first value.
+    progress.setValue(0);
     poll.start();
     if (!opener.Finished()) loop.exec();
     return !opener.Cancelled();
