@@ -9,6 +9,8 @@ PACKAGES=(
   libepoxy-dev libegl-dev libegl-mesa0 libgl-dev libgl1-mesa-dri libglu1-mesa-dev
   # codecs and fonts
   libjpeg62-turbo-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  # cameras (v4l2) and test sources (lavfi) through FFmpeg's input devices
+  libavdevice-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   # the Qt application; fonts-wine: metric twins of the window faces "Tahoma" and "MS Sans Serif"
   qt6-base-dev fonts-wine

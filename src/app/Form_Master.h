@@ -7,7 +7,8 @@
 // One class in files by concern: Form_Master.cpp (start-up, GL and idle rendering, status),
 // Form_MasterComponents.cpp (building the form), Form_MasterActions.cpp (the action table and menus),
 // Form_MasterWindow.cpp (viewer mode, layout, the window's life and input), Form_MasterOpen.cpp (opening
-// sources) and Form_MasterPlayback.cpp (the position bar and the play buttons).
+// sources), Form_MasterSources.cpp (addresses, live sources, the start preset) and Form_MasterPlayback.cpp
+// (the position bar and the play buttons).
 //
 // GUI thread only. The GL context is current for all engine work; the engine is freed with it current.
 #pragma once
@@ -42,6 +43,7 @@ class TImageViewer;
 class TQtGLSurface;
 class TRenderEngine;
 class TRenderSetup;
+class TSourceOpener;
 
 inline constexpr const char* kMainCaption = "Lumatex";
 inline constexpr const char* kRenderFailedText = "Could not render GLFrame. Please check the used plugins!";
@@ -57,6 +59,10 @@ inline constexpr const char* kStatusImageViewer = " Image Viewer";
 inline constexpr const char* kStatusDualView = " Dual View";
 inline constexpr const char* kStatusDirectShowViewer = " DirectShow Viewer";
 inline constexpr const char* kStatusOpenGLRenderer = " OpenGL Renderer";
+inline constexpr const char* kStatusLive = " Live";
+inline constexpr const char* kStatusLiveEnded = " Live: ended";
+inline constexpr const char* kOpenURLPrompt =
+    "Address: rtsp://, rtmp://, http(s)://, udp://, srt://, lavfi:GRAPH, /dev/videoN or a video file";
 
 // The open dialog's filters, first one selected, and the suffix added to a name typed without one.
 inline constexpr const char* kOpenFilters[] = {"All files (*.*)", "AVI-Videos (*.avi)", "MPEG-Videos(*.mpg)",
@@ -112,6 +118,16 @@ public:
     // extension becomes the source (LastFile and LastPath follow); any other name is refused with the
     // unsupported-format message. Errors while opening end it silently.
     void OpenFile(const std::string& path);
+    // "Open URL...": an address, then OpenAddress with it.
+    void Action_OpenURLExecute();
+    // An address from "Open URL..." or the command line: a stream, a lavfi test source or a camera is opened
+    // without holding the window (a progress box with Cancel after a moment; a source that does not answer
+    // within OpenLimitNs is refused with a message, and the previous source plays on); a file goes through
+    // OpenFile's rules, except that one of another extension plays as a video when FFmpeg reads it as one.
+    void OpenAddress(const std::string& text);
+    int64_t OpenLimitNs = TVideoDecoder::kDefaultOpenLimitNs;
+    // The preset --preset names, applied to the chain; false (nothing changed) when it is no file.
+    bool ApplyStartPreset(const std::string& path);
     // Opens FileName: a picture in both views, or a video (continued by the playback).
     void StartPlayer(bool keepPosition);
     // Loads a picture into the image view, the frame bitmap and the engine's source, with its size in the
@@ -163,6 +179,8 @@ public:
     std::function<void()> OnAbout;
     // Runs the prepared open dialog and answers the chosen file, empty when cancelled. Tests replace it.
     std::function<QString(QFileDialog& dialog)> RunOpenDialog;
+    // Asks for the address of "Open URL..."; empty when cancelled. Tests replace it.
+    std::function<QString()> RunURLDialog;
 
     // Components, each with its name as objectName.
     QMenuBar* ActionMainMenuBar1 = nullptr;
@@ -181,6 +199,7 @@ public:
     QTimer* TrackBarTimer = nullptr; // the position bar's timer, running while a video plays
 
     QAction* Action_File = nullptr;
+    QAction* Action_OpenURL = nullptr;
     QAction* Action_saveVideoImg = nullptr;
     QAction* Action_saveGLImg = nullptr;
     QAction* Action_Exit = nullptr;
@@ -190,6 +209,7 @@ public:
     QAction* Action_FBO2 = nullptr;
     QAction* Action_FBO3 = nullptr;
     QAction* Action_ShowSPC = nullptr;
+    QAction* Action_Loop = nullptr;
     QAction* Action_Aspect = nullptr;
     QAction* Action_ShowBoth = nullptr;
     QAction* Action_ShowDS = nullptr;
@@ -225,7 +245,12 @@ private:
     void Timer1Timer();
     void StartIdleRendering();
     // The video branch of StartPlayer; the playback continues it: graph, grabber, position bar, size check.
-    void StartVideo(bool keepPosition, int64_t positionMs);
+    // A decoder opened beforehand (a live source) is played instead of opening the source again.
+    void StartVideo(bool keepPosition, int64_t positionMs, std::unique_ptr<TVideoDecoder> opened = nullptr);
+    void OpenLiveSource(const TVideoSource& source, const std::string& text);
+    bool WaitForOpen(TSourceOpener& opener, const QString& address); // false when cancelled
+    void LiveSourceEnded(int32_t result);
+    void SetLoop(bool loop);
     void StartImage();
     void ShowPanelsForMediaKind();
     void SetStatusText(int panel, const QString& text);
@@ -242,4 +267,7 @@ private:
     std::array<QLabel*, kStatusPanelCount> FStatusPanels{};
     std::vector<QAction*> FSourceActions; // enabled only while a source is open
     bool FCreated = false;
+    // The source being shown, and whether it is a video by what it holds rather than by its extension.
+    TVideoSource FSource;
+    bool FVideoByContent = false;
 };

@@ -45,6 +45,8 @@ constexpr TMenuRow kMenus[] = {{"File", "&File", "Menu_File"},
 const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
     {&TForm_Master::Action_File, "Action_File", "&Open File...", "File", Qt::CTRL | Qt::Key_L,
      false, false, false, [](TForm_Master& w, bool) { w.Action_FileExecute(); }},
+    {&TForm_Master::Action_OpenURL, "Action_OpenURL", "Open &URL...", "File", Qt::CTRL | Qt::Key_U,
+     false, false, false, [](TForm_Master& w, bool) { w.Action_OpenURLExecute(); }},
     {&TForm_Master::Action_saveVideoImg, "Action_saveVideoImg", "&Save SampleBuffer...", "File",
      Qt::CTRL | Qt::Key_B, false, true, true,
      [](TForm_Master& w, bool) { if (w.OnSaveSampleBuffer) w.OnSaveSampleBuffer(); }},
@@ -65,6 +67,8 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master& w, bool) { w.SetFBOSize(3); }},
     {&TForm_Master::Action_ShowSPC, "Action_ShowSPC", "S&how Shader Plugin Chain", "View", Qt::Key_F10,
      true, false, false, [](TForm_Master& w, bool checked) { w.ShowShaderPluginChain(checked); }},
+    {&TForm_Master::Action_Loop, "Action_Loop", "&Loop", "View", Qt::Key_F8, true, false, false,
+     [](TForm_Master& w, bool checked) { w.SetLoop(checked); }},
     {&TForm_Master::Action_Aspect, "Action_Aspect", "&Force Aspect Ratio", "View", kNoKey, true, true, true,
      [](TForm_Master& w, bool checked) {
          w.Settings.ForceAspectRatio = checked;
@@ -139,4 +143,10 @@ void TForm_Master::SetFBOSize(int choice) {
     } catch (const std::exception& e) {
         ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
     }
+}
+
+void TForm_Master::SetLoop(bool loop) {
+    Settings.Loop = loop;
+    Action_Loop->setChecked(loop);
+    Playback.FilterGraph.SetLoop(loop);
 }

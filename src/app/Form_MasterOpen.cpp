@@ -45,6 +45,8 @@ void TForm_Master::OpenFile(const std::string& path) {
     Settings.LastPath = IncludeTrailingSlash(info.absolutePath().toStdString());
     Settings.LastFile = info.absoluteFilePath().toStdString();
     FileName = Settings.LastFile;
+    FSource = TVideoSource{TSourceKind::File, FileName};
+    FVideoByContent = false;
     // Whatever fails while opening ends the open quietly, in the state it reached.
     try {
         StartPlayer(false);
@@ -55,7 +57,7 @@ void TForm_Master::OpenFile(const std::string& path) {
 void TForm_Master::StartPlayer(bool keepPosition) {
     SetRenderSuspended(true);
     const int64_t positionMs = Playback.FilterGraph.Position();
-    const TMediaKind kind = MediaKindOf(FileName);
+    const TMediaKind kind = FVideoByContent ? TMediaKind::Video : MediaKindOf(FileName);
     SetMediaKind(kind);
     if (kind == TMediaKind::Video)
         StartVideo(keepPosition, positionMs);
@@ -90,7 +92,7 @@ void TForm_Master::SetMediaKind(TMediaKind kind) {
     SetStatusText(spPlayTime, QString());
 }
 
-void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs) {
+void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs, std::unique_ptr<TVideoDecoder> opened) {
     Playback.FilterGraph.Stop();
     SetPlayState(TPlayState::Stopped);
     SetViewerMode(int(TViewerMode::PanelRefresh));
@@ -100,7 +102,14 @@ void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs) {
 
     Playback.AttachVideo(Settings.Show_GLRenderer);
     SyncTrackBar();
-    Playback.RenderFile(FileName);
+    if (opened)
+        Playback.RenderDecoder(std::move(opened));
+    else if (FSource.Kind == TSourceKind::File)
+        Playback.RenderFile(FileName);
+    else
+        Playback.RenderSource(FSource); // a live source again, for a new viewer mode
+    Playback.FilterGraph.SetLoop(Settings.Loop);
+    SyncTrackBar();
 
     GetVideoSize();
     SetStatusText(spSourceSize, QStringLiteral(" %1x%2").arg(VideoWidth).arg(VideoHeight));
@@ -110,7 +119,7 @@ void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs) {
     SetPlayState(TPlayState::Playing);
     Timer1->start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (keepPosition) Playback.FilterGraph.SetPosition(positionMs);
+    if (keepPosition && Playback.FilterGraph.Seekable()) Playback.FilterGraph.SetPosition(positionMs);
 }
 
 void TForm_Master::GetVideoSize() {

@@ -33,6 +33,8 @@ void TForm_Master::ConnectVideo() {
     connect(TrackBarTimer, &QTimer::timeout, this, [this] {
         Playback.TrackBarModel.TimerTick();
         SyncTrackBar();
+        // A live source's bar stays at 0; its time counts on by itself.
+        if (Playback.FilterGraph.Live()) TrackBarChange();
     });
     TrackBar->installEventFilter(this);
     connect(TrackBar, &QSlider::valueChanged, this, &TForm_Master::TrackBarValueChanged);
@@ -126,8 +128,10 @@ void TForm_Master::TrackBarValueChanged(int value) {
 }
 
 void TForm_Master::TrackBarChange() {
-    SetStatusText(spPlayTime,
-                  QString::fromStdString(" " + FormatPlayTime(Playback.TrackBarModel.Position()) + " min"));
+    const TFilterGraph& graph = Playback.FilterGraph;
+    const int seconds =
+        graph.Live() ? static_cast<int>(graph.Position() / 1000) : Playback.TrackBarModel.Position();
+    SetStatusText(spPlayTime, QString::fromStdString(" " + FormatPlayTime(seconds) + " min"));
 }
 
 void TForm_Master::TB_PlayClick() {
@@ -147,6 +151,12 @@ void TForm_Master::TB_PauseClick() {
 void TForm_Master::TB_StopClick() {
     if (PlayState() == TPlayState::Stopped) return;
     TFilterGraph& graph = Playback.FilterGraph;
+    if (graph.Live()) {
+        // Nothing to rewind to: the views keep the last frame, the source is read on meanwhile.
+        graph.Stop();
+        SetPlayState(TPlayState::Stopped);
+        return;
+    }
     // Paused, the graph shows the frame a seek lands on; playing it on would let the next frame through
     // before the OpenGL view has drawn the first.
     const uint64_t framesBefore = VideoWindow->Output().FrameCount();
@@ -189,8 +199,12 @@ void TForm_Master::TB_StopClick() {
     SetPlayState(TPlayState::Stopped);
 }
 
-void TForm_Master::FilterGraphGraphComplete(TFilterGraph*, int32_t, void*) {
+void TForm_Master::FilterGraphGraphComplete(TFilterGraph*, int32_t result, void*) {
     if (MediaKind != TMediaKind::Video) return;
+    if (Playback.FilterGraph.Live()) {
+        LiveSourceEnded(result);
+        return;
+    }
     // The last frame may still wait for the view when a slow chain held the loop past its time.
     if (FIdleRenderer) FIdleRenderer->RenderNow();
     try {

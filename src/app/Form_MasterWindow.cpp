@@ -143,6 +143,7 @@ void TForm_Master::FormShow() {
     Action_RenderGL->setChecked(Settings.RenderGLWindow);
     Action_HUD->setChecked(Settings.RenderHUD);
     Action_Aspect->setChecked(Settings.ForceAspectRatio);
+    SetLoop(Settings.Loop);
     if (Settings.Show_VideoRenderer && Settings.Show_GLRenderer) {
         Action_ShowBoth->setChecked(true);
     } else {

@@ -1,6 +1,8 @@
-// lumatex: the desktop program. Creates the windows in their order, then runs the event loop; a file named
-// on the command line is opened as if chosen in the open dialog.
+// lumatex: the desktop program. Reads its command line before anything needs a display, creates the windows
+// in their order, then runs the event loop; the source named on the command line is opened as an address of
+// "Open URL..." (a video or picture file by the open dialog's rules, any other video file by its content).
 #include "app/ChainWindowHooks.h"
+#include "app/CommandLine.h"
 #include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
 #include "app/Form_info.h"
@@ -14,10 +16,50 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QStringList>
 #include <QTimer>
 
+#include <cstdio>
+
+namespace {
+
+// Answers the command lines that need no window; -1 when the program is to start.
+int AnswerWithoutWindow(const TCommandLine& line) {
+    switch (line.Action) {
+    case TCommandLine::TAction::Help:
+        std::fputs(CommandLineHelp().c_str(), stdout);
+        return 0;
+    case TCommandLine::TAction::Version:
+        std::fputs(CommandLineVersion().c_str(), stdout);
+        return 0;
+    case TCommandLine::TAction::UsageError:
+        std::fprintf(stderr, "lumatex: %s\nTry 'lumatex --help'.\n", line.Error.c_str());
+        return kExitUsage;
+    case TCommandLine::TAction::Run:
+        break;
+    }
+    if (!line.Preset.empty()) {
+        const std::string path = PresetFileFor(line.Preset, ProgramFolder());
+        if (!FileExists(path)) {
+            std::fprintf(stderr, "lumatex: %s\n", PresetNotFoundText(path).c_str());
+            return kExitUsage;
+        }
+    }
+    if (!HaveDisplay()) {
+        // Qt would abort with a page about platform plugins.
+        std::fputs(
+            "lumatex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n",
+            stderr);
+        return kExitNoDisplay;
+    }
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (const int answer = AnswerWithoutWindow(line); answer >= 0) return answer;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kMainCaption));
     QApplication::setOrganizationName(QStringLiteral("Quorvale"));
@@ -49,12 +91,11 @@ int main(int argc, char** argv) {
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
     AttachSampleBufferExport(master);
+    if (line.Loop) master.Settings.Loop = true; // as if ticked in the View menu, and kept like that
+    if (!line.Preset.empty()) master.ApplyStartPreset(PresetFileFor(line.Preset, ProgramFolder()));
     master.show();
 
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1) {
-        const std::string file = arguments.at(1).toStdString();
-        QTimer::singleShot(0, &master, [&master, file] { master.OpenFile(file); });
-    }
+    if (!line.Source.empty())
+        QTimer::singleShot(0, &master, [&master, source = line.Source] { master.OpenAddress(source); });
     return app.exec();
 }

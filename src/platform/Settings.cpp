@@ -20,7 +20,8 @@ struct TSettingsValue {
 };
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
-const std::array<TSettingsValue, 27> kSettingsValues{{
+// Values added later come after the first 27: an older file then stops the reading only at them.
+const std::array<TSettingsValue, 28> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -48,6 +49,7 @@ const std::array<TSettingsValue, 27> kSettingsValues{{
     {"LastFile", &TSettings::LastFile},
     {"LastPath", &TSettings::LastPath},
     {"GroupPlugins", &TSettings::GroupPlugins},
+    {"Loop", &TSettings::Loop},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {

@@ -38,6 +38,7 @@ struct TSettings {
     std::string LastFile;
     std::string LastPath; // the program folder by default (DefaultSettings)
     bool GroupPlugins = true;
+    bool Loop = false; // the View menu's "Loop"; after the first 27, so older files read as before
 
     bool operator==(const TSettings&) const = default;
 };

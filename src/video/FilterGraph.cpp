@@ -75,6 +75,8 @@ void TFilterGraph::StopThread() {
         FQuit = true;
         WakeLocked();
     }
+    // A live source may be blocked in a read that nothing will ever answer.
+    if (FDecoder) FDecoder->Abort();
     FThread.join();
 }
 
@@ -84,6 +86,7 @@ void TFilterGraph::ClearGraph() {
     FFormat = TVideoFormat{};
     FDurationNs = 0;
     FFrameDurationNs = 0;
+    FLive = false;
     FPending = TBitmap();
     std::lock_guard<std::mutex> guard(FMutex);
     FState = TGraphState::Stopped;
@@ -96,21 +99,35 @@ void TFilterGraph::ClearGraph() {
     FEndReached = false;
     FEndDueNs = 0;
     FCompletePosted = false;
+    FLoopFailed = false;
+    FLoopCount = 0;
     FIdle = false;
     FMediaBaseNs = 0;
     if (FGrabber) FGrabber->Disconnect();
 }
 
 void TFilterGraph::RenderFile(const std::string& path) {
+    RenderSource(TVideoSource{TSourceKind::File, path});
+}
+
+void TFilterGraph::RenderSource(const TVideoSource& source) {
     if (!FActive)
         throw ELumatex(FormatText("%s ($%x).", kGraphNotActiveText, static_cast<unsigned>(AVERROR(EINVAL))));
     ClearGraph();
     auto decoder = std::make_unique<TVideoDecoder>();
-    const int rc = decoder->Open(path);
+    const int rc = decoder->Open(source);
     if (rc < 0) throw ELumatex(decoder->ErrorText(rc));
+    RenderDecoder(std::move(decoder));
+}
+
+void TFilterGraph::RenderDecoder(std::unique_ptr<TVideoDecoder> decoder) {
+    if (!FActive)
+        throw ELumatex(FormatText("%s ($%x).", kGraphNotActiveText, static_cast<unsigned>(AVERROR(EINVAL))));
+    ClearGraph();
     FFormat = decoder->Format();
     FDurationNs = decoder->DurationNs();
     FFrameDurationNs = decoder->FrameDurationNs();
+    FLive = decoder->Live();
     FPending.SetSize(FFormat.Width, FFormat.Height, 24);
     FDecoder = std::move(decoder);
     {
@@ -122,13 +139,30 @@ void TFilterGraph::RenderFile(const std::string& path) {
     FThread = std::thread(&TFilterGraph::StreamLoop, this);
 }
 
+void TFilterGraph::SetLoop(bool loop) {
+    std::lock_guard<std::mutex> guard(FMutex);
+    FLoop = loop;
+    FLoopFailed = false;
+    WakeLocked();
+}
+
+bool TFilterGraph::Loop() const {
+    std::lock_guard<std::mutex> guard(FMutex);
+    return FLoop;
+}
+
+uint64_t TFilterGraph::LoopCount() const {
+    std::lock_guard<std::mutex> guard(FMutex);
+    return FLoopCount;
+}
+
 void TFilterGraph::Play() {
     std::lock_guard<std::mutex> guard(FMutex);
     if (FState == TGraphState::Running) return;
     FClockBaseNs = FClock->NowNs();
     FState = TGraphState::Running;
-    // A run that starts at the end meets the end again and reports it again.
-    if (FEndReached && !FHavePending) FCompletePosted = false;
+    // A run that starts at the end meets the end again and reports it again; a live source's end, once.
+    if (FEndReached && !FHavePending && !FLive) FCompletePosted = false;
     WakeLocked();
 }
 
@@ -180,7 +214,7 @@ bool TFilterGraph::NativeVideoSize(int& width, int& height) const {
 }
 
 void TFilterGraph::SetPosition(int64_t ms) {
-    if (!FDecoder) return;
+    if (!Seekable()) return;
     std::unique_lock<std::mutex> lock(FMutex);
     const int64_t maxMs = std::numeric_limits<int64_t>::max() / kNsPerMs;
     int64_t targetNs = std::clamp<int64_t>(ms, 0, maxMs) * kNsPerMs;
@@ -325,6 +359,49 @@ bool TFilterGraph::WaitForMediaTime(std::unique_lock<std::mutex>& lock, int64_t 
     return true;
 }
 
+void TFilterGraph::DecodeNext(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    int64_t mediaNs = 0;
+    const int rc = FDecoder->Decode(mediaNs);
+    // A frame that cannot be converted is skipped like a broken one.
+    const bool converted = rc == 0 && ConvertPending() == 0;
+    lock.lock();
+    if (FSeekRequested) return; // the frame belongs before the seek
+    if (rc < 0) {
+        FEndReached = true;
+        FEndResult = rc == AVERROR_EOF ? 0 : rc;
+    } else if (converted) {
+        FHavePending = true;
+        FPendingNs = mediaNs;
+    }
+}
+
+void TFilterGraph::LoopToStart(std::unique_lock<std::mutex>& lock) {
+    // The first frame is due when the last one's time is over, as if the file went on: no pause, and the
+    // pacing of every later frame follows from there.
+    const int64_t restartClockNs = FClockBaseNs + (FEndDueNs - FMediaBaseNs);
+    const uint64_t generation = FGeneration;
+    lock.unlock();
+    int64_t landedNs = 0;
+    const int rc = FDecoder->Seek(0, landedNs);
+    const bool converted = rc == 0 && ConvertPending() == 0;
+    lock.lock();
+    // A seek or a new file of the owner's came in between: it decides where the stream goes on.
+    if (FSeekRequested || generation != FGeneration) return;
+    if (rc < 0) {
+        FLoopFailed = true; // reported as the end on the next turn
+        return;
+    }
+    ++FLoopCount;
+    FEndReached = false;
+    FEndResult = 0;
+    FHavePending = converted;
+    FPendingNs = landedNs;
+    FEndDueNs = landedNs + FFrameDurationNs;
+    if (FState == TGraphState::Running) FClockBaseNs = restartClockNs;
+    FMediaBaseNs = 0;
+}
+
 void TFilterGraph::StreamLoop() {
     pthread_setname_np(pthread_self(), "lumatex-video");
     std::unique_lock<std::mutex> lock(FMutex);
@@ -351,30 +428,29 @@ void TFilterGraph::StreamLoop() {
             FOwnerCv.notify_all();
             continue;
         }
-        if (!FHavePending && !FEndReached) {
-            lock.unlock();
-            int64_t mediaNs = 0;
-            int rc = FDecoder->Decode(mediaNs);
-            // A frame that cannot be converted is skipped like a broken one.
-            const bool converted = rc == 0 && ConvertPending() == 0;
-            lock.lock();
-            if (FSeekRequested) continue; // the frame belongs before the seek
-            if (rc < 0) {
-                FEndReached = true;
-                FEndResult = rc == AVERROR_EOF ? 0 : rc;
-            } else if (converted) {
-                FHavePending = true;
-                FPendingNs = mediaNs;
-            }
+        const bool running = FState == TGraphState::Running;
+        // A live source is read on while it waits: the newest frame replaces the one waiting, and nothing
+        // piles up in the source's buffers.
+        if (!FEndReached && (!FHavePending || (FLive && !running))) {
+            DecodeNext(lock);
             continue;
         }
-        const bool running = FState == TGraphState::Running;
         if (FHavePending && (running || (FState == TGraphState::Paused && FCue))) {
-            if (running && !FCue && WaitForMediaTime(lock, FPendingNs)) continue;
+            // A live frame is shown as soon as it is there: it is late already.
+            if (running && !FCue && !FLive && WaitForMediaTime(lock, FPendingNs)) continue;
             DeliverPending(lock);
             continue;
         }
+        if (FLive && FEndReached && !FCompletePosted) {
+            // A live source ends only when it fails or stops sending: told at once, paused or not.
+            PostComplete(lock);
+            continue;
+        }
         if (running && FEndReached && !FHavePending && !FCompletePosted) {
+            if (FLoop && !FLoopFailed && FEndResult == 0) {
+                LoopToStart(lock);
+                continue;
+            }
             // Reported at once, the end would overtake the last frame on its way to the screen.
             if (WaitForMediaTime(lock, FEndDueNs)) continue;
             PostComplete(lock);

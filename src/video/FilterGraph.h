@@ -7,6 +7,7 @@
 #include "platform/Bitmap.h"
 #include "video/VideoClock.h"
 #include "video/VideoFormat.h"
+#include "video/VideoSource.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -50,6 +51,23 @@ public:
     // Opens the file and its first video stream (audio is ignored) and starts the streaming thread,
     // Stopped at position 0. Raises ELumatex when the graph is inactive or FFmpeg cannot open the file.
     void RenderFile(const std::string& path);
+    // The same for any source; a stream or camera that does not answer in time is refused.
+    void RenderSource(const TVideoSource& source);
+    // Plays a decoder opened elsewhere (on a thread of its own, so that a slow address cannot hold the
+    // owner's thread). Raises when the graph is inactive.
+    void RenderDecoder(std::unique_ptr<TVideoDecoder> decoder);
+
+    // With the loop on, the end of a file goes on at its first frame, paced on from where the last frame's
+    // time ended: no end is reported. Live sources have no end to loop.
+    void SetLoop(bool loop);
+    bool Loop() const;
+    // A live source: no duration, no seeking (SetPosition does nothing), its position counts the time it
+    // has been playing, its frames are shown as soon as they are decoded, and while it is paused or stopped
+    // the newest frame replaces the one waiting. Its end (the source stopped) is reported with the cause.
+    bool Live() const { return FLive; }
+    bool Seekable() const { return FDecoder && !FLive; }
+    // How often the end of the file has been passed by looping since the source was opened.
+    uint64_t LoopCount() const;
 
     // State changes. Pause and Stop return once no frame is being delivered, so none arrives after them
     // (a seek while paused still shows the frame it lands on, as a cued picture).
@@ -92,6 +110,8 @@ private:
     int ConvertPending();
     void DeliverPending(std::unique_lock<std::mutex>& lock);
     void PostComplete(std::unique_lock<std::mutex>& lock);
+    void LoopToStart(std::unique_lock<std::mutex>& lock);
+    void DecodeNext(std::unique_lock<std::mutex>& lock);
     // Sleeps until the clock reaches mediaNs, or a command wakes the thread; false when it was due already.
     bool WaitForMediaTime(std::unique_lock<std::mutex>& lock, int64_t mediaNs);
     void WakeLocked();
@@ -107,6 +127,7 @@ private:
     TVideoFormat FFormat;
     int64_t FDurationNs = 0;
     int64_t FFrameDurationNs = 0;
+    bool FLive = false; // set before the streaming thread starts
     std::thread FThread;
     TDSTrackBar* FTrackBar = nullptr;
     TBitmap FPending; // the next frame, converted, waiting for its time
@@ -122,6 +143,9 @@ private:
     std::thread::id FStreamThreadId;
     uint64_t FGeneration = 0; // bumped by clear, render and seek: an older end is not reported
     bool FQuit = false;
+    bool FLoop = false;
+    bool FLoopFailed = false; // the rewind at the end failed: the end is reported instead
+    uint64_t FLoopCount = 0;
     bool FSeekRequested = false;
     int64_t FSeekTargetNs = 0;
     uint64_t FSeekSerial = 0;

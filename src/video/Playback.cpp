@@ -1,5 +1,7 @@
 #include "video/Playback.h"
 
+#include "platform/ELumatex.h"
+
 TPlayback::TPlayback(std::shared_ptr<IVideoClock> clock) : FilterGraph(std::move(clock)) {
     SampleGrabber.OnBuffer = [this](TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
                                     int32_t length) { FrameDelivered(sender, sampleTime, buffer, length); };
@@ -69,4 +71,20 @@ void TPlayback::RenderFile(const std::string& path) {
     FilterGraph.ClearGraph();
     FilterGraph.RenderFile(path);
     HandOff.CaptureFirstFrame.store(true);
+}
+
+void TPlayback::RenderDecoder(std::unique_ptr<TVideoDecoder> decoder) {
+    FilterGraph.SetActive(true);
+    FilterGraph.ClearGraph();
+    FilterGraph.RenderDecoder(std::move(decoder));
+    HandOff.CaptureFirstFrame.store(true);
+    // Nothing to seek to: the bar stays at the start, the time display counts on by itself.
+    if (FilterGraph.Live()) TrackBarModel.SetEnabled(false);
+}
+
+void TPlayback::RenderSource(const TVideoSource& source) {
+    auto decoder = std::make_unique<TVideoDecoder>();
+    const int rc = decoder->Open(source);
+    if (rc < 0) throw ELumatex(decoder->ErrorText(rc));
+    RenderDecoder(std::move(decoder));
 }

@@ -14,6 +14,7 @@
 #include "video/FrameAdmission.h"
 #include "video/FrameHandOff.h"
 #include "video/SampleGrabber.h"
+#include "video/VideoDecoder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -53,6 +54,9 @@ public:
     // Opens the file in the graph, Stopped at 0; its next frame is kept as the first frame. Raises what the
     // graph raises.
     void RenderFile(const std::string& path);
+    // The same for a decoder opened elsewhere (TSourceOpener). A live source leaves the bar disabled at 0.
+    void RenderDecoder(std::unique_ptr<TVideoDecoder> decoder);
+    void RenderSource(const TVideoSource& source);
 
     // A video is playing: its frames are what the OpenGL view shows.
     bool VideoPlaying() const { return FAdmission.PlayState == TPlayState::Playing && FilterGraph.HasFile(); }

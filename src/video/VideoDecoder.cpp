@@ -4,9 +4,11 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/time.h>
 #include <libswscale/swscale.h>
 }
 
@@ -51,20 +53,89 @@ TVideoDecoder::TVideoDecoder() = default;
 TVideoDecoder::~TVideoDecoder() = default;
 
 int TVideoDecoder::Open(const std::string& path) {
+    return Open(TVideoSource{TSourceKind::File, path});
+}
+
+int TVideoDecoder::Open(const TVideoSource& source, int64_t openLimitNs) {
     // The program reports by message or not at all: FFmpeg's notes on damaged streams stay unprinted.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    // The "file:" prefix and the whitelist keep a name such as "pipe:0" or a playlist inside the file from
-    // reaching anything but the local file system.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        avdevice_register_all();
+    });
+    // A file is read at the disk's pace; anything else may never answer.
+    if (source.Kind != TSourceKind::File) ArmDeadline(openLimitNs);
+    int rc = OpenInput(source);
+    if (rc == 0) rc = PrepareStream();
+    FDeadlineNs.store(0);
+    if (rc < 0) return FAborted.load() ? AVERROR_EXIT : rc;
+    // A stream that knows its length and can seek is played like a file.
+    const AVIOContext* io = FFormatContext->pb;
+    const bool fileLike =
+        source.Kind == TSourceKind::Stream && FDurationNs > 0 && io && (io->seekable & AVIO_SEEKABLE_NORMAL);
+    FLive = source.MayBeLive() && !fileLike;
+    if (FLive) FDurationNs = 0;
+    return 0;
+}
+
+int TVideoDecoder::Interrupted(void* self) {
+    const auto* decoder = static_cast<const TVideoDecoder*>(self);
+    if (decoder->FAborted.load()) return 1;
+    const int64_t deadline = decoder->FDeadlineNs.load();
+    return deadline != 0 && av_gettime_relative() * 1000 > deadline ? 1 : 0;
+}
+
+void TVideoDecoder::ArmDeadline(int64_t ns) {
+    FDeadlineNs.store(av_gettime_relative() * 1000 + ns);
+}
+
+int TVideoDecoder::OpenInput(const TVideoSource& source) {
+    AVFormatContext* format = avformat_alloc_context();
+    if (!format) return AVERROR(ENOMEM);
+    format->interrupt_callback = AVIOInterruptCB{&TVideoDecoder::Interrupted, this};
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* format = nullptr;
-    const std::string url = "file:" + path;
-    int rc = avformat_open_input(&format, url.c_str(), nullptr, &options);
+    const AVInputFormat* input = nullptr;
+    std::string url = source.Address;
+    switch (source.Kind) {
+    case TSourceKind::File:
+        // The "file:" prefix and the whitelist keep a name such as "pipe:0" or a playlist inside the file
+        // from reaching anything but the local file system.
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        url = "file:" + source.Address;
+        break;
+    case TSourceKind::TestSource:
+        input = av_find_input_format("lavfi");
+        // The lavfi device makes frames as fast as they are read: the realtime filter gives them the pace
+        // of their timestamps, as a camera would. A graph of several chains is taken as it is.
+        if (url.find(';') == std::string::npos) url += ",realtime";
+        break;
+    case TSourceKind::Camera:
+        input = av_find_input_format("video4linux2");
+        if (source.Width > 0 && source.Height > 0)
+            av_dict_set(&options, "video_size", FormatText("%dx%d", source.Width, source.Height).c_str(), 0);
+        if (source.Rate > 0) av_dict_set_int(&options, "framerate", source.Rate, 0);
+        break;
+    case TSourceKind::Stream:
+        // Live streams are shown as they come: no buffering for a smoother start.
+        av_dict_set(&options, "fflags", "nobuffer", 0);
+        break;
+    }
+    if (source.Kind != TSourceKind::File && source.Kind != TSourceKind::Stream && !input) {
+        avformat_free_context(format);
+        av_dict_free(&options);
+        return AVERROR_DEMUXER_NOT_FOUND;
+    }
+    // On failure avformat_open_input frees the context itself.
+    const int rc = avformat_open_input(&format, url.c_str(), input, &options);
     av_dict_free(&options);
     if (rc < 0) return rc;
     FFormatContext.reset(format);
+    return 0;
+}
 
+int TVideoDecoder::PrepareStream() {
+    AVFormatContext* format = FFormatContext.get();
+    int rc = 0;
     rc = avformat_find_stream_info(format, nullptr);
     if (rc < 0) return rc;
     const AVCodec* codec = nullptr;
@@ -162,6 +233,7 @@ int TVideoDecoder::ReceiveFrame(AVFrame* frame) {
             if (rc == AVERROR(EAGAIN)) return FReadError != 0 ? FReadError : AVERROR_EOF;
             continue;
         }
+        if (FLive) ArmDeadline(FStallLimitNs.load());
         rc = av_read_frame(FFormatContext.get(), FPacket.get());
         if (rc < 0) {
             // The end of the file, or a read error that ends the stream early (a truncated or vanished

@@ -4,6 +4,9 @@
 #pragma once
 
 #include "video/VideoFormat.h"
+#include "video/VideoSource.h"
+
+#include <atomic>
 
 #include <cstdint>
 #include <memory>
@@ -35,6 +38,19 @@ public:
     // no video stream gives AVERROR_STREAM_NOT_FOUND, an edge over kMaxVideoFrameEdge kVideoFrameTooLarge,
     // another absurd frame size AVERROR_INVALIDDATA.
     int Open(const std::string& path);
+    // Opens any source: a camera through V4L2, a test source through the lavfi device, a stream by its URL.
+    // Streams and cameras must answer within openLimitNs (AVERROR_EXIT otherwise); Abort ends the wait too.
+    int Open(const TVideoSource& source, int64_t openLimitNs = kDefaultOpenLimitNs);
+    static constexpr int64_t kDefaultOpenLimitNs = 10'000'000'000;
+    // Safe from any thread: a blocked open or read returns AVERROR_EXIT soon after, and so does every later
+    // one.
+    void Abort() { FAborted.store(true); }
+    // A live source has no duration and cannot seek; its frames are shown as they come and its end is a
+    // failure. A stream with a duration that can seek (a video file over HTTP) is not live.
+    bool Live() const { return FLive; }
+    // A live source that delivers nothing for this long ends with AVERROR_EXIT.
+    void SetStallLimit(int64_t ns) { FStallLimitNs.store(ns); }
+    static constexpr int64_t kDefaultStallLimitNs = 5'000'000'000;
     // What went wrong, for a code this decoder returned: kVideoFrameTooLarge names the video's size and the
     // limit, any other code is FFmpegErrorText.
     std::string ErrorText(int code) const;
@@ -56,6 +72,10 @@ public:
     int Convert(uint8_t* bits);
 
 private:
+    int OpenInput(const TVideoSource& source);
+    int PrepareStream();
+    static int Interrupted(void* self);
+    void ArmDeadline(int64_t ns);
     int ReceiveFrame(AVFrame* frame);
     bool WritesRowsExactly(const AVFrame* frame) const;
     int64_t TsToMediaNs(int64_t ts) const;
@@ -96,4 +116,8 @@ private:
     int64_t FDurationNs = 0;
     TVideoFormat FFormat;
     TVideoFormat FRefusedSize; // the picture size Open refused as too large
+    bool FLive = false;
+    std::atomic<bool> FAborted{false};
+    std::atomic<int64_t> FDeadlineNs{0}; // steady clock; 0: no limit (files)
+    std::atomic<int64_t> FStallLimitNs{kDefaultStallLimitNs};
 };

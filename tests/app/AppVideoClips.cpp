@@ -48,6 +48,11 @@ const std::string& CounterMpgClip() {
     return path;
 }
 
+const std::string& CounterMp4Clip() {
+    static const std::string path = Make("counter.mp4", Counter(320, 240, 50) + "-c:v mpeg4 -f mp4 OUT");
+    return path;
+}
+
 const std::string& LongGreyClip() {
     static const std::string path =
         Make("long.avi", "-f lavfi -i color=c=gray:s=32x32:r=1:d=601 -c:v mpeg4 -pix_fmt yuv420p OUT");

@@ -45,6 +45,7 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
     CreateAndShow();
     const TActionRow rows[] = {
         {"Action_File", "&File", "&Open File...", QKeySequence(Qt::CTRL | Qt::Key_L), false, true},
+        {"Action_OpenURL", "&File", "Open &URL...", QKeySequence(Qt::CTRL | Qt::Key_U), false, true},
         {"Action_saveVideoImg", "&File", "&Save SampleBuffer...", QKeySequence(Qt::CTRL | Qt::Key_B), false,
          false},
         {"Action_saveGLImg", "&File", "S&ave OpenGL image...", QKeySequence(Qt::CTRL | Qt::Key_S), false,
@@ -56,6 +57,7 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
         {"Action_FBO2", "&OpenGL", "F&BO 512", QKeySequence(Qt::Key_F6), true, false},
         {"Action_FBO3", "&OpenGL", "FB&O 1024", QKeySequence(Qt::Key_F7), true, false},
         {"Action_ShowSPC", "&View", "S&how Shader Plugin Chain", QKeySequence(Qt::Key_F10), true, true},
+        {"Action_Loop", "&View", "&Loop", QKeySequence(Qt::Key_F8), true, true},
         {"Action_Aspect", "&View", "&Force Aspect Ratio", QKeySequence(), true, false},
         {"Action_ShowBoth", "&View", "D&ual View", QKeySequence(Qt::Key_F1), true, false},
         {"Action_ShowDS", "&View", "&DirectShow", QKeySequence(Qt::Key_F2), true, false},

@@ -21,7 +21,7 @@ TSettings Unusual(const TTempFolder& tmp, const std::string& fileName = "clip.av
     TSettings s;
     s.RenderGLWindow = s.RenderHUD = s.ForceAspectRatio = s.Show_VideoRenderer = s.Show_GLRenderer = false;
     s.Show_ShaderPluginChain = s.Save_ViewPort = s.Save_ForceAspect = s.GroupPlugins = false;
-    s.main_maximized = s.presets_maximized = true;
+    s.main_maximized = s.presets_maximized = s.Loop = true;
     s.FBOSize = 1024;
     s.JpegQuality = 85;
     // Placements on monitors left of and above the primary one, and the extremes of the type.
@@ -76,7 +76,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins ");
+                     "LastPath GroupPlugins Loop ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -137,6 +137,21 @@ TEST(Settings, AMissingOrMistypedValueStopsTheReadingThere) {
     expected.LastFile = defaults.LastFile;
     expected.LastPath = defaults.LastPath;
     expected.GroupPlugins = defaults.GroupPlugins;
+    expected.Loop = defaults.Loop;
+    EXPECT_EQ(Loaded(path), expected);
+}
+
+TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    const TSettings stored = Unusual(tmp);
+    SaveSettings(stored, path);
+    const std::string complete = ReadTextFile(path);
+    const size_t at = complete.find("\"Loop\"");
+    ASSERT_NE(at, std::string::npos);
+    WriteTextFile(path, complete.substr(0, at) + complete.substr(complete.find('\n', at) + 1));
+    TSettings expected = stored;
+    expected.Loop = false;
     EXPECT_EQ(Loaded(path), expected);
 }
 
@@ -200,7 +215,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 28u);
+    EXPECT_EQ(reg.Values().size(), 29u) << "the program's 28 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),

@@ -1,0 +1,107 @@
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+TCommandLine Usage(const std::string& error) {
+    TCommandLine line;
+    line.Action = TCommandLine::TAction::UsageError;
+    line.Error = error;
+    return line;
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    TCommandLine line;
+    bool sourcesOnly = false; // after "--" every argument is the source, even one starting with "-"
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (sourcesOnly || argument.empty() || argument[0] != '-' || argument == "-") {
+            if (!line.Source.empty()) return Usage("only one source can be given: " + argument);
+            line.Source = argument;
+            continue;
+        }
+        if (argument == "--") {
+            sourcesOnly = true;
+        } else if (argument == "--help" || argument == "-h") {
+            line.Action = TCommandLine::TAction::Help;
+            return line;
+        } else if (argument == "--version") {
+            line.Action = TCommandLine::TAction::Version;
+            return line;
+        } else if (argument == "--loop") {
+            line.Loop = true;
+        } else if (argument == "--preset" || argument.rfind("--preset=", 0) == 0) {
+            std::string value;
+            if (argument == "--preset") {
+                if (i + 1 >= arguments.size()) return Usage("--preset needs a preset name or a .prs file");
+                value = arguments[++i];
+            } else {
+                value = argument.substr(sizeof("--preset=") - 1);
+            }
+            if (value.empty()) return Usage("--preset needs a preset name or a .prs file");
+            line.Preset = value;
+        } else {
+            return Usage("unknown option: " + argument);
+        }
+    }
+    return line;
+}
+
+std::string CommandLineHelp() {
+    return R"(Usage: lumatex [OPTIONS] [SOURCE]
+Real-time video effects: the source plays through the shader plugin chain.
+
+SOURCE is one of
+  FILE              a video (.avi, .mpg) or picture (.bmp, .jpg) as the open dialog takes them; a file of
+                    any other extension plays as a video when FFmpeg can read it as one (MP4, MKV, MOV, WebM)
+  URL               a stream FFmpeg opens: rtsp://, rtmp://, http(s)://, udp://, srt://
+  lavfi:GRAPH       an FFmpeg test source, e.g. lavfi:testsrc2=size=640x480:rate=25
+  /dev/videoN       a V4L2 camera at its default size and rate
+
+Options:
+  --preset P        apply a preset once the program has started: a path ending in .prs is used as given,
+                    any other text is a preset name looked up in the program folder's presets/
+  --loop            play the video in a loop (the View menu's Loop)
+  -h, --help        show this text and exit
+  --version         show the program's version and exit
+
+Exit status: 0 success; 1 no display to show the window on, or the program could not start; 2 bad usage.
+)";
+}
+
+std::string CommandLineVersion() {
+    return std::string("lumatex ") + LUMATEX_VERSION + "\n";
+}
+
+std::string PresetFileFor(const std::string& preset, const std::string& programFolder) {
+    if (LowerExtension(preset) == ".prs") return preset;
+    return programFolder + "presets/" + preset + ".prs";
+}
+
+std::string PresetNotFoundText(const std::string& path) {
+    return "preset not found: " + path;
+}
+
+bool HaveDisplay() {
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
+}

@@ -1,0 +1,30 @@
+// CommandLine.h: the desktop program's command line, read before any window exists, so that --help,
+// --version and usage errors answer without a display.
+//   lumatex [OPTIONS] [SOURCE]
+#pragma once
+
+#include <string>
+#include <vector>
+
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoDisplay = 1;
+
+struct TCommandLine {
+    enum class TAction { Run, Help, Version, UsageError };
+    TAction Action = TAction::Run;
+    std::string Preset; // a preset name or a .prs file; empty: the chain as it is
+    bool Loop = false;
+    std::string Source; // empty: start without a source
+    std::string Error;  // for UsageError: what was wrong, one line
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments); // without the program name
+std::string CommandLineHelp();
+std::string CommandLineVersion();
+// The preset file --preset names: a path ending in .prs as given, any other text as a name in the program
+// folder's presets/ folder.
+std::string PresetFileFor(const std::string& preset, const std::string& programFolder);
+// What the program tells when that file does not exist, in the renderer's words.
+std::string PresetNotFoundText(const std::string& path);
+// True when a window system is there to show windows on (X11 or Wayland, or a platform Qt is told to use).
+bool HaveDisplay();

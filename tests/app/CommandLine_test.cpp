@@ -1,0 +1,120 @@
+// The program's command line: what it makes of its arguments, and how the program answers without a
+// display (help, version, usage errors, no display at all).
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TAction = TCommandLine::TAction;
+
+struct TRun {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+// Runs the built program with no display in its environment; stdout and stderr apart.
+TRun RunWithoutDisplay(const std::string& arguments, const std::string& errFile) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " LUMATEX_BIN_DIR
+                                "/lumatex " +
+                                arguments + " 2>" + errFile;
+    TRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buffer{};
+    size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        run.Out.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (FILE* err = std::fopen(errFile.c_str(), "r")) {
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), err)) > 0)
+            run.Err.append(buffer.data(), n);
+        std::fclose(err);
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(CommandLine, ArgumentsBecomeOptionsASourceOrOneUsageError) {
+    struct TCase {
+        std::vector<std::string> Args;
+        TAction Action;
+        std::string Preset, Source;
+        bool Loop;
+        std::string Error;
+    } cases[] = {
+        {{}, TAction::Run, "", "", false, ""},
+        {{"clip.avi"}, TAction::Run, "", "clip.avi", false, ""},
+        {{"--loop", "--preset", "Edges", "lavfi:testsrc2"},
+         TAction::Run,
+         "Edges",
+         "lavfi:testsrc2",
+         true,
+         ""},
+        {{"--preset=my.prs", "/dev/video0"}, TAction::Run, "my.prs", "/dev/video0", false, ""},
+        {{"--", "-odd name.mp4"}, TAction::Run, "", "-odd name.mp4", false, ""},
+        {{"clip.avi", "--help"}, TAction::Help, "", "clip.avi", false, ""},
+        {{"-h"}, TAction::Help, "", "", false, ""},
+        {{"--version", "--bogus"}, TAction::Version, "", "", false, ""},
+        {{"--bogus"}, TAction::UsageError, "", "", false, "unknown option: --bogus"},
+        {{"-x", "clip.avi"}, TAction::UsageError, "", "", false, "unknown option: -x"},
+        {{"--preset"}, TAction::UsageError, "", "", false, "--preset needs a preset name or a .prs file"},
+        {{"--preset="}, TAction::UsageError, "", "", false, "--preset needs a preset name or a .prs file"},
+        {{"a.avi", "b.avi"}, TAction::UsageError, "", "", false, "only one source can be given: b.avi"},
+    };
+    for (const TCase& c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Args);
+        const std::string trace = c.Args.empty() ? "(none)" : c.Args.front();
+        EXPECT_EQ(line.Action, c.Action) << trace;
+        EXPECT_EQ(line.Error, c.Error) << trace;
+        if (c.Action != TAction::Run) continue;
+        EXPECT_EQ(line.Preset, c.Preset) << trace;
+        EXPECT_EQ(line.Source, c.Source) << trace;
+        EXPECT_EQ(line.Loop, c.Loop) << trace;
+    }
+}
+
+TEST(CommandLine, APresetIsAFileWhenItEndsInPrsAndANameInThePresetsFolderOtherwise) {
+    EXPECT_EQ(PresetFileFor("Edges", "/opt/lumatex/"), "/opt/lumatex/presets/Edges.prs");
+    EXPECT_EQ(PresetFileFor("../mine.PRS", "/opt/lumatex/"), "../mine.PRS");
+    EXPECT_EQ(PresetFileFor("v1.2", "/opt/lumatex/"), "/opt/lumatex/presets/v1.2.prs");
+}
+
+TEST(CommandLine, TheProgramAnswersWithoutADisplayAndRefusesToStartWithoutOne) {
+    const std::string errFile = ::testing::TempDir() + "lumatex-cli-err.txt";
+    struct TCase {
+        const char* Arguments;
+        int Status;
+        const char* InOut; // expected in stdout, or in stderr when the status is not 0
+    } cases[] = {
+        {"--help", 0, "Usage: lumatex [OPTIONS] [SOURCE]"},
+        {"--version", 0, "lumatex "},
+        {"--bogus", 2, "lumatex: unknown option: --bogus"},
+        {"--preset", 2, "--preset needs a preset name or a .prs file"},
+        {"--preset no-such-preset", 2, "preset not found: "},
+        {"--loop clip.avi", 1, "no display"},
+    };
+    for (const TCase& c : cases) {
+        const TRun run = RunWithoutDisplay(c.Arguments, errFile);
+        EXPECT_EQ(run.Status, c.Status) << c.Arguments;
+        const std::string& where = c.Status == 0 ? run.Out : run.Err;
+        EXPECT_NE(where.find(c.InOut), std::string::npos) << c.Arguments << ": " << where;
+        if (c.Status != 0) {
+            EXPECT_TRUE(run.Out.empty()) << c.Arguments;
+        }
+        // Without a display: one line of ours, not Qt's page about platform plugins.
+        if (c.Status == 1) {
+            EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+        }
+    }
+}
