@@ -16,6 +16,7 @@
 #include "app/VideoView.h"
 #include "pipeline/MediaFiles.h"
 #include "platform/Settings.h"
+#include "video/CameraList.h"
 #include "video/Playback.h"
 
 #include <QMainWindow>
@@ -44,6 +45,7 @@ class TQtGLSurface;
 class TRenderEngine;
 class TRenderSetup;
 class TSourceOpener;
+class TForm_OpenCamera;
 
 inline constexpr const char* kMainCaption = "Lumatex";
 inline constexpr const char* kRenderFailedText = "Could not render GLFrame. Please check the used plugins!";
@@ -61,6 +63,7 @@ inline constexpr const char* kStatusDirectShowViewer = " DirectShow Viewer";
 inline constexpr const char* kStatusOpenGLRenderer = " OpenGL Renderer";
 inline constexpr const char* kStatusLive = " Live";
 inline constexpr const char* kStatusLiveEnded = " Live: ended";
+inline constexpr const char* kNoCameraText = "No camera was found.";
 inline constexpr const char* kOpenURLPrompt =
     "Address: rtsp://, rtmp://, http(s)://, udp://, srt://, lavfi:GRAPH, /dev/videoN or a video file";
 
@@ -125,6 +128,12 @@ public:
     // within OpenLimitNs is refused with a message, and the previous source plays on); a file goes through
     // OpenFile's rules, except that one of another extension plays as a video when FFmpeg reads it as one.
     void OpenAddress(const std::string& text);
+    // "Open Camera...": the cameras to choose from (a message when there is none), then the chosen one is
+    // opened as OpenAddress opens a live source.
+    void Action_OpenCameraExecute();
+    // Runs the prepared camera dialog; false when cancelled. Tests replace it.
+    std::function<bool(TForm_OpenCamera& dialog)> RunCameraDialog;
+    std::function<std::vector<TCameraDevice>()> FindCameras; // ListCameras unless replaced
     int64_t OpenLimitNs = TVideoDecoder::kDefaultOpenLimitNs;
     // The preset --preset names, applied to the chain; false (nothing changed) when it is no file.
     bool ApplyStartPreset(const std::string& path);
@@ -200,6 +209,7 @@ public:
 
     QAction* Action_File = nullptr;
     QAction* Action_OpenURL = nullptr;
+    QAction* Action_OpenCamera = nullptr;
     QAction* Action_saveVideoImg = nullptr;
     QAction* Action_saveGLImg = nullptr;
     QAction* Action_Exit = nullptr;

@@ -47,6 +47,8 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      false, false, false, [](TForm_Master& w, bool) { w.Action_FileExecute(); }},
     {&TForm_Master::Action_OpenURL, "Action_OpenURL", "Open &URL...", "File", Qt::CTRL | Qt::Key_U,
      false, false, false, [](TForm_Master& w, bool) { w.Action_OpenURLExecute(); }},
+    {&TForm_Master::Action_OpenCamera, "Action_OpenCamera", "Open &Camera...", "File", kNoKey, false, false,
+     false, [](TForm_Master& w, bool) { w.Action_OpenCameraExecute(); }},
     {&TForm_Master::Action_saveVideoImg, "Action_saveVideoImg", "&Save SampleBuffer...", "File",
      Qt::CTRL | Qt::Key_B, false, true, true,
      [](TForm_Master& w, bool) { if (w.OnSaveSampleBuffer) w.OnSaveSampleBuffer(); }},

