@@ -1,6 +1,6 @@
 #include "app/Form_OpenCamera.h"
 
-#include "app/AppFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
