@@ -128,6 +128,9 @@ public:
     // within OpenLimitNs is refused with a message, and the previous source plays on); a file goes through
     // OpenFile's rules, except that one of another extension plays as a video when FFmpeg reads it as one.
     void OpenAddress(const std::string& text);
+    // A file chosen to be opened becomes the source (LastFile and LastPath follow); videoByContent: a video
+    // whatever its extension says.
+    void StartFileSource(const std::string& path, bool videoByContent);
     // "Open Camera...": the cameras to choose from (a message when there is none), then the chosen one is
     // opened as OpenAddress opens a live source.
     void Action_OpenCameraExecute();

@@ -41,12 +41,16 @@ void TForm_Master::OpenFile(const std::string& path) {
         SetRenderSuspended(false);
         return;
     }
+    StartFileSource(path, false);
+}
+
+void TForm_Master::StartFileSource(const std::string& path, bool videoByContent) {
     const QFileInfo info(QString::fromStdString(path));
     Settings.LastPath = IncludeTrailingSlash(info.absolutePath().toStdString());
     Settings.LastFile = info.absoluteFilePath().toStdString();
     FileName = Settings.LastFile;
     FSource = TVideoSource{TSourceKind::File, FileName};
-    FVideoByContent = false;
+    FVideoByContent = videoByContent;
     // Whatever fails while opening ends the open quietly, in the state it reached.
     try {
         StartPlayer(false);

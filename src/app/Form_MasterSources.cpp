@@ -21,7 +21,6 @@ extern "C" {
 }
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QProgressDialog>
 #include <QTimer>
@@ -85,16 +84,7 @@ void TForm_Master::OpenAddress(const std::string& text) {
         OpenFile(text);
         return;
     }
-    const QFileInfo info(QString::fromStdString(text));
-    Settings.LastPath = IncludeTrailingSlash(info.absolutePath().toStdString());
-    Settings.LastFile = info.absoluteFilePath().toStdString();
-    FileName = Settings.LastFile;
-    FSource = TVideoSource{TSourceKind::File, FileName};
-    FVideoByContent = true;
-    try {
-        StartPlayer(false);
-    } catch (const std::exception&) {
-    }
+    StartFileSource(text, true);
 }
 
 void TForm_Master::OpenLiveSource(const TVideoSource& source, const std::string& text) {

@@ -22,18 +22,6 @@ namespace {
 
 constexpr const char* kTestSource = "lavfi:testsrc2=size=320x240:rate=25";
 
-int FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 class LiveSourceTest : public MainWindowTest {
 protected:
     void SetUp() override {

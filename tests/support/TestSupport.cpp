@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <new>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,4 +97,16 @@ int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body) {
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }

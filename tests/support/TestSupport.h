@@ -49,3 +49,6 @@ std::string ReadTextFile(const std::string& path);
 // Folders of the source tree and of the built program folder.
 std::string TestDataFolder();    // tests/data/
 std::string ProgramDataFolder(); // build/bin/ (plugins/, shader/, presets/)
+
+// A UDP port on the loopback that nobody sends to (as long as nothing else grabs it meanwhile).
+int FreeUdpPort();

@@ -1,6 +1,7 @@
 // Sources beyond one pass through a file: the loop at the end, lavfi test sources, a UDP stream from a
 // local ffmpeg process, addresses that never answer, and the ways opening them can fail.
 #include "platform/ELumatex.h"
+#include "support/TestSupport.h"
 #include "video/SourceOpener.h"
 #include "video/VideoDecoder.h"
 #include "video/VideoSource.h"
@@ -25,19 +26,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr const char* kTestSource = "lavfi:testsrc2=size=320x240:rate=25";
-
-// A UDP port on the loopback that nobody sends to (as long as nothing else grabs it meanwhile).
-int FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 template <class TCondition> bool WaitFor(TCondition condition, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
