@@ -1,7 +1,8 @@
-// GLErrors.h: the one place OpenGL's error state is read. Everything else leaves it alone (spec.md:
-// "the OpenGL error state is never queried"); the exception is a driver that could not hold what it was
-// given: its error flag is the only way it says so, and the object would otherwise sample as black and
-// pass for the picture. GUI thread, with the context of the call that may have failed current.
+// GLErrors.h: the one place OpenGL's error state is read. Everything else leaves it alone (reading it
+// stalls the pipeline and its flags are no part of the program's behaviour); the exception is a driver that
+// could not hold what it was given: its error flag is the only way it says so, and the object would
+// otherwise sample as black and pass for the picture. GUI thread, with the context of the call that may
+// have failed current.
 #pragma once
 
 // Reads every error flag of the current context, which clears them (an older flag may stand before the
