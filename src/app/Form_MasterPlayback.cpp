@@ -205,8 +205,10 @@ void TForm_Master::FilterGraphGraphComplete(TFilterGraph*, int32_t result, void*
         LiveSourceEnded(result);
         return;
     }
-    // The last frame may still wait for the view when a slow chain held the loop past its time.
-    if (FIdleRenderer) FIdleRenderer->RenderNow();
+    // The last frames may still wait for the view when a slow chain held the loop past their time.
+    for (int i = 0; FIdleRenderer && i < Playback.HandOff.QueueDepth() && Playback.HandOff.NewFrameReady();
+         ++i)
+        FIdleRenderer->RenderNow();
     try {
         Playback.FilterGraph.Pause();
         Playback.FilterGraph.SetPosition(0);

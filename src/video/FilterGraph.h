@@ -82,7 +82,8 @@ public:
     // Lands on the frame at or before ms (clamped to 0 .. Duration()) and restarts the clock there; returns
     // once the frame is decoded. Raises ELumatex when the file cannot seek.
     void SetPosition(int64_t ms);
-    int64_t Duration() const; // ms; 0 when unknown or without a file
+    int64_t Duration() const;                                    // ms; 0 when unknown or without a file
+    int64_t FrameDurationNs() const { return FFrameDurationNs; } // 0 without a file
     // The video's native size; false (width and height untouched) without a file.
     bool NativeVideoSize(int& width, int& height) const;
 

@@ -70,16 +70,27 @@ void TPlayback::RenderFile(const std::string& path) {
     FilterGraph.SetActive(true);
     FilterGraph.ClearGraph();
     FilterGraph.RenderFile(path);
-    HandOff.CaptureFirstFrame.store(true);
+    SourceStarted();
 }
 
 void TPlayback::RenderDecoder(std::unique_ptr<TVideoDecoder> decoder) {
     FilterGraph.SetActive(true);
     FilterGraph.ClearGraph();
     FilterGraph.RenderDecoder(std::move(decoder));
-    HandOff.CaptureFirstFrame.store(true);
+    SourceStarted();
     // Nothing to seek to: the bar stays at the start, the time display counts on by itself.
     if (FilterGraph.Live()) TrackBarModel.SetEnabled(false);
+}
+
+void TPlayback::SourceStarted() {
+    HandOff.CaptureFirstFrame.store(true);
+    // A file's frames are all worth showing, a live source's only while they are new. Two frame intervals
+    // of lateness ride out a slow render turn; beyond that the machine cannot keep up anyway.
+    if (FilterGraph.Live())
+        HandOff.SetQueueDepth(1);
+    else
+        HandOff.SetQueueDepth(TFrameHandOff::kFileQueueDepth,
+                              std::chrono::nanoseconds(2 * FilterGraph.FrameDurationNs()));
 }
 
 void TPlayback::RenderSource(const TVideoSource& source) {

@@ -77,6 +77,7 @@ public:
 
 private:
     void Publish();
+    void SourceStarted();
     void FrameDelivered(TSampleGrabber* sender, double sampleTime, const uint8_t* buffer, int32_t length);
 
     TFrameAdmission FAdmission;

@@ -41,6 +41,7 @@ TEST_F(LiveSourceTest, ALoopedTwoSecondClipStillMovesAfterFiveSecondsAndPassesIt
     Form->OpenAddress(CounterMp4Clip()); // an MP4: a video by its content
     ASSERT_EQ(Form->PlayState(), TPlayState::Playing);
     EXPECT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusAviPlayer));
+    EXPECT_EQ(Form->Playback.HandOff.QueueDepth(), TFrameHandOff::kFileQueueDepth); // every frame is shown
     // Seen frame by frame: the numbers run to the end and start over, the state never leaves Playing.
     std::vector<int> seen;
     bool stoppedOnTheWay = false;
@@ -76,6 +77,7 @@ TEST_F(LiveSourceTest, ATestSourcePlaysAsLiveCountsUpAndCannotBeSought) {
     EXPECT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusLive));
     EXPECT_EQ(Form->StatusText(spSourceSize), QStringLiteral(" 320x240"));
     EXPECT_FALSE(Form->TrackBar->isEnabled());
+    EXPECT_EQ(Form->Playback.HandOff.QueueDepth(), 1); // the newest frame wins, no queue builds up
     EXPECT_TRUE(
         RunLoopUntil([&] { return Form->StatusText(spPlayTime) == QStringLiteral(" 0:02 min"); }, 4000))
         << Form->StatusText(spPlayTime).toStdString();

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 // Bytes 0 and 1 hold a frame's number; every other byte is derived from it, so a frame mixed from two
@@ -146,6 +148,57 @@ TEST(FrameHandOff, UploadTakesTheNewestFrameOnceAndAFailedUploadKeepsIt) {
     EXPECT_EQ(calls, 1);
 }
 
+// A file's frames queue up to the depth and are shown oldest first, each once; a full queue drops its
+// oldest, and every frame is either shown or counted as dropped.
+TEST(FrameHandOff, QueuedFramesAreShownOldestFirstAndAFullQueueDropsTheOldest) {
+    const struct {
+        int Depth, Delivered;
+        std::vector<int> Shown;
+        uint64_t Dropped;
+    } cases[] = {{3, 2, {1, 2}, 0}, {3, 3, {1, 2, 3}, 0}, {3, 5, {3, 4, 5}, 2}, {1, 3, {3}, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.Depth << ", " << c.Delivered << " delivered");
+        THandOffFixture f;
+        f.HandOff.SetQueueDepth(c.Depth);
+        for (int n = 1; n <= c.Delivered; ++n)
+            f.Deliver(n);
+        EXPECT_EQ(f.HandOff.FramesWaiting(), int(c.Shown.size()));
+        EXPECT_EQ(f.HandOff.FramesDropped(), c.Dropped);
+        // What an export reads while frames wait is the newest of them.
+        EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), c.Delivered);
+        std::vector<int> shown;
+        while (f.HandOff.UploadNewFrame([&](const TBitmap& b) { shown.push_back(PatternNumber(b)); })) {
+            EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }),
+                      c.Delivered);
+            EXPECT_DOUBLE_EQ(f.HandOff.ShownSampleTime(), shown.back() / 25.0);
+        }
+        EXPECT_EQ(shown, c.Shown);
+        EXPECT_FALSE(f.HandOff.NewFrameReady());
+    }
+}
+
+TEST(FrameHandOff, DroppingTheQueueKeepsTheFrameShownAndALowerDepthKeepsTheNewest) {
+    THandOffFixture f;
+    f.HandOff.SetQueueDepth(3);
+    f.Deliver(1);
+    f.HandOff.UploadNewFrame([](const TBitmap&) {});
+    f.Deliver(2);
+    f.Deliver(3);
+    f.HandOff.ClearNewFrameReady(); // a pause: the frames waiting belong to the state before it
+    EXPECT_FALSE(f.HandOff.NewFrameReady());
+    EXPECT_EQ(f.HandOff.WithFrameBitmap([](const TBitmap& b) { return PatternNumber(b); }), 1);
+    for (int n : {4, 5, 6})
+        f.Deliver(n);
+    f.HandOff.SetQueueDepth(1); // the source turned out to be live
+    EXPECT_EQ(f.HandOff.FramesWaiting(), 1);
+    int shown = -1;
+    f.HandOff.UploadNewFrame([&](const TBitmap& b) { shown = PatternNumber(b); });
+    EXPECT_EQ(shown, 6);
+    f.HandOff.Reset(8, 8);
+    EXPECT_EQ(f.HandOff.FramesDropped(), 0u);
+    EXPECT_DOUBLE_EQ(f.HandOff.ShownSampleTime(), 0.0);
+}
+
 TEST(SampleGrabberCopy, GivesTheBitmapTheConnectedSizeAndCopiesAtMostTheImage) {
     TSampleGrabber grabber;
     TBitmap bitmap(4, 4, 32);
@@ -227,6 +280,72 @@ TEST(FrameHandOffStress, ProducerAt1000FpsSlowConsumerSeesWholeNewestFramesOnly)
     EXPECT_EQ(last, kFrames - 1); // the last frame is never lost
     EXPECT_GT(uploads, 10);
     EXPECT_LT(uploads, kFrames); // frames were dropped, not queued
+}
+
+TEST(FrameHandOff, AFrameLaterThanTheLimitIsPassedOverWhileANewerOneWaits) {
+    const struct {
+        const char* Why;
+        std::chrono::milliseconds Limit;
+        int Delivered;
+        std::vector<int> Shown;
+    } cases[] = {{"within the limit", std::chrono::seconds(10), 3, {1, 2, 3}},
+                 {"late, newer ones wait", 10ms, 3, {3}},
+                 {"late, but the only one", 10ms, 1, {1}},
+                 {"no limit", 0ms, 3, {1, 2, 3}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Why);
+        THandOffFixture f;
+        f.HandOff.SetQueueDepth(3, c.Limit);
+        for (int n = 1; n <= c.Delivered; ++n)
+            f.Deliver(n);
+        std::this_thread::sleep_for(30ms);
+        std::vector<int> shown;
+        while (f.HandOff.UploadNewFrame([&](const TBitmap& b) { shown.push_back(PatternNumber(b)); })) {
+        }
+        EXPECT_EQ(shown, c.Shown);
+        EXPECT_EQ(f.HandOff.FramesDropped(), uint64_t(c.Delivered) - c.Shown.size());
+    }
+}
+
+// A file's queue against a consumer that stalls now and then for up to two frame intervals: every upload is
+// a whole frame newer than the one before, and each frame is shown or counted as dropped, none lost silently.
+TEST(FrameHandOffStress, QueuedFramesAreShownInOrderOrCountedAsDropped) {
+    constexpr int kFrames = 600;
+    TSampleGrabber grabber;
+    TFrameHandOff handOff(16, 16);
+    handOff.SetQueueDepth(TFrameHandOff::kFileQueueDepth);
+    handOff.SetAdmission({TPlayState::Playing, true, false, true});
+    grabber.OnBuffer = [&](TSampleGrabber* sender, double time, const uint8_t* buffer, int32_t length) {
+        handOff.SampleGrabberBuffer(sender, time, buffer, length);
+    };
+    std::atomic<bool> done{false};
+    std::vector<std::vector<uint8_t>> frames(kFrames);
+    for (int n = 0; n < kFrames; ++n)
+        frames[n] = PatternFrame(n, FormatOf(n));
+    std::thread producer([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int n = 0; n < kFrames; ++n) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(2 * n));
+            grabber.Connect(FormatOf(n));
+            grabber.DeliverSample(n / 500.0, frames[n].data(), static_cast<int32_t>(frames[n].size()));
+        }
+        done.store(true);
+    });
+    int last = -1;
+    uint64_t shown = 0;
+    for (int turn = 0; !done.load() || handOff.NewFrameReady(); ++turn) {
+        handOff.UploadNewFrame([&](const TBitmap& b) {
+            const int n = PatternNumber(b);
+            if (n <= last || b.Width() != FormatOf(n).Width)
+                ADD_FAILURE() << "frame " << n << " after " << last;
+            last = n;
+            ++shown;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(turn % 20 == 0 ? 4 : 1));
+    }
+    producer.join();
+    EXPECT_EQ(last, kFrames - 1);
+    EXPECT_EQ(shown + handOff.FramesDropped(), uint64_t(kFrames));
 }
 
 // The video view's frame output is the same kind of hand-off: a painter never sees a torn frame.

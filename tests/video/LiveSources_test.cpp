@@ -17,6 +17,7 @@ extern "C" {
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -227,6 +228,71 @@ TEST(LiveSource, AUdpStreamFromALocalSenderPlaysAndItsEndIsSurvived) {
     const auto start = std::chrono::steady_clock::now();
     f.Graph.ClearGraph();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+namespace {
+
+void SendTestStream(const std::string& url, double seconds) {
+    std::system(("ffmpeg -nostdin -v error -re -f lavfi -i testsrc2=size=320x240:rate=25:d=" +
+                 std::to_string(seconds) + " -c:v mpeg2video -q:v 4 -f mpegts \"" + url + "?pkt_size=1316\"")
+                    .c_str());
+}
+
+// Datagrams of random bytes, some cut short, at about the rate of the stream, to the local port.
+void SendGarbage(int port, std::chrono::milliseconds length) {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<uint8_t> bytes(1316);
+    unsigned seed = 12345;
+    const auto end = std::chrono::steady_clock::now() + length;
+    for (int n = 0; std::chrono::steady_clock::now() < end; ++n) {
+        for (uint8_t& b : bytes)
+            b = uint8_t(rand_r(&seed));
+        if (n % 3 == 0) bytes[0] = 0x47; // looks like the start of a transport packet
+        const size_t size = n % 5 == 0 ? 100 + n % 700 : bytes.size();
+        sendto(fd, bytes.data(), size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        std::this_thread::sleep_for(1ms);
+    }
+    close(fd);
+}
+
+} // namespace
+
+// A stream that turns to garbage for a while and then sends pictures again: the source plays on after it,
+// and it ends once, when the sender is gone for good.
+TEST(LiveSource, AStreamThatSendsGarbageForAWhilePlaysOnAfterIt) {
+    const int port = FreeUdpPort();
+    const std::string url = "udp://127.0.0.1:" + std::to_string(port);
+    TSourceOpener opener;
+    opener.Start(SourceFromAddress(url), 20'000'000'000);
+    std::atomic<int> phase{0};
+    std::thread sender([&] {
+        SendTestStream(url, 1.5);
+        phase = 1;
+        SendGarbage(port, 700ms);
+        phase = 2;
+        SendTestStream(url, 2.0);
+        phase = 3;
+    });
+    ASSERT_TRUE(WaitFor([&] { return opener.Finished(); }, 15s));
+    ASSERT_EQ(opener.Result(), 0) << opener.ErrorText();
+    std::unique_ptr<TVideoDecoder> decoder = opener.Take();
+    ASSERT_TRUE(decoder);
+    decoder->SetStallLimit(1'500'000'000); // more than the pause between two senders
+    TGraphFixture f(std::make_shared<TSteadyVideoClock>());
+    f.Graph.RenderDecoder(std::move(decoder));
+    f.Graph.Play();
+    ASSERT_TRUE(WaitFor([&] { return phase.load() >= 2; }, 15s));
+    const size_t afterGarbage = f.Recorder.Count();
+    EXPECT_TRUE(WaitFor([&] { return f.Recorder.Count() >= afterGarbage + 10; }, 5s))
+        << afterGarbage << " frames before, " << f.Recorder.Count() << " now";
+    EXPECT_TRUE(f.CompleteResults.empty()); // the garbage did not end the source
+    sender.join();
+    ASSERT_TRUE(f.RunToEnd());
+    EXPECT_EQ(f.CompleteResults.size(), 1u);
 }
 
 TEST(LiveSource, ClearingAPlayingTestSourceReturnsAtOnce) {
