@@ -7,7 +7,9 @@
 //    first of the next, at the hand-off and on screen (target one frame interval),
 //  - the CPU of decoding and hand-off per second of playback: the streaming thread (decoding, conversion,
 //    copies into the hand-off and the video view) plus the GUI thread's texture uploads and video-view
-//    paints, against `ffmpeg -re -i VIDEO -pix_fmt bgr24 -f null -` on the same file in the same run.
+//    paints, against `ffmpeg -re -i VIDEO -pix_fmt bgr24 -f null -` on the same file in the same run,
+//  - when mpv is installed: the whole process's CPU per second of 8-slot playback against mpv playing the
+//    same clip through 8 user-shader passes (`--vo=gpu --gpu-sw`) for as long (target at most 0.7).
 // Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
 #include "app/Form_Master.h"
 #include "app/IdleRenderer.h"
@@ -83,11 +85,15 @@ double NamedThreadCpuSeconds(const std::string& name) {
     return -1.0;
 }
 
-// CPU seconds per second of the ffmpeg tool decoding the file at its own pace, looped to the same length.
-double FfmpegCpuPerSecond(const std::string& video) {
-    std::vector<std::string> args = {
-        "ffmpeg", "-nostdin", "-v",       "error", "-re", "-stream_loop", std::to_string(kLoops - 1),
-        "-i",     video,      "-pix_fmt", "bgr24", "-f",  "null",         "-"};
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds per second of wall time of a child process run to its end; -1 when it failed.
+double ChildCpuPerSecond(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -103,6 +109,41 @@ double FfmpegCpuPerSecond(const std::string& video) {
     const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return cpu / wall;
+}
+
+// The ffmpeg tool decoding the file at its own pace, looped to the same length.
+double FfmpegCpuPerSecond(const std::string& video) {
+    return ChildCpuPerSecond({"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop",
+                              std::to_string(kLoops - 1), "-i", video, "-pix_fmt", "bgr24", "-f", "null",
+                              "-"});
+}
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    for (size_t start = 0; start <= dirs.size();) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        if (access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// mpv playing the clip `loops` times through kSlots user-shader passes that each invert the picture (as the
+// chain's passes each read and write the whole frame), in a window on the same display; -1 without mpv.
+double MpvCpuPerSecond(const std::string& video, const fs::path& folder) {
+    if (!OnPath("mpv")) return -1.0;
+    std::string shaders;
+    for (int i = 0; i < kSlots; ++i) {
+        const fs::path file = folder / ("pass" + std::to_string(i) + ".glsl");
+        std::ofstream(file) << "//!HOOK MAIN\n//!BIND HOOKED\n//!DESC pass " << i
+                            << "\nvec4 hook() {\n    vec4 c = HOOKED_tex(HOOKED_pos);\n"
+                               "    return vec4(1.0 - c.rgb, c.a);\n}\n";
+        shaders += (i ? ":" : "") + file.string();
+    }
+    return ChildCpuPerSecond({"mpv", "--really-quiet", "--no-config", "--no-audio", "--vo=gpu", "--gpu-sw",
+                              "--geometry=640x480", "--loop-file=" + std::to_string(kLoops - 1),
+                              "--glsl-shaders=" + shaders, video});
 }
 
 // What the streaming thread hands over, noted as it happens.
@@ -128,6 +169,7 @@ struct TPlayFigures {
     uint64_t Renders = 0;   // OpenGL frames drawn
     uint64_t Dropped = 0;   // frames the hand-off's full queue dropped
     double StreamCpu = 0;   // seconds of the streaming thread
+    double ProcessCpu = 0;  // seconds of the whole process
     std::vector<double> DelaysMs;
 };
 
@@ -186,6 +228,7 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
     const uint64_t rendersBefore = master.IdleRenderer()->FramesRendered();
     const uint64_t droppedBefore = master.Playback.HandOff.FramesDropped();
     const double streamCpuBefore = NamedThreadCpuSeconds("lumatex-video");
+    const double processCpuBefore = ProcessCpuSeconds();
     measuring = true;
     const double start = NowSeconds();
     int ends = 0;
@@ -198,6 +241,7 @@ TPlayFigures Play(TForm_Master& master, const std::string& video, int slotCount,
     }
     measuring = false;
     figures.StreamCpu = NamedThreadCpuSeconds("lumatex-video") - streamCpuBefore;
+    figures.ProcessCpu = ProcessCpuSeconds() - processCpuBefore;
     figures.Uploads = master.VideoFramesUploaded() - uploadsBefore;
     figures.Paints = master.VideoWindow->PicturesTaken() - paintsBefore;
     figures.Renders = master.IdleRenderer()->FramesRendered() - rendersBefore;
@@ -235,7 +279,12 @@ void ReportSeams(const char* where, const TSeams& s) {
 
 // Plays the sample with the loop on for `passes` passes through `slotCount` slots; notes every hand-off and
 // every swap that shows a new frame with the frame's presentation time.
-void PlayLooped(TForm_Master& master, const std::string& video, int slotCount, int passes) {
+struct TLoopFigures {
+    int Slots = 0, Passes = 0;
+    bool StillPlaying = false;
+    TSeams HandOff, OnScreen;
+};
+TLoopFigures PlayLooped(TForm_Master& master, const std::string& video, int slotCount, int passes) {
     FillSlots(master, slotCount);
     std::mutex mutex;
     std::vector<std::pair<double, double>> handOffs, swaps;
@@ -264,10 +313,14 @@ void PlayLooped(TForm_Master& master, const std::string& video, int slotCount, i
     master.TB_StopClick();
     master.Playback.SampleGrabber.OnBuffer = handOff;
     std::lock_guard<std::mutex> lock(mutex);
-    std::printf("\n== loop on, %d slots, %d passes of the sample (%s)\n", slotCount, passes,
-                stillPlaying ? "still playing at the end" : "STOPPED: the loop did not go on");
-    ReportSeams("hand-off", SplitSeams(handOffs));
-    ReportSeams("on screen", SplitSeams(swaps));
+    return {slotCount, passes, stillPlaying, SplitSeams(handOffs), SplitSeams(swaps)};
+}
+
+void ReportLoop(const TLoopFigures& f) {
+    std::printf("\n== loop on, %d slots, %d passes of the sample (%s)\n", f.Slots, f.Passes,
+                f.StillPlaying ? "still playing at the end" : "STOPPED: the loop did not go on");
+    ReportSeams("hand-off", f.HandOff);
+    ReportSeams("on screen", f.OnScreen);
 }
 
 void Report(const char* title, const TPlayFigures& f) {
@@ -316,7 +369,7 @@ int main(int argc, char** argv) {
     }
     const TPlayFigures chain = Play(master, video, kSlots, kLoops);
     const TPlayFigures bare = Play(master, video, 0, 2);
-    PlayLooped(master, video, kSlots, 3);
+    const TLoopFigures looped = PlayLooped(master, video, kSlots, 3);
 
     // The GUI thread's part of the hand-off, timed apart: one upload, one video-view paint of a new frame;
     // and one frame of the 8-slot chain, the least a frame waits for before its swap.
@@ -347,11 +400,13 @@ int main(int argc, char** argv) {
     master.close();
 
     const double ffmpeg = FfmpegCpuPerSecond(video);
+    const double mpv = MpvCpuPerSecond(video, settings);
 
     std::printf("%s, GL view %dx%d, FBO 512\n", video.c_str(), viewWidth, viewHeight);
     Report("8 slots, the sample 5 times over", chain);
     std::printf("one frame of the 8-slot chain:   %.1f ms (wall)\n", renderMs);
     Report("no slot, the sample twice", bare);
+    ReportLoop(looped);
     const double streamCpu = chain.StreamCpu / chain.Playing;
     const double uploadCpu = double(chain.Uploads) * uploadSeconds / chain.Playing;
     const double paintCpu = double(chain.Paints) * paintSeconds / chain.Playing;
@@ -366,6 +421,13 @@ int main(int argc, char** argv) {
                     "<= 1.0)\n",
                     streamCpu / ffmpeg, (streamCpu + uploadCpu) / ffmpeg,
                     (streamCpu + uploadCpu + paintCpu) / ffmpeg);
+    std::printf("\n== the whole process against mpv, 8 passes\n");
+    const double lumatex = chain.ProcessCpu / chain.Playing;
+    if (mpv > 0)
+        std::printf("Lumatex %.3f s/s, mpv --vo=gpu --gpu-sw %.3f s/s: ratio %.2f (target <= 0.7)\n", lumatex,
+                    mpv, lumatex / mpv);
+    else
+        std::printf("Lumatex %.3f s/s; mpv is not installed (or failed): no comparison\n", lumatex);
     std::error_code ec;
     fs::remove_all(settings, ec);
     return 0;
