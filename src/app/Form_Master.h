@@ -262,6 +262,8 @@ private:
     void StartVideo(bool keepPosition, int64_t positionMs, std::unique_ptr<TVideoDecoder> opened = nullptr);
     void OpenLiveSource(const TVideoSource& source, const std::string& text);
     bool WaitForOpen(TSourceOpener& opener, const QString& address); // false when cancelled
+    void ShowOpenFailure(const TSourceOpener& opener, const std::string& text);
+    std::unique_ptr<TVideoDecoder> ReopenLiveSource(); // null when cancelled or failed (told)
     void LiveSourceEnded(int32_t result);
     void SetLoop(bool loop);
     void StartImage();

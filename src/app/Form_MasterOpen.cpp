@@ -106,12 +106,17 @@ void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs, std::unique
 
     Playback.AttachVideo(Settings.Show_GLRenderer);
     SyncTrackBar();
+    // A live source opened again for a new viewer mode goes the way of its first open: off this thread,
+    // with the time limit and Cancel. Gone meanwhile, it ends as a live source ends.
+    if (!opened && FSource.Kind != TSourceKind::File && !(opened = ReopenLiveSource())) {
+        SetStatusText(spMediaKind, QString::fromLatin1(kStatusLiveEnded));
+        return;
+    }
     if (opened)
         Playback.RenderDecoder(std::move(opened));
-    else if (FSource.Kind == TSourceKind::File)
-        Playback.RenderFile(FileName);
     else
-        Playback.RenderSource(FSource); // a live source again, for a new viewer mode
+        Playback.RenderFile(FileName);
+    if (Playback.FilterGraph.Live()) SetStatusText(spMediaKind, QString::fromLatin1(kStatusLive));
     Playback.FilterGraph.SetLoop(Settings.Loop);
     SyncTrackBar();
 

@@ -96,9 +96,7 @@ void TForm_Master::OpenLiveSource(const TVideoSource& source, const std::string&
         return; // cancelled: what played before plays on
     }
     if (opener.Result() < 0) {
-        const std::string reason =
-            opener.Result() == AVERROR_EXIT ? std::string("it did not answer in time.") : opener.ErrorText();
-        ShowMessage("Could not open " + text + ": " + reason, kMessageCaption, TMessageIcon::Error);
+        ShowOpenFailure(opener, text);
         SetRenderSuspended(PlayState() != TPlayState::Playing);
         return;
     }
@@ -111,7 +109,23 @@ void TForm_Master::OpenLiveSource(const TVideoSource& source, const std::string&
     } catch (const std::exception& e) {
         ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
     }
-    if (Playback.FilterGraph.Live()) SetStatusText(spMediaKind, QString::fromLatin1(kStatusLive));
+}
+
+void TForm_Master::ShowOpenFailure(const TSourceOpener& opener, const std::string& text) {
+    const std::string reason =
+        opener.Result() == AVERROR_EXIT ? std::string("it did not answer in time.") : opener.ErrorText();
+    ShowMessage("Could not open " + text + ": " + reason, kMessageCaption, TMessageIcon::Error);
+}
+
+std::unique_ptr<TVideoDecoder> TForm_Master::ReopenLiveSource() {
+    TSourceOpener opener;
+    opener.Start(FSource, OpenLimitNs);
+    if (!WaitForOpen(opener, QString::fromStdString(FileName))) return nullptr;
+    if (opener.Result() < 0) {
+        ShowOpenFailure(opener, FileName);
+        return nullptr;
+    }
+    return opener.Take();
 }
 
 bool TForm_Master::WaitForOpen(TSourceOpener& opener, const QString& address) {

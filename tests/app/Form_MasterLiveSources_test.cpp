@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
@@ -136,6 +137,50 @@ TEST_F(LiveSourceTest, ADeadAddressNeverHoldsTheEventLoopAndCancelKeepsWhatPlaye
     EXPECT_TRUE(Messages.Entries.empty()) << "a cancel needs no message";
     EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
     EXPECT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusLive));
+}
+
+// A new viewer mode opens the source again. A test source comes back live; a stream whose sender has gone
+// meanwhile ends within the open limit with one message, and the event loop keeps its pulse throughout.
+TEST_F(LiveSourceTest, ANewViewerModeOpensALiveSourceAgainWithoutHoldingTheLoop) {
+    Form->OpenAddress(kTestSource);
+    ASSERT_EQ(Form->PlayState(), TPlayState::Playing);
+    Form->Action_ShowGL->trigger();
+    EXPECT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusLive));
+    const uint64_t before = Form->VideoFramesUploaded();
+    EXPECT_TRUE(RunLoopUntil([&] { return Form->VideoFramesUploaded() > before + 5; }, 3000));
+
+    const std::string url = "udp://127.0.0.1:" + std::to_string(FreeUdpPort());
+    QProcess sender;
+    sender.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:d=4",
+                  "-c:v", "mpeg2video", "-f", "mpegts", QString::fromStdString(url + "?pkt_size=1316")});
+    ASSERT_TRUE(sender.waitForStarted());
+    Form->OpenAddress(url);
+    ASSERT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusLive));
+    sender.kill();
+    sender.waitForFinished();
+    Form->OpenLimitNs = 1'500'000'000;
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer pulse;
+    pulse.setInterval(20);
+    QObject::connect(&pulse, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    pulse.start();
+    QElapsedTimer switching;
+    switching.start();
+    Form->Action_ShowBoth->trigger();
+    pulse.stop();
+    EXPECT_LT(switching.elapsed(), 5000);
+    EXPECT_LT(longestGap, 1000);
+    RunLoopFor(200);
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text.rfind("Could not open " + url + ": ", 0), 0u)
+        << Messages.Entries[0].Text;
+    EXPECT_EQ(Form->StatusText(spMediaKind), QString::fromLatin1(kStatusLiveEnded));
+    Form->OpenFile(CounterMpgClip()); // the window is as usable as after any end
+    EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
 }
 
 TEST_F(LiveSourceTest, BadAddressesAndFilesAreToldOnceAndThePreviousSourcePlaysOn) {
