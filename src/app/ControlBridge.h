@@ -85,6 +85,7 @@ public:
     uint64_t Applied() const { return AppliedCount; }
     uint64_t Ignored() const; // OSC messages and commands that named nothing
     QLabel* StatusLabel() const { return Status; }
+    TChainControl& ChainControl() { return Control; }
 
     TChainModulators Modulators;
     TTempo Tempo;

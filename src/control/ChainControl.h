@@ -43,10 +43,9 @@ public:
     TChainState& Chain;
     TChainModulators& Modulators;
     TTempo& Tempo;
+    std::string PresetFolder; // ends with "/"
 
 private:
     TOutcome SetParam(const TControlCommand& command);
     TOutcome SetPlugin(const TControlCommand& command);
-
-    std::string PresetFolder;
 };
