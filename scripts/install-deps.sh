@@ -11,6 +11,8 @@ PACKAGES=(
   libjpeg62-turbo-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # cameras (v4l2) and test sources (lavfi) through FFmpeg's input devices
   libavdevice-dev
+  # remote control: OSC (liblo; oscsend for the tests) and MIDI through the ALSA sequencer
+  liblo-dev liblo-tools libasound2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   # the Qt application; fonts-wine: metric twins of the window faces "Tahoma" and "MS Sans Serif"
   qt6-base-dev fonts-wine

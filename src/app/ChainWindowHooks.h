@@ -3,13 +3,17 @@
 // event loop instead of opening a nested one in the middle of a change); the close command goes to the main
 // window's ShowShaderPluginChain; the main window shows and hides the chain window through its hook.
 // The preset manager loads presets the same way, and the chain window's "Load/Manage Presets" brings it up.
+// Values changed from outside (OSC, MIDI) show in the panel at once; a bar's context menu is the control
+// bridge's; presets carry the modulators and tempo.
 // GUI thread; the main window has been created (FormCreate succeeded) and outlives the chain window.
 #pragma once
 
+#include "app/ControlBridge.h"
 #include "app/Form_Master.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "plugins/Form_spc.h"
+#include "plugins/ParamPanel.h"
 #include "presets/Form_presets.h"
 
 #include <functional>
@@ -21,6 +25,13 @@ inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
     };
     chainWindow.ShowShaderPluginChain = [&master](bool visible) { master.ShowShaderPluginChain(visible); };
     master.ChainWindow = &chainWindow;
+    if (TControlBridge* control = master.Control()) {
+        control->ShowValues = [&chainWindow] { chainWindow.ParamPanel->ShowValues(); };
+        chainWindow.ParamPanel->OnBarContextMenu = [control, &chainWindow](const TParamBarTarget& target,
+                                                                           const QPoint& at) {
+            control->BarMenu(target, at, &chainWindow);
+        };
+    }
 }
 
 inline void AttachPresetManager(TForm_Master& master, TForm_spc& chainWindow, TForm_presets& presets) {
@@ -29,4 +40,8 @@ inline void AttachPresetManager(TForm_Master& master, TForm_spc& chainWindow, TF
         work();
     };
     chainWindow.ShowPresetManager = [&presets] { presets.ShowManager(); };
+    if (TControlBridge* control = master.Control()) {
+        presets.AfterApply = [control](const std::string& path) { control->ApplyPresetExtras(path); };
+        presets.AfterWrite = [control](const std::string& path) { control->WritePresetExtras(path); };
+    }
 }

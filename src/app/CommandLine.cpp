@@ -50,6 +50,19 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             return line;
         } else if (argument == "--loop") {
             line.Loop = true;
+        } else if (argument == "--osc" || argument == "--osc-bind") {
+            if (i + 1 >= arguments.size()) return Usage(argument + " needs a value");
+            const std::string& value = arguments[++i];
+            if (argument == "--osc-bind") {
+                if (value.empty()) return Usage("--osc-bind needs an address");
+                line.OscBind = value;
+                continue;
+            }
+            char* end = nullptr;
+            const long port = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || port < 0 || port > 65535)
+                return Usage("--osc needs a UDP port 0..65535: " + value);
+            line.OscPort = int(port);
         } else if (argument == "--preset" || argument.rfind("--preset=", 0) == 0) {
             std::string value;
             if (argument == "--preset") {
@@ -82,6 +95,9 @@ Options:
   --preset P        apply a preset once the program has started: a path ending in .prs is used as given,
                     any other text is a preset name looked up in the program folder's presets/
   --loop            play the video in a loop (the View menu's Loop)
+  --osc PORT        listen for OSC messages on UDP port PORT for this run (0: off; the Control menu's
+                    OSC Port... keeps one for every run)
+  --osc-bind ADDR   the address the OSC port listens on (default 127.0.0.1: this machine only)
   -h, --help        show this text and exit
   --version         show the program's version and exit
 

@@ -2,6 +2,7 @@
 // the idle rendering and the status bar.
 #include "app/Form_Master.h"
 
+#include "app/ControlBridge.h"
 #include "app/IdleRenderer.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
@@ -37,6 +38,9 @@ TForm_Master::~TForm_Master() {
     // The streaming thread ends first: it writes into the hand-off and posts to the views freed below.
     Playback.FilterGraph.ClearGraph();
     if (FIdleRenderer) FIdleRenderer->Stop();
+    // Its threads end, and it lets go of the chain, before the engine goes.
+    delete FControl;
+    FControl = nullptr;
     if (FRenderSetup) FRenderSetup->Destroy();
     ReleaseGLContext();
 }
@@ -120,6 +124,7 @@ bool TForm_Master::FormCreate() {
     LoadSettings(Settings, SettingsPath);
     SyncViewFlags();
 
+    StartControl();
     StartIdleRendering();
     FCreated = true;
     return true;
@@ -137,6 +142,9 @@ void TForm_Master::StartIdleRendering() {
                isVisible() && !isMinimized() && FGLView->isExposed();
     };
     handlers.HasPicture = sourceInView;
+    handlers.BeforeFrame = [this] {
+        if (FControl) FControl->BeforeFrame();
+    };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
     handlers.RenderFailed = [this](const std::exception&) {
         SetPlayState(TPlayState::Stopped);

@@ -39,6 +39,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TChainState;
+class TControlBridge;
 class TIdleRenderer;
 class TImageViewer;
 class TQtGLSurface;
@@ -176,6 +177,15 @@ public:
 
     TRenderEngine* Engine() const; // null before FormCreate succeeded
     TChainState* Chain() const;    // the chain state over the engine; null likewise
+    // OSC, MIDI, modulators and tempo (Form_MasterControl.cpp); null before FormCreate succeeded.
+    TControlBridge* Control() const { return FControl; }
+    // Opens the OSC port (0 closes it) on bindAddress; a port that cannot be had is told in a message.
+    bool StartOsc(int port, const std::string& bindAddress);
+    // "OSC Port...", "Tempo...": ask, then apply. Tests replace the questions.
+    void Action_OscPortExecute();
+    void Action_TempoExecute();
+    std::function<bool(int& port)> AskOscPort;
+    std::function<bool(double& bpm)> AskTempo;
     TQtGLSurface* GLView() const { return FGLView; }
     TIdleRenderer* IdleRenderer() const { return FIdleRenderer; }
     QWidget* GLContainer() const { return FGLContainer; }
@@ -227,6 +237,11 @@ public:
     QAction* Action_ShowBoth = nullptr;
     QAction* Action_ShowDS = nullptr;
     QAction* Action_ShowGL = nullptr;
+    QAction* Action_OscPort = nullptr;
+    QAction* Action_Tempo = nullptr;
+    QAction* Action_TapTempo = nullptr;
+    QAction* Action_Resync = nullptr;
+    QAction* Action_MidiLearnSwitch = nullptr;
     QAction* Action_hp = nullptr;
     QAction* Action_Help = nullptr;
 
@@ -257,6 +272,7 @@ private:
     void FormDblClick(QMouseEvent* event);
     void Timer1Timer();
     void StartIdleRendering();
+    void StartControl();
     // The video branch of StartPlayer; the playback continues it: graph, grabber, position bar, size check.
     // A decoder opened beforehand (a live source) is played instead of opening the source again.
     void StartVideo(bool keepPosition, int64_t positionMs, std::unique_ptr<TVideoDecoder> opened = nullptr);
@@ -279,6 +295,7 @@ private:
     QWidget* FGLContainer = nullptr;
     std::unique_ptr<TRenderSetup> FRenderSetup;
     TIdleRenderer* FIdleRenderer = nullptr;
+    TControlBridge* FControl = nullptr; // a child of the window, freed before the engine
     std::array<QLabel*, kStatusPanelCount> FStatusPanels{};
     std::vector<QAction*> FSourceActions; // enabled only while a source is open
     bool FCreated = false;

@@ -2,10 +2,12 @@
 // caption, menu, shortcut, kind and handler, in menu order.
 #include "app/Form_Master.h"
 
+#include "app/ControlBridge.h"
 #include "app/OpenURL.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "platform/MessageSink.h"
+#include "plugins/uChainState.h"
 #include "render/uRenderEngine.h"
 #include "ui/WindowFonts.h"
 
@@ -37,6 +39,7 @@ struct TMenuRow {
 constexpr TMenuRow kMenus[] = {{"File", "&File", "Menu_File"},
                                {"OpenGL", "&OpenGL", "Menu_OpenGL"},
                                {"View", "&View", "Menu_View"},
+                               {"Control", "&Control", "Menu_Control"},
                                {"Help", "&Help", "Menu_Help"}};
 
 } // namespace
@@ -82,6 +85,18 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::VideoOnly)); }},
     {&TForm_Master::Action_ShowGL, "Action_ShowGL", "&OpenGL", "View", Qt::Key_F3, true, false, true,
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::GLOnly)); }},
+    {&TForm_Master::Action_OscPort, "Action_OscPort", "&OSC Port...", "Control", kNoKey, false, false, false,
+     [](TForm_Master& w, bool) { w.Action_OscPortExecute(); }},
+    {&TForm_Master::Action_Tempo, "Action_Tempo", "T&empo...", "Control", kNoKey, false, true, false,
+     [](TForm_Master& w, bool) { w.Action_TempoExecute(); }},
+    {&TForm_Master::Action_TapTempo, "Action_TapTempo", "&Tap Tempo", "Control", Qt::Key_T, false, false, false,
+     [](TForm_Master& w, bool) { if (w.Control()) w.Control()->TapTempo(); }},
+    {&TForm_Master::Action_Resync, "Action_Resync", "&Resync", "Control", kNoKey, false, false, false,
+     [](TForm_Master& w, bool) { if (w.Control()) w.Control()->Resync(); }},
+    {&TForm_Master::Action_MidiLearnSwitch, "Action_MidiLearnSwitch", "MIDI Learn Slot &Switch", "Control", kNoKey,
+     false, true, false, [](TForm_Master& w, bool) {
+         if (w.Control() && w.Chain()) w.Control()->LearnSwitch(w.Chain()->SelectedSlot);
+     }},
     {&TForm_Master::Action_hp, "Action_hp", "&Quorvale-Homepage", "Help", kNoKey, false, false, false,
      [](TForm_Master&, bool) { OpenURL(HomepageURL()); }},
     {&TForm_Master::Action_Help, "Action_Help", "&About", "Help", kNoKey, false, true, false,

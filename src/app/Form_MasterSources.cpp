@@ -1,6 +1,7 @@
 // Sources beyond the open dialog: an address typed into "Open URL..." or given on the command line (a
 // stream, a lavfi test source, a camera, or a video file of any extension FFmpeg reads), opened without
 // holding the window; the end of a live source; the preset asked for on the command line.
+#include "app/ControlBridge.h"
 #include "app/Form_Master.h"
 
 #include "app/Form_OpenCamera.h"
@@ -172,6 +173,7 @@ bool TForm_Master::ApplyStartPreset(const std::string& path) {
     try {
         TViewGLScope work(FGLView);
         ApplyPreset(*chain, path);
+        if (FControl) FControl->ApplyPresetExtras(path);
         chain->RefreshSlots(chain->SelectedSlot, true);
     } catch (const std::exception& e) {
         ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);

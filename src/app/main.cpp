@@ -92,6 +92,11 @@ int main(int argc, char** argv) {
     master.OnAbout = [&about] { about.exec(); };
     AttachSampleBufferExport(master);
     if (line.Loop) master.Settings.Loop = true; // as if ticked in the View menu, and kept like that
+    // For this run only: the setting stays as the Control menu left it.
+    if (line.OscPort >= 0)
+        master.StartOsc(line.OscPort, line.OscBind);
+    else if (!line.OscBind.empty() && master.Settings.OscPort != 0)
+        master.StartOsc(master.Settings.OscPort, line.OscBind);
     if (!line.Preset.empty()) master.ApplyStartPreset(PresetFileFor(line.Preset, ProgramFolder()));
     master.show();
 

@@ -21,7 +21,7 @@ struct TSettingsValue {
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
 // Values added later come after the first 27: an older file then stops the reading only at them.
-const std::array<TSettingsValue, 28> kSettingsValues{{
+const std::array<TSettingsValue, 29> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -50,11 +50,13 @@ const std::array<TSettingsValue, 28> kSettingsValues{{
     {"LastPath", &TSettings::LastPath},
     {"GroupPlugins", &TSettings::GroupPlugins},
     {"Loop", &TSettings::Loop},
+    {"OscPort", &TSettings::OscPort},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {
     if (field == &TSettings::FBOSize) return value == 256 || value == 512 || value == 1024;
     if (field == &TSettings::JpegQuality) return value >= 0 && value <= 100;
+    if (field == &TSettings::OscPort) return value >= 0 && value <= 65535;
     return true;
 }
 

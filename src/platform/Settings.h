@@ -38,7 +38,8 @@ struct TSettings {
     std::string LastFile;
     std::string LastPath; // the program folder by default (DefaultSettings)
     bool GroupPlugins = true;
-    bool Loop = false; // the View menu's "Loop"; after the first 27, so older files read as before
+    bool Loop = false;   // the View menu's "Loop"; after the first 27, so older files read as before
+    int32_t OscPort = 0; // the Control menu's "OSC Port...", 0 = off; 1..65535
 
     bool operator==(const TSettings&) const = default;
 };

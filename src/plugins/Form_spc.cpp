@@ -82,6 +82,12 @@ TForm_spc::TForm_spc(TChainState& chain, TSettings& settings, QWidget* parent)
     setFixedSize(kChainClientWidth, kChainClientHeight);
     CreateComponents();
     ParamPanel = std::make_unique<TParamPanel>(*ScrollBox1, Chain.Engine.Slots);
+    // Home goes back to the values of the description the slot's instance was made from.
+    ParamPanel->Description = [this](int slotIndex) -> const TShaderPlugin* {
+        const int tag = Chain.Label(slotIndex + 1).Tag;
+        const auto& catalogue = Chain.Engine.Catalogue;
+        return tag >= 0 && size_t(tag) < catalogue.size() ? catalogue[size_t(tag)].get() : nullptr;
+    };
     // Where the settings put it, also while it stays hidden: the main window stores this place at its close.
     move(Settings.spc_left, Settings.spc_top);
 

@@ -32,8 +32,27 @@ template <int N> float* ComponentIn(std::vector<TShaderParam<N>>& list, int inde
 }
 
 template <int N>
+const TShaderParam<N>* ParamIn(const std::vector<TShaderParam<N>>& list, const std::string& name) {
+    for (const TShaderParam<N>& param : list)
+        if (param.UniformName == name) return &param;
+    return nullptr;
+}
+
+// The description value of component k of a parameter; not a number when there is no description.
+template <int N> double HomeValue(const TShaderPlugin* description, const std::string& name, int k) {
+    if (!description) return std::nan("");
+    const TShaderParam<N>* param = nullptr;
+    if constexpr (N == 1) param = ParamIn(description->Params1f, name);
+    if constexpr (N == 2) param = ParamIn(description->Params2f, name);
+    if constexpr (N == 3) param = ParamIn(description->Params3f, name);
+    if constexpr (N == 4) param = ParamIn(description->Params4f, name);
+    return param ? double(param->Value[size_t(k)]) : std::nan("");
+}
+
+template <int N>
 void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidget* box, int slotIndex,
                 const std::vector<TShaderParam<N>>& list, int& y) {
+    const TShaderPlugin* description = panel.Description ? panel.Description(slotIndex) : nullptr;
     using L = TParamPanelLayout;
     for (size_t j = 0; j < list.size(); ++j) {
         const TShaderParam<N>& param = list[j];
@@ -58,8 +77,12 @@ void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidg
             bar->SetPosition(double(param.Value[size_t(k)]));
             bar->Tag = slotIndex;
             bar->SetVColor(N == 1 ? kSingleBarColour : kComponentBarColours[size_t(k)]);
+            bar->HomePosition = HomeValue<N>(description, param.UniformName, k);
             // Only now: setting the initial values must not write them back.
             bar->OnChange = [&panel](TWSGradientBar* sender) { panel.ParamBarChange(sender); };
+            bar->OnContextMenu = [&panel](TWSGradientBar* sender, const QPoint& at) {
+                panel.BarContextMenu(sender, at);
+            };
             entry.ValueBars[size_t(k)] = bar;
 
             auto* edit = new QLineEdit(group);
@@ -102,6 +125,10 @@ void TParamPanel::BuildParamPanel(int slotIndex) {
 }
 
 void TParamPanel::Clear() {
+    // A field losing the focus while it goes must not store into bars already gone.
+    for (ParamPanelEntry& entry : PanelEntries)
+        for (QLineEdit* edit : entry.ValueEdits)
+            if (edit) edit->removeEventFilter(this);
     for (ParamPanelEntry& entry : PanelEntries) {
         for (TWSGradientBar* bar : entry.ValueBars)
             delete bar;
@@ -175,7 +202,62 @@ void TParamPanel::ParamEditEnter(QLineEdit* edit) {
         }
 }
 
+template <int N> const std::string* NameIn(const std::vector<TShaderParam<N>>& list, int index) {
+    return index >= 0 && size_t(index) < list.size() ? &list[size_t(index)].UniformName : nullptr;
+}
+
+void TParamPanel::BarContextMenu(TWSGradientBar* bar, const QPoint& globalPos) {
+    if (!OnBarContextMenu || bar->Tag < 0 || bar->Tag >= kSlotCount) return;
+    const TShaderPlugin* plugin = Slots[size_t(bar->Tag)].get();
+    if (!plugin) return;
+    for (const ParamPanelEntry& entry : PanelEntries)
+        for (int k = 0; k < entry.ComponentCount; ++k) {
+            if (entry.ValueBars[size_t(k)] != bar) continue;
+            const std::string* name = nullptr;
+            switch (entry.ComponentCount) {
+            case 1:
+                name = NameIn(plugin->Params1f, entry.ParamIndex);
+                break;
+            case 2:
+                name = NameIn(plugin->Params2f, entry.ParamIndex);
+                break;
+            case 3:
+                name = NameIn(plugin->Params3f, entry.ParamIndex);
+                break;
+            case 4:
+                name = NameIn(plugin->Params4f, entry.ParamIndex);
+                break;
+            }
+            if (name) OnBarContextMenu({bar->Tag, *name, entry.ComponentCount, k}, globalPos);
+            return;
+        }
+}
+
+void TParamPanel::ShowValues() {
+    for (const ParamPanelEntry& entry : PanelEntries)
+        for (int k = 0; k < entry.ComponentCount; ++k) {
+            TWSGradientBar* bar = entry.ValueBars[size_t(k)];
+            float scale = 0.0f;
+            const float* value = Component(entry, bar->Tag, k, scale);
+            if (!value) continue;
+            // Without its handler, so that showing does not store the clamped position back.
+            auto handler = std::move(bar->OnChange);
+            bar->OnChange = nullptr;
+            bar->SetPosition(double(*value));
+            bar->OnChange = std::move(handler);
+            QLineEdit* edit = entry.ValueEdits[size_t(k)];
+            // A number being typed stays until it is stored or the field is left.
+            if (!edit->hasFocus() || !edit->isModified()) edit->setText(DisplayText(*value, scale));
+        }
+}
+
 bool TParamPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        // Leaving a field stores what was typed into it, as Enter does; a field left untouched keeps the
+        // value it shows only to two decimals.
+        if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && edit->isModified()) ParamEditEnter(edit);
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
     auto* edit = qobject_cast<QLineEdit*>(watched);
     if (!edit) return false;

@@ -5,7 +5,8 @@
 // The controls never hold a slot instance: each carries its slot index (Tag) and its entry's parameter
 // position, and every change looks the instance up in the slots again, so a slot emptied or refilled
 // without a rebuild is skipped instead of touched. GUI thread only; values are read by the engine on the
-// same thread at the next frame.
+// same thread at the next frame. A field also stores its typed number when it loses the focus; a bar's
+// Home and double click go back to the value the plugin's description gives.
 #pragma once
 
 #include "render/uTypesDef.h"
@@ -13,13 +14,16 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QEvent;
 class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
+class QPoint;
 class QScrollArea;
 class TShaderPlugin;
 class TWSGradientBar;
@@ -56,6 +60,14 @@ struct ParamPanelEntry {
     int ComponentCount = 0; // 1..4: Params1f .. Params4f
 };
 
+// The component a bar edits, for whoever offers more on the bar's context menu.
+struct TParamBarTarget {
+    int SlotIndex = 0; // 0..7
+    std::string UniformName;
+    int ComponentCount = 1; // the parameter's list: 1..4
+    int Component = 0;      // 0..ComponentCount-1
+};
+
 class TParamPanel : public QObject {
 public:
     using TSlots = std::array<std::unique_ptr<TShaderPlugin>, kSlotCount>;
@@ -81,8 +93,17 @@ public:
     // moves and the field shows value x Scale. Text that is no number, or a Scale of 0, changes nothing
     // and the field keeps the text.
     void ParamEditEnter(QLineEdit* edit);
+    // Bars and fields show the slot instance's values again (changed from elsewhere), without storing
+    // them: a value outside 0..1 stays as it is.
+    void ShowValues();
+    // A bar asked for its context menu: OnBarContextMenu with what the bar edits.
+    void BarContextMenu(TWSGradientBar* bar, const QPoint& globalPos);
 
     std::vector<ParamPanelEntry> PanelEntries;
+    // The description values of the plugin in a slot (its catalogue entry), for Home; may be empty.
+    std::function<const TShaderPlugin*(int slotIndex)> Description;
+    // A bar's context menu was asked for; may be empty.
+    std::function<void(const TParamBarTarget& target, const QPoint& globalPos)> OnBarContextMenu;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,8 +2,11 @@
 
 #include "platform/NumberText.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -36,8 +39,8 @@ long long RoundHalfEven(double v) {
 } // namespace
 
 TWSGradientBar::TWSGradientBar(QWidget* parent) : QWidget(parent) {
-    // Nothing to type into: the value is dragged.
-    setFocusPolicy(Qt::NoFocus);
+    // Focus by click, tab and wheel, for the keys' finer steps.
+    setFocusPolicy(Qt::WheelFocus);
     resize(kDefaultWidth, kDefaultHeight);
     Render();
 }
@@ -117,13 +120,81 @@ void TWSGradientBar::mousePressEvent(QMouseEvent* event) {
     // Accepted, so that the moves of the drag and the release come here even outside the bar; a press
     // alone changes nothing.
     event->accept();
+    FRightClick = event->button() == Qt::RightButton;
 }
 
 void TWSGradientBar::mouseMoveEvent(QMouseEvent* event) {
+    // The right button drags as the left does; once it has dragged, its release opens no menu.
+    if (event->buttons() & (Qt::LeftButton | Qt::RightButton)) FRightClick = false;
     PositionFromMouse(event);
 }
 
 void TWSGradientBar::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     PositionFromMouse(event);
+    // Asked for at the release, not the press: a press of the right button may still become a drag.
+    if (event->button() == Qt::RightButton && FRightClick && OnContextMenu)
+        OnContextMenu(this, event->globalPosition().toPoint());
+    FRightClick = false;
+}
+
+void TWSGradientBar::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) GoHome();
+}
+
+void TWSGradientBar::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's request is answered at the release above; the keyboard's here.
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse && OnContextMenu)
+        OnContextMenu(this, mapToGlobal(QPoint(width() / 2, height() / 2)));
+}
+
+void TWSGradientBar::Step(double delta) {
+    SetPosition(FPosition + delta);
+}
+
+void TWSGradientBar::GoHome() {
+    if (!std::isnan(HomePosition)) SetPosition(HomePosition);
+}
+
+void TWSGradientBar::wheelEvent(QWheelEvent* event) {
+    // Some window systems turn a wheel with Shift into a sideways one.
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    const double step = (event->modifiers() & Qt::ShiftModifier) ? kFinerStep : kFineStep;
+    // A notch is 120; touchpads send fractions of it, which add up to the same steps.
+    Step(step * double(delta) / 120.0);
+}
+
+void TWSGradientBar::keyPressEvent(QKeyEvent* event) {
+    const double fine = (event->modifiers() & Qt::ShiftModifier) ? kFinerStep : kFineStep;
+    switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        Step(fine);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        Step(-fine);
+        break;
+    case Qt::Key_PageUp:
+        Step(kPageStep);
+        break;
+    case Qt::Key_PageDown:
+        Step(-kPageStep);
+        break;
+    case Qt::Key_Home:
+        GoHome();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }

@@ -248,6 +248,7 @@ void TForm_presets::BT_loadClick() {
     auto work = [this, &path] {
         try {
             ApplyPreset(Chain, path);
+            if (AfterApply) AfterApply(path);
         } catch (const std::exception& e) {
             // A file too large for a preset is refused unread: the chain stays as it was.
             ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
@@ -268,7 +269,7 @@ void TForm_presets::BT_saveClick() {
         // A name that would lead out of the presets folder is a file that cannot be written there.
         if (!IsPresetName(name))
             throw ELumatex(FormatText("In %s kann nicht geschrieben werden", path.c_str()));
-        WritePreset(Chain, path);
+        if (WritePreset(Chain, path) && AfterWrite) AfterWrite(path);
     } catch (const std::exception& e) {
         ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
         return;

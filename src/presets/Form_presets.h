@@ -34,6 +34,10 @@ public:
 
     // Runs work with the engine's context current; empty: work runs as it is.
     std::function<void(const std::function<void()>& work)> GLWork;
+    // After a preset was applied or written: what else the program keeps in a preset (modulators, tempo)
+    // is read from or written into the file. May be empty.
+    std::function<void(const std::string& path)> AfterApply;
+    std::function<void(const std::string& path)> AfterWrite;
 
     // Visible, not modal, and in front: what the chain window's "Load/Manage Presets" asks for.
     void ShowManager();

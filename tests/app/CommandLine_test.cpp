@@ -118,3 +118,38 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplayAndRefusesToStartWithoutOne) {
         }
     }
 }
+
+TEST(CommandLine, TheOscPortAndItsAddress) {
+    struct TCase {
+        std::vector<std::string> Arguments;
+        int Port;
+        const char* Bind;
+        const char* Error; // empty: no usage error
+    };
+    const TCase cases[] = {
+        {{"--osc", "9000"}, 9000, "", ""},
+        {{"--osc", "0"}, 0, "", ""},
+        {{"--osc", "9000", "--osc-bind", "0.0.0.0", "clip.avi"}, 9000, "0.0.0.0", ""},
+        {{}, -1, "", ""},
+        {{"--osc"}, -1, "", "--osc needs a value"},
+        {{"--osc", "65536"}, -1, "", "--osc needs a UDP port 0..65535: 65536"},
+        {{"--osc", "-1"}, -1, "", "--osc needs a UDP port 0..65535: -1"},
+        {{"--osc", "90x"}, -1, "", "--osc needs a UDP port 0..65535: 90x"},
+        {{"--osc-bind"}, -1, "", "--osc-bind needs a value"},
+        {{"--osc-bind", ""}, -1, "", "--osc-bind needs an address"},
+    };
+    for (const TCase& c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Arguments);
+        const std::string trace = c.Arguments.empty() ? "(none)" : c.Arguments[0];
+        if (*c.Error) {
+            EXPECT_EQ(line.Action, TCommandLine::TAction::UsageError) << trace;
+            EXPECT_EQ(line.Error, c.Error) << trace;
+            continue;
+        }
+        EXPECT_EQ(line.Action, TCommandLine::TAction::Run) << trace;
+        EXPECT_EQ(line.OscPort, c.Port) << trace;
+        EXPECT_EQ(line.OscBind, c.Bind) << trace;
+    }
+    EXPECT_NE(CommandLineHelp().find("--osc PORT"), std::string::npos);
+    EXPECT_NE(CommandLineHelp().find("--osc-bind ADDR"), std::string::npos);
+}

@@ -24,6 +24,7 @@ TSettings Unusual(const TTempFolder& tmp, const std::string& fileName = "clip.av
     s.main_maximized = s.presets_maximized = s.Loop = true;
     s.FBOSize = 1024;
     s.JpegQuality = 85;
+    s.OscPort = 9000;
     // Placements on monitors left of and above the primary one, and the extremes of the type.
     s.main_left = s.spc_left = -1920;
     s.main_top = s.presets_top = INT32_MIN;
@@ -76,7 +77,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop ");
+                     "LastPath GroupPlugins Loop OscPort ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -138,6 +139,7 @@ TEST(Settings, AMissingOrMistypedValueStopsTheReadingThere) {
     expected.LastPath = defaults.LastPath;
     expected.GroupPlugins = defaults.GroupPlugins;
     expected.Loop = defaults.Loop;
+    expected.OscPort = defaults.OscPort;
     EXPECT_EQ(Loaded(path), expected);
 }
 
@@ -152,7 +154,24 @@ TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
     WriteTextFile(path, complete.substr(0, at) + complete.substr(complete.find('\n', at) + 1));
     TSettings expected = stored;
     expected.Loop = false;
+    expected.OscPort = 0; // after Loop: the reading stopped before it
     EXPECT_EQ(Loaded(path), expected);
+}
+
+TEST(Settings, AnOscPortOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    TSettings stored = Unusual(tmp);
+    for (const int32_t bad : {-1, 65536}) {
+        stored.OscPort = bad;
+        SaveSettings(stored, path);
+        TSettings expected = stored;
+        expected.OscPort = 0;
+        EXPECT_EQ(Loaded(path), expected) << bad;
+    }
+    stored.OscPort = 65535;
+    SaveSettings(stored, path);
+    EXPECT_EQ(Loaded(path).OscPort, 65535);
 }
 
 TEST(Settings, TheFileLivesInTheUsersConfigFolder) {
@@ -215,7 +234,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 29u) << "the program's 28 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 30u) << "the program's 29 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),

@@ -281,3 +281,97 @@ TEST_F(ParamPanelTest, FortyParametersScrollDownwardsAndALongCaptionStaysInItsFr
 }
 
 } // namespace
+
+namespace {
+
+void LoseFocus(QLineEdit* edit) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(edit, &out);
+}
+
+} // namespace
+
+TEST_F(ParamPanelTest, LeavingAFieldStoresWhatWasTypedButNotWhatItOnlyShows) {
+    Fill(1, "[parameter_u1f]\na = 0.503 : 1 : A\nb = 0.5 : 2 : B\n");
+    Show(1);
+    QLineEdit* a = Panel.PanelEntries.at(0).ValueEdits[0];
+    EXPECT_EQ(a->text(), QStringLiteral("0.50"));
+    LoseFocus(a);
+    EXPECT_EQ(Slot(1).Params1f[0].Value[0], 0.503f) << "untouched: the value is not cut to two decimals";
+
+    QLineEdit* b = Panel.PanelEntries.at(1).ValueEdits[0];
+    b->clear();
+    QTest::keyClicks(b, QStringLiteral("1.5"));
+    LoseFocus(b);
+    EXPECT_EQ(Slot(1).Params1f[1].Value[0], 0.75f) << "1.5 / scale 2";
+    EXPECT_EQ(b->text(), QStringLiteral("1.50"));
+    EXPECT_EQ(Panel.PanelEntries.at(1).ValueBars[0]->Position(), 0.75);
+
+    b->clear();
+    QTest::keyClicks(b, QStringLiteral("1,5"));
+    LoseFocus(b);
+    EXPECT_EQ(Slot(1).Params1f[1].Value[0], 0.75f) << "no number: nothing changes";
+    EXPECT_EQ(b->text(), QStringLiteral("1,5"));
+    // Rebuilding while a field holds typed text and the focus goes with it touches nothing gone.
+    Show(1);
+    EXPECT_EQ(Panel.PanelEntries.size(), 2u);
+}
+
+TEST_F(ParamPanelTest, HomeGoesBackToTheDescriptionValueOfItsOwnComponent) {
+    const std::string params = "[parameter_u1f]\na = 0.2 : 1 : A\n[parameter_u2f]\np = 0.25;0.75 : 1 : P\n";
+    Fill(3, params);
+    const std::unique_ptr<TShaderPlugin> description = Files.Read("p.ini");
+    Panel.Description = [&](int slotIndex) { return slotIndex == 3 ? description.get() : nullptr; };
+    Slot(3).Params1f[0].Value[0] = 0.9f;
+    Slot(3).Params2f[0].Value = {0.1f, 0.2f};
+    Show(3);
+    TWSGradientBar* single = Panel.PanelEntries.at(0).ValueBars[0];
+    QTest::keyClick(single, Qt::Key_Home);
+    EXPECT_EQ(Slot(3).Params1f[0].Value[0], 0.2f);
+    QTest::keyClick(Panel.PanelEntries.at(1).ValueBars[1], Qt::Key_Home);
+    EXPECT_EQ(Slot(3).Params2f[0].Value, (std::array<float, 2>{0.1f, 0.75f}));
+    QTest::keyClick(Panel.PanelEntries.at(1).ValueBars[1], Qt::Key_Left);
+    EXPECT_FLOAT_EQ(Slot(3).Params2f[0].Value[1], 0.74f) << "the keys store like a drag";
+
+    // Without a description Home does nothing.
+    Fill(4, params);
+    Show(4);
+    Slot(4).Params1f[0].Value[0] = 0.6f;
+    Panel.ShowValues();
+    QTest::keyClick(Panel.PanelEntries.at(0).ValueBars[0], Qt::Key_Home);
+    EXPECT_EQ(Slot(4).Params1f[0].Value[0], 0.6f);
+}
+
+TEST_F(ParamPanelTest, ShowValuesFollowsChangesFromElsewhereWithoutClampingThem) {
+    Fill(0, "[parameter_u1f]\na = 0.5 : 2 : A\n[parameter_u3f]\nc = 0.1;0.2;0.3 : 1 : C\n");
+    Show(0);
+    Slot(0).Params1f[0].Value[0] = 1.5f;
+    Slot(0).Params3f[0].Value[2] = 0.8f;
+    Panel.ShowValues();
+    EXPECT_EQ(Slot(0).Params1f[0].Value[0], 1.5f) << "shown, not stored back clamped";
+    EXPECT_EQ(Panel.PanelEntries[0].ValueBars[0]->Position(), 1.0);
+    EXPECT_EQ(Panel.PanelEntries[0].ValueEdits[0]->text(), QStringLiteral("3.00"));
+    EXPECT_FLOAT_EQ(float(Panel.PanelEntries[1].ValueBars[2]->Position()), 0.8f);
+    EXPECT_EQ(Panel.PanelEntries[1].ValueEdits[2]->text(), QStringLiteral("0.80"));
+}
+
+TEST_F(ParamPanelTest, ABarsContextMenuNamesTheComponentItEdits) {
+    Fill(6, "[parameter_u1f]\na = 0.5 : 1 : A\n[parameter_u3f]\ncol = 0.1;0.2;0.3 : 1 : C\n");
+    Show(6);
+    std::vector<TParamBarTarget> asked;
+    Panel.OnBarContextMenu = [&asked](const TParamBarTarget& target, const QPoint&) {
+        asked.push_back(target);
+    };
+    Panel.BarContextMenu(Panel.PanelEntries[1].ValueBars[2], QPoint());
+    Panel.BarContextMenu(Panel.PanelEntries[0].ValueBars[0], QPoint());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].SlotIndex, 6);
+    EXPECT_EQ(asked[0].UniformName, "col");
+    EXPECT_EQ(asked[0].ComponentCount, 3);
+    EXPECT_EQ(asked[0].Component, 2);
+    EXPECT_EQ(asked[1].UniformName, "a");
+    EXPECT_EQ(asked[1].Component, 0);
+    Slots[6].reset();
+    Panel.BarContextMenu(Panel.PanelEntries[0].ValueBars[0], QPoint());
+    EXPECT_EQ(asked.size(), 2u) << "an emptied slot has nothing to offer";
+}

@@ -7,7 +7,10 @@
 #include <QGuiApplication>
 #include <QTest>
 
+#include <QWheelEvent>
+
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -187,3 +190,85 @@ TEST_F(GradientBarMouseTest, AReleaseMovesTheBarOnlyWhileAnotherButtonIsStillHel
 }
 
 } // namespace
+
+// The finer steps: each input from a bar at 0.5, what it moves the bar to, one change each.
+TEST_F(GradientBarTest, WheelAndKeysStepByAHundredthAThousandthOrATenth) {
+    struct TCase {
+        const char* What;
+        std::function<void(TWSGradientBar&)> Do;
+        double Want;
+    };
+    auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+        return [k, mods](TWSGradientBar& bar) { QTest::keyClick(&bar, k, mods); };
+    };
+    auto wheel = [](int delta, Qt::KeyboardModifiers mods = {}, bool sideways = false) {
+        return [=](TWSGradientBar& bar) {
+            const QPoint angle = sideways ? QPoint(delta, 0) : QPoint(0, delta);
+            QWheelEvent event(QPointF(5, 5), bar.mapToGlobal(QPointF(5, 5)), {}, angle, Qt::NoButton, mods,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&bar, &event);
+        };
+    };
+    const TCase cases[] = {
+        {"Right", key(Qt::Key_Right), 0.51},
+        {"Up", key(Qt::Key_Up), 0.51},
+        {"Left", key(Qt::Key_Left), 0.49},
+        {"Down", key(Qt::Key_Down), 0.49},
+        {"Shift+Right", key(Qt::Key_Right, Qt::ShiftModifier), 0.501},
+        {"Shift+Left", key(Qt::Key_Left, Qt::ShiftModifier), 0.499},
+        {"Page Up", key(Qt::Key_PageUp), 0.6},
+        {"Page Down", key(Qt::Key_PageDown), 0.4},
+        {"wheel up a notch", wheel(120), 0.51},
+        {"wheel down two notches", wheel(-240), 0.48},
+        {"wheel with Shift", wheel(120, Qt::ShiftModifier), 0.501},
+        {"wheel with Shift turned sideways", wheel(-120, Qt::ShiftModifier, true), 0.499},
+        {"a touchpad's quarter notch", wheel(30), 0.5025},
+    };
+    Count();
+    for (const TCase& c : cases) {
+        Bar.OnChange = nullptr;
+        Bar.SetPosition(0.5);
+        Count();
+        Changes = 0;
+        c.Do(Bar);
+        EXPECT_NEAR(Bar.Position(), c.Want, 1e-12) << c.What;
+        EXPECT_EQ(Changes, 1) << c.What;
+    }
+    // Steps stop at the ends like a drag.
+    Bar.SetPosition(0.95);
+    QTest::keyClick(&Bar, Qt::Key_PageUp);
+    EXPECT_EQ(Bar.Position(), 1.0);
+    Bar.SetPosition(0.005);
+    QTest::keyClick(&Bar, Qt::Key_Left);
+    EXPECT_EQ(Bar.Position(), 0.0);
+}
+
+TEST_F(GradientBarTest, HomeAndADoubleClickGoBackToTheHomePositionWhenThereIsOne) {
+    Bar.SetPosition(0.9);
+    Count();
+    QTest::keyClick(&Bar, Qt::Key_Home);
+    EXPECT_EQ(Changes, 0) << "no home position: nothing happens";
+    Bar.HomePosition = 0.25;
+    QTest::keyClick(&Bar, Qt::Key_Home);
+    EXPECT_EQ(Bar.Position(), 0.25);
+    Bar.SetPosition(0.7);
+    QTest::mouseDClick(&Bar, Qt::LeftButton, {}, QPoint(80, 7));
+    EXPECT_EQ(Bar.Position(), 0.25);
+    Bar.HomePosition = 3.0;
+    QTest::keyClick(&Bar, Qt::Key_Home);
+    EXPECT_EQ(Bar.Position(), 1.0) << "clamped like any position";
+}
+
+TEST_F(GradientBarMouseTest, ARightClickAsksForTheMenuButARightDragDoesNot) {
+    int menus = 0;
+    Bar.OnContextMenu = [&menus](TWSGradientBar*, const QPoint&) { ++menus; };
+    QTest::mousePress(&Bar, Qt::RightButton, {}, QPoint(40, 7));
+    QTest::mouseRelease(&Bar, Qt::RightButton, {}, QPoint(40, 7));
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(Changes, 0) << "a click moves nothing";
+    QTest::mousePress(&Bar, Qt::RightButton, {}, QPoint(40, 7));
+    QTest::mouseMove(&Bar, QPoint(70, 7));
+    QTest::mouseRelease(&Bar, Qt::RightButton, {}, QPoint(70, 7));
+    EXPECT_EQ(menus, 1) << "a drag is no click";
+    EXPECT_DOUBLE_EQ(Bar.Position(), 0.7);
+}

@@ -1,6 +1,7 @@
 #include "RenderJob.h"
 
 #include "Progress.h"
+#include "control/ChainModulators.h"
 
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
@@ -11,6 +12,7 @@
 #include "pipeline/StillImage.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/IniFile.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
@@ -107,6 +109,9 @@ std::string PresetFile(const TRenderOptions& options, const std::string& root) {
 struct THeadlessJob {
     THeadlessContext Context;
     TRenderSetup Setup{Context};
+    // The preset's modulators and tempo, evaluated at each frame's time.
+    TChainModulators Modulators;
+    TTempo Tempo;
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
@@ -122,6 +127,9 @@ struct THeadlessJob {
         if (presetPath.empty()) return;
         try {
             WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
+            for (const std::string& line :
+                 ReadPresetModulators(TIniFile::FromFile(presetPath), Modulators, Tempo, 0.0))
+                std::fprintf(stderr, "lumatex-render: preset line skipped: %s\n", line.c_str());
         } catch (const ELumatex& e) {
             Fail(kExitInput, "cannot read the preset: " + std::string(e.what()));
         }
@@ -162,6 +170,7 @@ public:
                 Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
                                             TFilterGraph::ErrorText(result).c_str()));
             ++Next;
+            FrameSeconds = double(mediaNs) / 1e9;
         }
         const TVideoFormat& format = Decoder.Format();
         frame.SetSize(format.Width, format.Height, 24);
@@ -170,6 +179,8 @@ public:
         return true;
     }
     TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
+    // The presentation time of the frame Read gave last, in seconds from the video's start.
+    double FrameSeconds = 0.0;
 
 private:
     TVideoDecoder Decoder;
@@ -211,12 +222,13 @@ TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>&
 // held twice; the frame is left empty. The rendered picture goes into the file band by band, straight from
 // the off-screen buffer.
 void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap&& frame, TPixelSize size,
-                    int64_t index) {
+                    int64_t index, double seconds) {
     const TPixelSize frameSize{frame.Width(), frame.Height()};
     const TRenderOptions& o = commandLine.Options;
     // The command line takes only names whose format is their extension's, so the name stays as given.
     const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
     try {
+        EvaluateModulatorsAt(setup.Engine().Slots, setup.Modulators, setup.Tempo, seconds);
         // UploadSourceFrame's two steps, with the frame handed over.
         TglBitmap2D& source = *setup.Engine().SourceTexture;
         source.AssignFromBitmap(std::move(frame));
@@ -294,7 +306,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
 
         if (!video) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, 0);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, 0, 0.0);
             return kExitSuccess;
         }
         const bool several = o.Frames.Several();
@@ -303,7 +315,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, index);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->FrameSeconds);
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;
