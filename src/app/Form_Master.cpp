@@ -137,6 +137,7 @@ void TForm_Master::StartIdleRendering() {
                isVisible() && !isMinimized() && FGLView->isExposed();
     };
     handlers.HasPicture = sourceInView;
+    handlers.BeforeFrame = [this] { PreparePluginInputs(); };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
     handlers.RenderFailed = [this](const std::exception&) {
         SetPlayState(TPlayState::Stopped);
