@@ -10,6 +10,7 @@
 #include "pipeline/RenderSetup.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
+#include "plugins/uPluginReloader.h"
 #include "render/uRenderEngine.h"
 #include "ui/FileDialogs.h"
 #include "ui/WindowFonts.h"

@@ -41,6 +41,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TChainState;
+class TPluginReloader;
 class TIdleRenderer;
 class TImageViewer;
 class TQtGLSurface;
@@ -274,6 +275,7 @@ private:
     void SetHighPrecision(bool on);
     void SetWatchPluginFiles(bool on);
     void ApplyPluginSettings(); // at show: "High Precision" offered only where the driver has float textures
+    void WatchPluginFilesTimer(); // while watching: reloads what changed
     void StartImage();
     void ShowPanelsForMediaKind();
     void SetStatusText(int panel, const QString& text);
@@ -294,5 +296,7 @@ private:
     TVideoSource FSource;
     bool FVideoByContent = false;
     TPluginClock FPluginClock;
+    std::unique_ptr<TPluginReloader> FPluginReloader;
+    QTimer* FPluginWatchTimer = nullptr;
     std::chrono::steady_clock::time_point FSourceOpened = std::chrono::steady_clock::now();
 };

@@ -5,14 +5,22 @@
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "platform/MessageSink.h"
+#include "plugins/uPluginReloader.h"
 #include "render/uFBO.h"
 #include "render/uRenderEngine.h"
 
 #include <QAction>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace {
+
+// Looking at a few dozen files' times twice a second costs nothing and sees every way an editor saves
+// (in place, by rename, by delete and create), a folder that goes away included.
+constexpr int kPluginWatchMs = 500;
+constexpr int kReloadNoticeMs = 10000;
 
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -70,6 +78,42 @@ void TForm_Master::SetHighPrecision(bool on) {
 void TForm_Master::SetWatchPluginFiles(bool on) {
     Settings.WatchPluginFiles = on;
     Action_WatchPlugins->setChecked(on);
+    TChainState* chain = Chain();
+    if (!on || !chain) {
+        if (FPluginWatchTimer) FPluginWatchTimer->stop();
+        FPluginReloader.reset();
+        return;
+    }
+    if (!FPluginReloader) {
+        FPluginReloader = std::make_unique<TPluginReloader>(*chain);
+        FPluginReloader->OnProblem = [this](const std::string& name, const std::string& problem) {
+            const std::string firstLine = problem.substr(0, problem.find('\n'));
+            const QString text = QStringLiteral("  %1: %2")
+                                     .arg(QString::fromStdString(name), QString::fromStdString(firstLine));
+            StatusBar1->showMessage(text, kReloadNoticeMs);
+            if (TRenderEngine* engine = Engine()) engine->HUDNotice = name + ": " + firstLine;
+        };
+        FPluginReloader->Snapshot();
+    }
+    if (!FPluginWatchTimer) {
+        FPluginWatchTimer = new QTimer(this);
+        FPluginWatchTimer->setObjectName(QStringLiteral("PluginWatchTimer"));
+        FPluginWatchTimer->setInterval(kPluginWatchMs);
+        connect(FPluginWatchTimer, &QTimer::timeout, this, &TForm_Master::WatchPluginFilesTimer);
+    }
+    FPluginWatchTimer->start();
+}
+
+void TForm_Master::WatchPluginFilesTimer() {
+    if (!FPluginReloader || !FPluginReloader->Poll()) return;
+    TViewGLScope work(FGLView);
+    if (TRenderEngine* engine = Engine()) engine->HUDNotice.clear();
+    try {
+        if (FPluginReloader->Reload())
+            StatusBar1->showMessage(QStringLiteral("  Plugins reloaded"), kReloadNoticeMs);
+    } catch (const std::exception& e) {
+        StatusBar1->showMessage(QString::fromStdString("  " + std::string(e.what())), kReloadNoticeMs);
+    }
 }
 
 void TForm_Master::ApplyPluginSettings() {

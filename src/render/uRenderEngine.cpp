@@ -417,6 +417,7 @@ void TRenderEngine::DrawHUD() {
 
     Font->Print(kHUDPassesX, kHUDTextY, "Passes: " + std::to_string(PassCount));
     Font->Print(kHUDFPSX, kHUDTextY, "FPS: " + std::to_string(Timer->FPS));
+    if (!HUDNotice.empty()) Font->Print(kHUDPassesX, kHUDBarBottom + kHUDFontHeight + 4, HUDNotice);
 }
 
 bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,

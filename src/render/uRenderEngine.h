@@ -126,6 +126,8 @@ public:
     // A frame whose Frame differs from the last rendered one moves every slot's "PreviousFrame" on; the
     // same Frame rendered again (an export of the picture shown) reads the same previous frame.
     TPluginFrameInputs FrameInputs;
+    // A line the HUD shows under its bar while not empty: what a plugin reload had to say.
+    std::string HUDNotice;
     bool FloatFramebuffers = false; // the ping-pong framebuffers and the slots' memories are 16-bit float
     // A slot's memory exists only while its plugin asks for "previous"; the source's copy only while a plugin
     // asks for "Original" or the first one reads a sampler besides "Texture0".
