@@ -6,7 +6,6 @@
 #include "app/ViewGLScope.h"
 #include "platform/MessageSink.h"
 #include "plugins/uPluginReloader.h"
-#include "render/uFBO.h"
 #include "render/uRenderEngine.h"
 
 #include <QAction>
@@ -120,7 +119,7 @@ void TForm_Master::ApplyPluginSettings() {
     bool offered = false;
     if (Engine() && FGLView->HasContext()) {
         TViewGLScope work(FGLView);
-        offered = TFBO::FloatFormatOffered();
+        offered = TRenderEngine::FloatFramebuffersOffered();
     }
     Action_FBOFloat->setVisible(offered);
     Action_FBOFloat->setEnabled(offered);

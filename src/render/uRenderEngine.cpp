@@ -204,6 +204,10 @@ unsigned TRenderEngine::FramebufferFormat() const {
     return FloatFramebuffers ? GL_RGB16F_ARB : GL_RGB;
 }
 
+bool TRenderEngine::FloatFramebuffersOffered() {
+    return TFBO::FloatFormatOffered();
+}
+
 bool TRenderEngine::SetFloatFramebuffers(bool on) {
     const bool wanted = on && TFBO::FloatFormatOffered();
     if (wanted != FloatFramebuffers) {

@@ -69,6 +69,7 @@ public:
     // 16-bit float framebuffers where the driver offers them (TFBO::FloatFormatOffered), 8-bit ones
     // otherwise or when off; the framebuffers are made anew when that changes. Answers what is in use.
     bool SetFloatFramebuffers(bool on);
+    static bool FloatFramebuffersOffered(); // by the current context's driver
     // What a slot remembers of its previous frames and the copy of the source are dropped: the next frame
     // starts from black, as after opening a source.
     void ResetFeedback();
