@@ -8,7 +8,7 @@ PACKAGES=(
   # OpenGL: libepoxy for the entry points, EGL on Mesa (llvmpipe) for headless contexts, GLU for mip-maps
   libepoxy-dev libegl-dev libegl-mesa0 libgl-dev libgl1-mesa-dri libglu1-mesa-dev
   # codecs and fonts
-  libjpeg62-turbo-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libjpeg62-turbo-dev libpng-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # cameras (v4l2) and test sources (lavfi) through FFmpeg's input devices
   libavdevice-dev
   # remote control: OSC (liblo; oscsend for the tests) and MIDI through the ALSA sequencer

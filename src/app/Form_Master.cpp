@@ -11,6 +11,7 @@
 #include "pipeline/RenderSetup.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
+#include "plugins/uPluginReloader.h"
 #include "render/uRenderEngine.h"
 #include "ui/FileDialogs.h"
 #include "ui/WindowFonts.h"
@@ -143,7 +144,9 @@ void TForm_Master::StartIdleRendering() {
     };
     handlers.HasPicture = sourceInView;
     handlers.BeforeFrame = [this] {
+        // Remote commands and modulators first: the plugins' inputs are those of the frame about to be drawn.
         if (FControl) FControl->BeforeFrame();
+        PreparePluginInputs();
     };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
     handlers.RenderFailed = [this](const std::exception&) {

@@ -16,12 +16,14 @@
 #include "app/VideoView.h"
 #include "pipeline/MediaFiles.h"
 #include "platform/Settings.h"
+#include "render/uPluginClock.h"
 #include "video/CameraList.h"
 #include "video/Playback.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,6 +42,7 @@ class QToolBar;
 class QToolButton;
 class TChainState;
 class TControlBridge;
+class TPluginReloader;
 class TIdleRenderer;
 class TImageViewer;
 class TQtGLSurface;
@@ -231,8 +234,10 @@ public:
     QAction* Action_FBO1 = nullptr;
     QAction* Action_FBO2 = nullptr;
     QAction* Action_FBO3 = nullptr;
+    QAction* Action_FBOFloat = nullptr;
     QAction* Action_ShowSPC = nullptr;
     QAction* Action_Loop = nullptr;
+    QAction* Action_WatchPlugins = nullptr;
     QAction* Action_Aspect = nullptr;
     QAction* Action_ShowBoth = nullptr;
     QAction* Action_ShowDS = nullptr;
@@ -282,6 +287,13 @@ private:
     std::unique_ptr<TVideoDecoder> ReopenLiveSource(); // null when cancelled or failed (told)
     void LiveSourceEnded(int32_t result);
     void SetLoop(bool loop);
+    // Form_MasterPlugins.cpp: the clock and pointer plugins see, high precision, watching plugin files.
+    void PreparePluginInputs();
+    void RestartPluginClock(); // a new source: frame 0, time 0, every slot's memory black
+    void SetHighPrecision(bool on);
+    void SetWatchPluginFiles(bool on);
+    void ApplyPluginSettings(); // at show: "High Precision" offered only where the driver has float textures
+    void WatchPluginFilesTimer(); // while watching: reloads what changed
     void StartImage();
     void ShowPanelsForMediaKind();
     void SetStatusText(int panel, const QString& text);
@@ -302,4 +314,8 @@ private:
     // The source being shown, and whether it is a video by what it holds rather than by its extension.
     TVideoSource FSource;
     bool FVideoByContent = false;
+    TPluginClock FPluginClock;
+    std::unique_ptr<TPluginReloader> FPluginReloader;
+    QTimer* FPluginWatchTimer = nullptr;
+    std::chrono::steady_clock::time_point FSourceOpened = std::chrono::steady_clock::now();
 };

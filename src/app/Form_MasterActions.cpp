@@ -70,10 +70,14 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master& w, bool) { w.SetFBOSize(2); }},
     {&TForm_Master::Action_FBO3, "Action_FBO3", "FB&O 1024", "OpenGL", Qt::Key_F7, true, false, true,
      [](TForm_Master& w, bool) { w.SetFBOSize(3); }},
+    {&TForm_Master::Action_FBOFloat, "Action_FBOFloat", "High &Precision", "OpenGL", kNoKey, true, true, false,
+     [](TForm_Master& w, bool checked) { w.SetHighPrecision(checked); }},
     {&TForm_Master::Action_ShowSPC, "Action_ShowSPC", "S&how Shader Plugin Chain", "View", Qt::Key_F10,
      true, false, false, [](TForm_Master& w, bool checked) { w.ShowShaderPluginChain(checked); }},
     {&TForm_Master::Action_Loop, "Action_Loop", "&Loop", "View", Qt::Key_F8, true, false, false,
      [](TForm_Master& w, bool checked) { w.SetLoop(checked); }},
+    {&TForm_Master::Action_WatchPlugins, "Action_WatchPlugins", "&Watch Plugin Files", "View", kNoKey, true,
+     false, false, [](TForm_Master& w, bool checked) { w.SetWatchPluginFiles(checked); }},
     {&TForm_Master::Action_Aspect, "Action_Aspect", "&Force Aspect Ratio", "View", kNoKey, true, true, true,
      [](TForm_Master& w, bool checked) {
          w.Settings.ForceAspectRatio = checked;

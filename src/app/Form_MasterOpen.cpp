@@ -103,6 +103,7 @@ void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs, std::unique
     Playback.Close();
     // The last file's picture must not stand in for this one's (a refused or unreadable file shows none).
     VideoWindow->Clear();
+    RestartPluginClock();
 
     Playback.AttachVideo(Settings.Show_GLRenderer);
     SyncTrackBar();
@@ -149,6 +150,7 @@ void TForm_Master::StartImage() {
     Playback.Close();
     Playback.DetachVideo();
     SyncTrackBar();
+    RestartPluginClock();
 
     // A picture that cannot be read leaves the size of the last one (a size of 0 has no aspect ratio).
     if (LoadImg(FileName)) {

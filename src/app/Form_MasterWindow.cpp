@@ -144,6 +144,7 @@ void TForm_Master::FormShow() {
     Action_HUD->setChecked(Settings.RenderHUD);
     Action_Aspect->setChecked(Settings.ForceAspectRatio);
     SetLoop(Settings.Loop);
+    ApplyPluginSettings();
     if (Settings.Show_VideoRenderer && Settings.Show_GLRenderer) {
         Action_ShowBoth->setChecked(true);
     } else {

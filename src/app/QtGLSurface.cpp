@@ -189,7 +189,24 @@ void TQtGLSurface::exposeEvent(QExposeEvent*) {
     if (isExposed() && OnExposed) OnExposed();
 }
 
+void TQtGLSurface::TrackPointer(const QMouseEvent* event) {
+    const qreal ratio = devicePixelRatio();
+    FPointer.X = event->position().x() * ratio;
+    FPointer.Y = (height() - event->position().y()) * ratio;
+    FPointer.Left = event->buttons().testFlag(Qt::LeftButton);
+    FPointer.Right = event->buttons().testFlag(Qt::RightButton);
+}
+
+void TQtGLSurface::mouseMoveEvent(QMouseEvent* event) {
+    TrackPointer(event);
+}
+
+void TQtGLSurface::mouseReleaseEvent(QMouseEvent* event) {
+    TrackPointer(event);
+}
+
 void TQtGLSurface::mousePressEvent(QMouseEvent* event) {
+    TrackPointer(event);
     if (OnMousePress) OnMousePress(event);
 }
 

@@ -53,13 +53,27 @@ public:
     // The view became visible or was uncovered and needs its picture again.
     std::function<void()> OnExposed;
 
+    // Where the pointer was last seen over the view, in device pixels from the bottom left, and which
+    // buttons are down; plain values for the plugins that ask for the pointer.
+    struct TPointer {
+        double X = 0.0;
+        double Y = 0.0;
+        bool Left = false;
+        bool Right = false;
+    };
+    const TPointer& Pointer() const { return FPointer; }
+
 protected:
     void exposeEvent(QExposeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void TrackPointer(const QMouseEvent* event);
+    TPointer FPointer;
     std::unique_ptr<QOpenGLContext> Context;
     std::string FLastError;
 };

@@ -21,7 +21,7 @@ struct TSettingsValue {
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
 // Values added later come after the first 27: an older file then stops the reading only at them.
-const std::array<TSettingsValue, 29> kSettingsValues{{
+const std::array<TSettingsValue, 31> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -51,6 +51,8 @@ const std::array<TSettingsValue, 29> kSettingsValues{{
     {"GroupPlugins", &TSettings::GroupPlugins},
     {"Loop", &TSettings::Loop},
     {"OscPort", &TSettings::OscPort},
+    {"FBOFloat", &TSettings::FBOFloat},
+    {"WatchPluginFiles", &TSettings::WatchPluginFiles},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {

@@ -38,8 +38,10 @@ struct TSettings {
     std::string LastFile;
     std::string LastPath; // the program folder by default (DefaultSettings)
     bool GroupPlugins = true;
-    bool Loop = false;   // the View menu's "Loop"; after the first 27, so older files read as before
-    int32_t OscPort = 0; // the Control menu's "OSC Port...", 0 = off; 1..65535
+    bool Loop = false;            // the View menu's "Loop"; after the first 27, so older files read as before
+    int32_t OscPort = 0;          // the Control menu's "OSC Port...", 0 = off; 1..65535
+    bool FBOFloat = false;        // the OpenGL menu's "High Precision": 16-bit float framebuffers
+    bool WatchPluginFiles = true; // the View menu's "Watch Plugin Files": edited plugins reload
 
     bool operator==(const TSettings&) const = default;
 };

@@ -24,6 +24,20 @@ int TFBO::MaxEdge() {
     return std::min({texture, renderbuffer, viewport[0], viewport[1]});
 }
 
+bool TFBO::FloatFormatOffered() {
+    if (epoxy_gl_version() < 30 && !epoxy_has_gl_extension("GL_ARB_texture_float")) return false;
+    GLint found = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &found);
+    TFBO probe;
+    probe.Create(4, 4, GL_RGB16F_ARB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, false);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, probe.FramebufferHandle);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                              probe.TextureHandle, 0);
+    const bool complete = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, GLuint(found));
+    return complete;
+}
+
 void TFBO::Create(int width, int height, GLenum internalFormat, GLenum format, GLenum wrapS, GLenum wrapT,
                   bool withDepth) {
     // A second Create would otherwise orphan the objects of the first one.

@@ -26,6 +26,9 @@ public:
     // The longest edge the current context can render into and read back: the colour texture, the depth
     // buffer and the viewport all have to take it.
     static int MaxEdge();
+    // The current context can render into 16-bit float colour textures: it offers float textures, and a
+    // small framebuffer of that format is complete.
+    static bool FloatFormatOffered();
     // The text raised for a framebuffer status, or nullptr for complete and for values not in the table.
     static const char* StatusText(GLenum status);
     // Raises ELumatex with StatusText(status) when there is one.

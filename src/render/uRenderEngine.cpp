@@ -12,6 +12,7 @@
 #include "render/uFBO.h"
 #include "render/uFBOPass.h"
 #include "render/uShaderPlugin.h"
+#include "render/uSlotFeedback.h"
 #include "render/uTimer.h"
 
 #include <algorithm>
@@ -79,6 +80,9 @@ void TRenderEngine::CreateResources() {
 }
 
 void TRenderEngine::FreeResources() {
+    for (auto& feedback : Feedback)
+        feedback.reset();
+    OriginalFBO.reset();
     Catalogue.clear();
     for (auto& slot : Slots)
         slot.reset();
@@ -146,9 +150,13 @@ bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry
     return true;
 }
 
-void TRenderEngine::ReportBrokenPlugin(const std::string& name) {
+void TRenderEngine::ReportBrokenPlugin(const std::string& name, const std::vector<std::string>& problems) {
     BrokenPlugins.push_back(name);
-    ShowMessage(kPluginErrorsText + name, kMessageCaption, TMessageIcon::Error);
+    // The name alone does not tell an author which look-up image or which line is at fault.
+    std::string text = kPluginErrorsText + name;
+    for (const std::string& problem : problems)
+        text += "\n\r" + problem;
+    ShowMessage(text, kMessageCaption, TMessageIcon::Error);
 }
 
 void TRenderEngine::ScanCatalogue() {
@@ -167,7 +175,7 @@ void TRenderEngine::ScanCatalogue() {
             plugin->CatalogueIndex = int32_t(Catalogue.size());
             Catalogue.push_back(std::move(plugin));
         } else {
-            ReportBrokenPlugin(file.Name);
+            ReportBrokenPlugin(file.Name, plugin->Problems);
         }
         for (const std::string& same : file.SameNames)
             ReportBrokenPlugin(same);
@@ -185,10 +193,78 @@ void TRenderEngine::RecreateFBOs(int size) {
     FBOA.reset();
     FBOB.reset();
     FBOSize = size;
+    const GLenum format = FramebufferFormat();
     FBOA = std::make_unique<TFBO>();
-    FBOA->Create(size, size, GL_RGB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    FBOA->Create(size, size, format, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     FBOB = std::make_unique<TFBO>();
-    FBOB->Create(size, size, GL_RGB, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    FBOB->Create(size, size, format, GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+}
+
+unsigned TRenderEngine::FramebufferFormat() const {
+    return FloatFramebuffers ? GL_RGB16F_ARB : GL_RGB;
+}
+
+bool TRenderEngine::FloatFramebuffersOffered() {
+    return TFBO::FloatFormatOffered();
+}
+
+bool TRenderEngine::SetFloatFramebuffers(bool on) {
+    const bool wanted = on && TFBO::FloatFormatOffered();
+    if (wanted != FloatFramebuffers) {
+        FloatFramebuffers = wanted;
+        // The memories follow at the next frame (PrepareFeedback), made anew in the new format.
+        if (FBOA) RecreateFBOs(FBOSize);
+        OriginalFBO.reset();
+    }
+    return FloatFramebuffers;
+}
+
+void TRenderEngine::ResetFeedback() {
+    for (auto& feedback : Feedback)
+        feedback.reset();
+    OriginalFBO.reset();
+    FeedbackFrame = kNoFrameYet;
+}
+
+void TRenderEngine::PrepareFeedback() {
+    const bool newFrame = FrameInputs.Frame != FeedbackFrame;
+    FeedbackFrame = FrameInputs.Frame;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const TShaderPlugin* plugin = Slots[size_t(slot)].get();
+        auto& feedback = Feedback[size_t(slot)];
+        if (!plugin || !SlotActive[size_t(slot)] || !plugin->Provides.Previous) {
+            feedback.reset();
+            continue;
+        }
+        if (!feedback) feedback = std::make_unique<TSlotFeedback>();
+        feedback->Ensure(FBOSize, FramebufferFormat());
+        if (newFrame) feedback->Swap();
+    }
+}
+
+TFBO* TRenderEngine::PrepareOriginal() {
+    bool wanted = false;
+    for (int k = 0; k < ActiveCount; ++k) {
+        const TShaderPlugin* plugin = Slots[size_t(ActiveOrder[size_t(k)])].get();
+        if (plugin && (plugin->Provides.Original || (k == 0 && plugin->ReadsExtraSamplers()))) wanted = true;
+    }
+    if (!wanted) {
+        OriginalFBO.reset();
+        return nullptr;
+    }
+    if (!OriginalFBO || OriginalFBO->Width != FBOSize || OriginalFBO->InternalFormat != FramebufferFormat()) {
+        OriginalFBO = std::make_unique<TFBO>();
+        OriginalFBO->Create(FBOSize, FBOSize, FramebufferFormat(), GL_RGB, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE,
+                            false);
+    }
+    // The source in the framebuffers' own layout, so that every sampler a plugin reads is the same way up.
+    PassFromSource(kNoSlot, *OriginalFBO);
+    return OriginalFBO.get();
+}
+
+TFBO& TRenderEngine::TargetFor(int slot, TFBO& pingPong) {
+    if (slot >= 0 && slot < kSlotCount && Feedback[size_t(slot)]) return Feedback[size_t(slot)]->Output();
+    return pingPong;
 }
 
 void TRenderEngine::SetViewport(int width, int height, int x, int y) {
@@ -213,30 +289,46 @@ void TRenderEngine::RenderFrame(bool showHUD) {
     assert(Timer && FBOA && FBOB && SourceTexture && "Init comes first");
     Timer->Update();
     TFBO& last = RunFramebufferPasses();
-    PassToWindow(last, FinalSlot());
+    PassToWindow(last, FinalPassSlot);
     if (showHUD) DrawHUD();
     Surface.SwapBuffers();
 }
 
 TFBO& TRenderEngine::RunFramebufferPasses() {
     const int n = ActiveCount;
-    TFBO* last = FBOA.get();
-    PassFromSource(n >= 1 ? ActiveOrder[0] : kNoSlot);
+    PrepareFeedback();
+    TFBO* const original = PrepareOriginal();
+    const int first = n >= 1 ? ActiveOrder[0] : kNoSlot;
+    TFBO* last = &TargetFor(first, *FBOA);
+    if (original && first != kNoSlot && Slots[size_t(first)] && Slots[size_t(first)]->ReadsExtraSamplers())
+        PassBetweenFBOs(*original, *last, first);
+    else
+        PassFromSource(first, *last);
     for (int k = 1; k <= n - 2; ++k) {
-        TFBO* target = (k % 2 == 1) ? FBOB.get() : FBOA.get();
-        PassBetweenFBOs(*last, *target, ActiveOrder[size_t(k)]);
+        const int slot = ActiveOrder[size_t(k)];
+        TFBO* target = &TargetFor(slot, (k % 2 == 1) ? *FBOB : *FBOA);
+        PassBetweenFBOs(*last, *target, slot);
         last = target;
+    }
+    FinalPassSlot = FinalSlot();
+    // A last plugin that remembers its output draws it into its memory at the chain's size; the view (or
+    // the export) then shows that picture.
+    if (FinalPassSlot != kNoSlot && Feedback[size_t(FinalPassSlot)]) {
+        TFBO& own = Feedback[size_t(FinalPassSlot)]->Output();
+        PassBetweenFBOs(*last, own, FinalPassSlot);
+        last = &own;
+        FinalPassSlot = kNoSlot;
     }
     PassCount = std::max(n, 2);
     return *last;
 }
 
-void TRenderEngine::PassFromSource(int slot) {
-    TFBOPassScope pass(FBOA.get(), {0, 0, FBOSize, FBOSize}, ViewWidth, ViewHeight);
+void TRenderEngine::PassFromSource(int slot, TFBO& target) {
+    TFBOPassScope pass(&target, {0, 0, FBOSize, FBOSize}, ViewWidth, ViewHeight);
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TDrawStepScope step;
-    DrawPass(nullptr, TQuadCoords::Plain, slot, TQuadSize::View);
+    DrawPass(nullptr, TQuadCoords::Plain, slot, TQuadSize::View, {FBOSize, FBOSize});
 }
 
 void TRenderEngine::PassBetweenFBOs(TFBO& source, TFBO& target, int slot) {
@@ -244,7 +336,7 @@ void TRenderEngine::PassBetweenFBOs(TFBO& source, TFBO& target, int slot) {
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TDrawStepScope step;
-    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
+    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View, {FBOSize, FBOSize});
 }
 
 void TRenderEngine::PassToWindow(TFBO& source, int slot) {
@@ -252,13 +344,28 @@ void TRenderEngine::PassToWindow(TFBO& source, int slot) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TFBOPassScope pass(nullptr, ViewOf(*this), ViewWidth, ViewHeight, TPassEnd::Keep);
     TDrawStepScope step;
-    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View);
+    DrawPass(&source, TQuadCoords::Flipped, slot, TQuadSize::View, {ViewWidth, ViewHeight});
 }
 
-void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size) {
+void TRenderEngine::BindExtraSamplers(const TShaderPlugin& plugin, int slot, bool on) {
+    if (plugin.Provides.Previous && Feedback[size_t(slot)]) {
+        glActiveTexture(GL_TEXTURE0 + kPreviousFrameUnit);
+        glBindTexture(GL_TEXTURE_2D, on ? Feedback[size_t(slot)]->Previous().TextureHandle : 0);
+    }
+    if (plugin.Provides.Original && OriginalFBO) {
+        glActiveTexture(GL_TEXTURE0 + kOriginalUnit);
+        glBindTexture(GL_TEXTURE_2D, on ? OriginalFBO->TextureHandle : 0);
+    }
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size,
+                             TPassResolution target) {
     // A slot emptied without RebuildActiveOrder has no plugin left: its pass copies.
     TShaderPlugin* plugin = slot >= 0 && slot < kSlotCount ? Slots[size_t(slot)].get() : nullptr;
-    if (plugin) plugin->Bind();
+    const bool extras = plugin && (plugin->Provides.Previous || plugin->Provides.Original);
+    if (plugin) plugin->Bind(FrameInputs, target);
+    if (extras) BindExtraSamplers(*plugin, slot, true);
     glActiveTexture(GL_TEXTURE0);
     if (source)
         source->BindTexture();
@@ -268,6 +375,7 @@ void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSi
     DrawQuad(coords, size);
     glDisable(GL_TEXTURE_2D);
     if (plugin) plugin->Unbind();
+    if (extras) BindExtraSamplers(*plugin, slot, false);
 }
 
 void TRenderEngine::DrawQuad(TQuadCoords coords, TQuadSize size) {
@@ -313,6 +421,7 @@ void TRenderEngine::DrawHUD() {
 
     Font->Print(kHUDPassesX, kHUDTextY, "Passes: " + std::to_string(PassCount));
     Font->Print(kHUDFPSX, kHUDTextY, "FPS: " + std::to_string(Timer->FPS));
+    if (!HUDNotice.empty()) Font->Print(kHUDPassesX, kHUDBarBottom + kHUDFontHeight + 4, HUDNotice);
 }
 
 bool TRenderEngine::OpenSaveBuffer(TPixelBuffer& buffer, int width, int height,
@@ -407,7 +516,7 @@ bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::functio
     TFBOPassScope pass(restore.LargeTarget.get(), {0, 0, width, height}, FBOSize, FBOSize);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TDrawStepScope step;
-    DrawPass(&last, TQuadCoords::Flipped, FinalSlot(), TQuadSize::Framebuffer);
+    DrawPass(&last, TQuadCoords::Flipped, FinalPassSlot, TQuadSize::Framebuffer, {width, height});
     TGLBMP target;
     if (capture(target)) return true;
     ShowMessage(kSaveFailedText, kMessageCaption, TMessageIcon::Warning);

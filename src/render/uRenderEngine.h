@@ -14,6 +14,7 @@
 #pragma once
 
 #include "gl/GLSurface.h"
+#include "render/uPluginInputs.h"
 #include "render/uTypesDef.h"
 
 #include <array>
@@ -23,6 +24,7 @@
 #include <vector>
 
 class TFBO;
+class TSlotFeedback;
 class TShaderPlugin;
 class TBitmapFontExt;
 class TglBitmap2D;
@@ -64,6 +66,13 @@ public:
     bool Init(int viewWidth, int viewHeight);
 
     void RecreateFBOs(int size); // 256, 512 or 1024; the old content is lost
+    // 16-bit float framebuffers where the driver offers them (TFBO::FloatFormatOffered), 8-bit ones
+    // otherwise or when off; the framebuffers are made anew when that changes. Answers what is in use.
+    bool SetFloatFramebuffers(bool on);
+    static bool FloatFramebuffersOffered(); // by the current context's driver
+    // What a slot remembers of its previous frames and the copy of the source are dropped: the next frame
+    // starts from black, as after opening a source.
+    void ResetFeedback();
     void SetViewport(int width, int height, int x, int y);
     void ClearView(); // the whole surface in ClearColor, then a swap
     void RebuildActiveOrder();
@@ -114,6 +123,18 @@ public:
     std::unique_ptr<TglBitmap2D> SourceTexture;
     std::unique_ptr<TGameTimer> Timer;
 
+    // The clock and pointer plugins asking for them see in the next frame; set by whoever drives the engine.
+    // A frame whose Frame differs from the last rendered one moves every slot's "PreviousFrame" on; the
+    // same Frame rendered again (an export of the picture shown) reads the same previous frame.
+    TPluginFrameInputs FrameInputs;
+    // A line the HUD shows under its bar while not empty: what a plugin reload had to say.
+    std::string HUDNotice;
+    bool FloatFramebuffers = false; // the ping-pong framebuffers and the slots' memories are 16-bit float
+    // A slot's memory exists only while its plugin asks for "previous"; the source's copy only while a plugin
+    // asks for "Original" or the first one reads a sampler besides "Texture0".
+    std::array<std::unique_ptr<TSlotFeedback>, kSlotCount> Feedback;
+    std::unique_ptr<TFBO> OriginalFBO;
+
     // The description files of the last catalogue scan that failed to load or were left out because the
     // catalogue holds their name in another case, in scan order; each was also reported to the user.
     std::vector<std::string> BrokenPlugins;
@@ -133,18 +154,31 @@ private:
     void ScanCatalogue();
     static bool AddIniFile(const std::string& folder, const TFolderEntry& entry,
                            std::vector<TIniFileName>& iniFileList);
-    void ReportBrokenPlugin(const std::string& name);
+    void ReportBrokenPlugin(const std::string& name, const std::vector<std::string>& problems = {});
     void SetUpSourceTexture();
 
     // Every pass but the last of the schedule; answers the framebuffer the last pass reads. Sets PassCount.
     TFBO& RunFramebufferPasses();
     int FinalSlot() const { return ActiveCount >= 2 ? ActiveOrder[size_t(ActiveCount - 1)] : kNoSlot; }
+    // The slot the last pass draws with: FinalSlot, or none when that slot drew into its own memory.
+    int FinalPassSlot = kNoSlot;
+    static constexpr int64_t kNoFrameYet = -1;
+    int64_t FeedbackFrame = kNoFrameYet; // FrameInputs.Frame of the last chain run
 
-    void PassFromSource(int slot);
+    // The slot memories wanted this frame, moved on for a new frame; the copy of the source when wanted.
+    void PrepareFeedback();
+    TFBO* PrepareOriginal();
+    // Where a slot's pass draws: its own memory when it has one, else the ping-pong framebuffer.
+    TFBO& TargetFor(int slot, TFBO& pingPong);
+    unsigned FramebufferFormat() const;
+
+    void PassFromSource(int slot, TFBO& target);
     void PassBetweenFBOs(TFBO& source, TFBO& target, int slot);
     void PassToWindow(TFBO& source, int slot);
-    // Reads the framebuffer's colour texture, or SourceTexture when source is null.
-    void DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size);
+    // Reads the framebuffer's colour texture, or SourceTexture when source is null; target is the size of
+    // what the pass draws into.
+    void DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size, TPassResolution target);
+    void BindExtraSamplers(const TShaderPlugin& plugin, int slot, bool on);
     void DrawQuad(TQuadCoords coords, TQuadSize size);
     void DrawHUD();
     // SaveGLImage's rendering, with capture reading the offscreen buffer's picture.

@@ -103,6 +103,13 @@ uint32_t TShader::Build() {
     return program;
 }
 
+bool TShader::Linked() const {
+    if (!Built) return false;
+    GLint linked = 0;
+    glGetObjectParameterivARB(ProgramHandle, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    return linked != 0;
+}
+
 void TShader::Enable() {
     glUseProgramObjectARB(ProgramHandle);
 }

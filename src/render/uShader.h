@@ -23,6 +23,9 @@ public:
     TShader& operator=(const TShader&) = delete;
     ~TShader(); // deletes the program (and with it both shader objects) only when Built
 
+    // The program linked: what a reload asks before it lets a new program replace a working one.
+    bool Linked() const;
+
     void Enable();  // makes ProgramHandle current; 0 or a failed link leaves the fixed-function pipeline
     void Disable(); // back to the fixed-function pipeline
 

@@ -6,6 +6,7 @@
 #include "platform/MessageSink.h"
 #include "platform/NumberText.h"
 #include "platform/Text.h"
+#include "render/uPluginTextures.h"
 
 #include <cmath>
 #include <string_view>
@@ -56,6 +57,31 @@ bool ProvidesFlag(const std::vector<std::string>& lowerLines, std::string_view w
     return false;
 }
 
+// The opt-in keys are whole keys, so the substring rule of the three old words never reaches them: "1" asks,
+// "0" declines, anything else is a mistake worth a message rather than a silent guess.
+bool ReadProvidesKeys(const TIniPairs& pairs, TShaderPlugin::TProvides& provides,
+                      std::vector<std::string>& problems) {
+    std::array<bool*, kProvidesKeys.size()> flags = {
+        &provides.Time,  &provides.TimeDelta, &provides.Frame,   &provides.Resolution,
+        &provides.Mouse, &provides.Previous,  &provides.Original};
+    std::array<bool, kProvidesKeys.size()> decided{};
+    bool ok = true;
+    for (const auto& [key, value] : pairs) {
+        const std::string lower = AsciiLower(key);
+        for (size_t k = 0; k < kProvidesKeys.size(); ++k) {
+            if (lower != kProvidesKeys[k] || decided[k]) continue;
+            decided[k] = true;
+            if (value == "1" || value == "0") {
+                *flags[k] = value == "1";
+            } else {
+                problems.push_back("provides line \"" + key + "=" + value + "\": the value must be 1 or 0");
+                ok = false;
+            }
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 template <int N>
@@ -85,6 +111,10 @@ TShaderPlugin::~TShaderPlugin() = default;
 bool TShaderPlugin::Load() {
     if (!ReadDescription()) return false;
     Shader = std::make_unique<TShader>(ShaderFolder, ShaderFileName);
+    if (Textures && !Textures->Load(Problems)) {
+        Textures.reset();
+        return false;
+    }
     return true;
 }
 
@@ -109,6 +139,9 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
     GroupName.clear();
     ShaderFileName.clear();
     UsesTexture0 = UsesTexWidth = UsesTexHeight = false;
+    Provides = {};
+    Textures.reset();
+    Problems.clear();
     Params4f.clear();
     Params3f.clear();
     Params2f.clear();
@@ -130,7 +163,8 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
     if (description.ReadString("Version", "PluginReader", "0.01") != kPluginReaderVersion) return false;
 
     std::vector<std::string> provides;
-    for (const auto& [key, value] : description.ReadSection("provides"))
+    const TIniPairs providesPairs = description.ReadSection("provides");
+    for (const auto& [key, value] : providesPairs)
         provides.push_back(AsciiLower(key + "=" + value));
     UsesTexture0 = ProvidesFlag(provides, "texture0");
     UsesTexWidth = ProvidesFlag(provides, "texwidth");
@@ -140,6 +174,13 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
     ok = ReadParams(description, kParamSections[2], Params3f) && ok;
     ok = ReadParams(description, kParamSections[1], Params2f) && ok;
     ok = ReadParams(description, kParamSections[0], Params1f) && ok;
+
+    ok = ReadProvidesKeys(providesPairs, Provides, Problems) && ok;
+    if (description.SectionExists(kTexturesSection)) {
+        Textures = std::make_unique<TPluginTextures>();
+        ok = Textures->Read(description, ShaderFolder, Problems) && ok;
+        if (Textures->Empty()) Textures.reset();
+    }
     return ok;
 }
 
@@ -159,6 +200,30 @@ void TShaderPlugin::Bind() {
         Shader->SetUniform4f(p.UniformName, p.Value[0], p.Value[1], p.Value[2], p.Value[3]);
 }
 
+void TShaderPlugin::Bind(const TPluginFrameInputs& frame, TPassResolution resolution) {
+    Bind();
+    if (!Shader) return;
+    if (Provides.Time) Shader->SetUniform1f("time", float(frame.Time));
+    if (Provides.TimeDelta) Shader->SetUniform1f("timeDelta", float(frame.TimeDelta));
+    if (Provides.Frame) Shader->SetUniform1f("frame", float(frame.Frame));
+    if (Provides.Resolution)
+        Shader->SetUniform2f("resolution", float(resolution.Width), float(resolution.Height));
+    if (Provides.Mouse)
+        Shader->SetUniform4f("mouse", frame.Mouse[0], frame.Mouse[1], frame.Mouse[2], frame.Mouse[3]);
+    if (Provides.Previous) Shader->SetUniform1i("PreviousFrame", kPreviousFrameUnit);
+    if (Provides.Original) Shader->SetUniform1i("Original", kOriginalUnit);
+    if (Textures) Textures->Bind(*Shader);
+}
+
 void TShaderPlugin::Unbind() {
     if (Shader) Shader->Disable();
+    if (Shader && Textures) Textures->Unbind();
+}
+
+bool TShaderPlugin::ReadsExtraSamplers() const {
+    return Provides.Previous || Provides.Original || HasLookupTextures();
+}
+
+bool TShaderPlugin::HasLookupTextures() const {
+    return Textures && !Textures->Empty();
 }

@@ -6,6 +6,7 @@
 // destruction need the rendering context current.
 #pragma once
 
+#include "render/uPluginInputs.h"
 #include "render/uShader.h"
 #include "render/uTypesDef.h"
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 class TIniFile;
+class TPluginTextures;
 
 // One parameter of N float components, sent as uniform float/vec2/vec3/vec4 named UniformName.
 // A new record is all zero and empty.
@@ -36,6 +38,11 @@ inline constexpr const char* kPluginReaderVersion = "0.2";
 // Index k holds the section of the parameters with k + 1 components; presets use the same names as keys.
 inline constexpr std::array<const char*, 4> kParamSections = {"parameter_u1f", "parameter_u2f",
                                                               "parameter_u3f", "parameter_u4f"};
+
+// The opt-in keys of section "provides" besides the three above, each a whole key with the value 1 (or 0).
+// Index order is that of TShaderPlugin::TProvides.
+inline constexpr std::array<const char*, 7> kProvidesKeys = {"time",  "timedelta", "frame",   "resolution",
+                                                             "mouse", "previous",  "original"};
 
 // The uniform value of "texWidth" and "texHeight", whatever the framebuffer or source size.
 inline constexpr float kPluginTextureEdge = float(kSourceTextureEdge);
@@ -66,7 +73,15 @@ public:
     // Enables the program and sends "Texture0" = 0, "texWidth"/"texHeight" = 512.0 as flagged, then every
     // parameter in the order 1f, 2f, 3f, 4f. Without a Shader (Load failed or not called) both do nothing.
     void Bind();
+    // The same, then the opt-in uniforms the description asks for: the clock and pointer of frame, the
+    // target's resolution, the units of "PreviousFrame" and "Original", and the look-up images on theirs
+    // (bound here; the engine binds the other two). Unbind takes the look-up images off their units.
+    void Bind(const TPluginFrameInputs& frame, TPassResolution resolution);
     void Unbind();
+
+    // Asks for any sampler besides "Texture0": such a plugin sees all of them the same way up.
+    bool ReadsExtraSamplers() const;
+    bool HasLookupTextures() const;
 
     std::unique_ptr<TShader> Shader; // null until Load succeeded
     std::string FullName;
@@ -79,6 +94,21 @@ public:
     bool UsesTexWidth = false;
     bool UsesTexHeight = false;
     int32_t CatalogueIndex = -1; // position in the engine's Catalogue; -1 for slot instances
+    // The opt-in keys of "provides", in the order of kProvidesKeys.
+    struct TProvides {
+        bool Time = false;
+        bool TimeDelta = false;
+        bool Frame = false;
+        bool Resolution = false;
+        bool Mouse = false;
+        bool Previous = false;
+        bool Original = false;
+        bool operator==(const TProvides&) const = default;
+    } Provides;
+    std::unique_ptr<TPluginTextures> Textures; // the "textures" section; empty without one
+    // Why the last ReadDescription or Load failed, where a message should say more than the file's name:
+    // a bad opt-in value, a look-up image missing, unreadable or outside the shader folder.
+    std::vector<std::string> Problems;
     std::vector<ShaderParam4f> Params4f;
     std::vector<ShaderParam3f> Params3f;
     std::vector<ShaderParam2f> Params2f;

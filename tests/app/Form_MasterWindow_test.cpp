@@ -17,6 +17,7 @@
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -57,8 +58,11 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
         {"Action_FBO1", "&OpenGL", "&FBO 256", QKeySequence(Qt::Key_F5), true, false},
         {"Action_FBO2", "&OpenGL", "F&BO 512", QKeySequence(Qt::Key_F6), true, false},
         {"Action_FBO3", "&OpenGL", "FB&O 1024", QKeySequence(Qt::Key_F7), true, false},
+        // Shown only where the driver renders into float textures, as llvmpipe does.
+        {"Action_FBOFloat", "&OpenGL", "High &Precision", QKeySequence(), true, true},
         {"Action_ShowSPC", "&View", "S&how Shader Plugin Chain", QKeySequence(Qt::Key_F10), true, true},
         {"Action_Loop", "&View", "&Loop", QKeySequence(Qt::Key_F8), true, true},
+        {"Action_WatchPlugins", "&View", "&Watch Plugin Files", QKeySequence(), true, true},
         {"Action_Aspect", "&View", "&Force Aspect Ratio", QKeySequence(), true, false},
         {"Action_ShowBoth", "&View", "D&ual View", QKeySequence(Qt::Key_F1), true, false},
         {"Action_ShowDS", "&View", "&DirectShow", QKeySequence(Qt::Key_F2), true, false},
@@ -100,6 +104,23 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
     Form->SetMediaKind(static_cast<TMediaKind>(9)); // no such kind: nothing else changes
     EXPECT_TRUE(Form->TB_Play->isEnabled());
     EXPECT_EQ(Form->StatusText(spMediaKind), QStringLiteral(" AVI Player"));
+}
+
+TEST_F(WindowTest, HighPrecisionAndWatchingPluginFilesFollowTheirSettingsAndReachTheEngine) {
+    CreateAndShow();
+    EXPECT_TRUE(Form->Settings.WatchPluginFiles && Form->Action_WatchPlugins->isChecked()) << "on by default";
+    EXPECT_FALSE(Form->Settings.FBOFloat || Form->Action_FBOFloat->isChecked());
+    ASSERT_TRUE(Form->Action_FBOFloat->isVisible());
+    Form->Action_FBOFloat->trigger();
+    EXPECT_TRUE(Form->Settings.FBOFloat && Form->Action_FBOFloat->isChecked());
+    EXPECT_TRUE(Form->Engine()->FloatFramebuffers);
+    Form->Action_FBOFloat->trigger();
+    EXPECT_FALSE(Form->Engine()->FloatFramebuffers || Form->Settings.FBOFloat);
+    Form->Action_WatchPlugins->trigger();
+    EXPECT_FALSE(Form->Settings.WatchPluginFiles);
+    EXPECT_EQ(Form->findChild<QTimer*>(QStringLiteral("PluginWatchTimer"))->isActive(), false);
+    Form->Action_WatchPlugins->trigger();
+    EXPECT_TRUE(Form->findChild<QTimer*>(QStringLiteral("PluginWatchTimer"))->isActive());
 }
 
 TEST_F(WindowTest, TheViewHasACompatibilityContextAndItsNativeHandles) {

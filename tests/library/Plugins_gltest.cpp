@@ -3,8 +3,11 @@
 // drawn into the view.
 #include "library/Library.h"
 
+#include "render/uPluginTextures.h"
+
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -19,6 +22,40 @@ protected:
     TPixels RenderFirstPass(const std::vector<std::string>& chain) {
         RenderChain(chain);
         return ReadFramebuffer(*Engine->FBOA);
+    }
+    // A plugin that remembers its frames leaves a still picture as it is; it shows once the picture moves:
+    // the test picture, then the picture turned left to right in the next frame, with the bars at their
+    // defaults and at either end.
+    void ExpectFeedbackChangesAMovingPicture(const std::string& ini) {
+        // The picture turned left to right: it and the picture average to a picture still, not to grey.
+        const auto turned = [](int x, int y) { return TestColour(kView - 1 - x, y); };
+        const TPixels plain = TestPixels();
+        TPixels moved(plain.size());
+        for (int y = 0; y < kView; ++y)
+            for (int x = 0; x < kView; ++x)
+                for (int c = 0; c < 3; ++c)
+                    moved[size_t((y * kView + x) * 3 + c)] =
+                        plain[size_t((y * kView + kView - 1 - x) * 3 + c)];
+        for (float end : {-1.0f, 0.0f, 1.0f}) {
+            SCOPED_TRACE(end);
+            Engine->ResetFeedback();
+            SetChain({ini});
+            if (end >= 0.0f)
+                for (const TParam& p : ParamsOf(*Engine->Slots[0]))
+                    std::fill_n(p.Value, p.Components, end);
+            Engine->FrameInputs.Frame = 0;
+            SetSource(kView, kView, TestColour);
+            Render();
+            Engine->FrameInputs.Frame = 1;
+            SetSource(kView, kView, turned);
+            const TPixels out = Render();
+            if (end < 0.0f)
+                ExpectAVisibleSoundChange(out, moved);
+            else
+                EXPECT_EQ(BadValues(out), 0u);
+        }
+        Engine->FrameInputs.Frame = 0;
+        SetSource(kView, kView, TestColour);
     }
 };
 
@@ -39,7 +76,7 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
         ADD_FAILURE() << m.Caption << ": " << m.Text;
     std::vector<std::string> scanned;
     std::map<std::string, int> perGroup;
-    std::set<std::string> fullNames, shaderFiles;
+    std::set<std::string> fullNames, shaderFiles, lookupFiles;
     for (const auto& plugin : Engine->Catalogue) {
         SCOPED_TRACE(plugin->IniFileName);
         scanned.push_back(plugin->IniFileName);
@@ -50,6 +87,21 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
         std::map<std::string, GLenum> declared{{"Texture0", GL_SAMPLER_2D}}, active;
         if (plugin->UsesTexWidth) declared["texWidth"] = GL_FLOAT;
         if (plugin->UsesTexHeight) declared["texHeight"] = GL_FLOAT;
+        // What a plugin asks for in "provides" and "textures" it must also read.
+        const auto& asks = plugin->Provides;
+        for (auto [wanted, name, type] : {std::tuple{asks.Time, "time", GLenum(GL_FLOAT)},
+                                          {asks.TimeDelta, "timeDelta", GL_FLOAT},
+                                          {asks.Frame, "frame", GL_FLOAT},
+                                          {asks.Resolution, "resolution", GL_FLOAT_VEC2},
+                                          {asks.Mouse, "mouse", GL_FLOAT_VEC4},
+                                          {asks.Previous, "PreviousFrame", GL_SAMPLER_2D},
+                                          {asks.Original, "Original", GL_SAMPLER_2D}})
+            if (wanted) declared[name] = type;
+        if (plugin->Textures)
+            for (const TPluginTextureEntry& texture : plugin->Textures->Entries) {
+                declared[texture.Sampler] = GL_SAMPLER_2D;
+                lookupFiles.insert(std::filesystem::path(texture.Path).filename().string());
+            }
         std::set<int> kinds;
         for (const TParam& p : ParamsOf(*plugin)) {
             SCOPED_TRACE(p.Name);
@@ -81,14 +133,17 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     }
     EXPECT_EQ(scanned, BundledPluginFiles());
     EXPECT_GE(scanned.size(), 24u);
-    const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility"};
+    const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility", "Motion"};
     for (const auto& [group, count] : perGroup)
         EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
     for (const std::string& group : groups)
         EXPECT_GE(perGroup[group], 4) << group;
-    for (const auto& entry : std::filesystem::directory_iterator(LibraryFolder() + "shader"))
-        EXPECT_TRUE(shaderFiles.count(entry.path().filename().string()))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(LibraryFolder() + "shader")) {
+        if (entry.is_directory()) continue;
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(shaderFiles.count(name) || lookupFiles.count(name))
             << entry.path() << " belongs to no plugin";
+    }
 }
 
 // With the default values every effect but the pass-through visibly changes the picture; with every bar at
@@ -97,7 +152,13 @@ TEST_F(LibraryPlugins, EveryPluginChangesThePictureSoundlyAndStaysWithinRangeWit
     const TPixels copied = RenderFirstPass({}), shown = TestPixels();
     for (const std::string& ini : BundledPluginFiles()) {
         SCOPED_TRACE(ini);
-        if (ini != "pass_through.ini") {
+        SetChain({ini});
+        if (Engine->Slots[0]->Provides.Previous) {
+            ExpectFeedbackChangesAMovingPicture(ini);
+            continue;
+        }
+        // Both show the picture unchanged when alone: the dry/wet mix blends the source with itself then.
+        if (ini != "pass_through.ini" && ini != "dry_wet.ini") {
             ExpectAVisibleSoundChange(RenderFirstPass({ini}), copied);
             ExpectAVisibleSoundChange(RenderChain({"pass_through.ini", ini}), shown);
         }

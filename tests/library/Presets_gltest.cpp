@@ -71,6 +71,21 @@ const std::vector<TRecipe>& Recipes() {
           {"brightness_contrast.ini", true, {{"bcs", {0.5f, 0.6f, 0.75f}}}},
           {"scanlines.ini", true, {{"lines", {0.25f, 0.125f}}, {"colour", {0.0f, 0.0f, 0.0f, 0.45f}}}},
           {"vignette.ini", true, {{"radius", {0.5f, 1.0f}}, {"colour", {0.0f, 0.0f, 0.0f, 0.6f}}}}}},
+        {"VHS Memories",
+         {{"vhs.ini", true, {{"tape", {0.45f, 0.6f, 0.35f}}, {"tracking", {0.5f}}}},
+          {"rgb_drift.ini", true, {{"drift", {0.15f, 0.05f}}}},
+          {"animated_grain.ini", true, {{"grain", {0.12f, 0.2f}}, {"size", {0.125f}}}},
+          {"vignette.ini", true, {{"radius", {0.4f, 0.95f}}, {"colour", {0.0f, 0.0f, 0.0f, 0.7f}}}}}},
+        {"Dream Trails",
+         {{"trails.ini", true, {{"decay", {0.9f}}}},
+          {"lut_grade.ini", true, {{"grade", {0.5f, 0.8f}}}},
+          {"gaussian_blur.ini", true, {{"radius", {0.1f, 0.1f}}}},
+          {"vignette.ini", true, {{"radius", {0.45f, 1.0f}}, {"colour", {1.0f, 0.95f, 0.9f, 0.5f}}}}}},
+        {"Psychedelic Tunnel",
+         {{"plasma.ini", true, {{"blend", {0.6f}}, {"plasma", {0.3f, 0.2f}}}},
+          {"spin_kaleidoscope.ini", true, {{"spin", {0.375f, 0.6f}}}},
+          {"echo.ini", true, {{"zoom", {0.5f, 0.75f}}, {"turn", {0.6f}}}},
+          {"lut_grade.ini", true, {{"grade", {0.0f, 0.6f}}}}}},
     };
     return recipes;
 }

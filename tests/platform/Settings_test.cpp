@@ -21,7 +21,8 @@ TSettings Unusual(const TTempFolder& tmp, const std::string& fileName = "clip.av
     TSettings s;
     s.RenderGLWindow = s.RenderHUD = s.ForceAspectRatio = s.Show_VideoRenderer = s.Show_GLRenderer = false;
     s.Show_ShaderPluginChain = s.Save_ViewPort = s.Save_ForceAspect = s.GroupPlugins = false;
-    s.main_maximized = s.presets_maximized = s.Loop = true;
+    s.main_maximized = s.presets_maximized = s.Loop = s.FBOFloat = true;
+    s.WatchPluginFiles = false;
     s.FBOSize = 1024;
     s.JpegQuality = 85;
     s.OscPort = 9000;
@@ -77,7 +78,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort ");
+                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -140,6 +141,8 @@ TEST(Settings, AMissingOrMistypedValueStopsTheReadingThere) {
     expected.GroupPlugins = defaults.GroupPlugins;
     expected.Loop = defaults.Loop;
     expected.OscPort = defaults.OscPort;
+    expected.FBOFloat = defaults.FBOFloat;
+    expected.WatchPluginFiles = defaults.WatchPluginFiles;
     EXPECT_EQ(Loaded(path), expected);
 }
 
@@ -149,13 +152,19 @@ TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
     const TSettings stored = Unusual(tmp);
     SaveSettings(stored, path);
     const std::string complete = ReadTextFile(path);
-    const size_t at = complete.find("\"Loop\"");
-    ASSERT_NE(at, std::string::npos);
-    WriteTextFile(path, complete.substr(0, at) + complete.substr(complete.find('\n', at) + 1));
-    TSettings expected = stored;
-    expected.Loop = false;
-    expected.OscPort = 0; // after Loop: the reading stopped before it
-    EXPECT_EQ(Loaded(path), expected);
+    // Each later value missing: the ones before it are read, it and the ones after keep their defaults.
+    for (const char* name : {"\"Loop\"", "\"OscPort\"", "\"FBOFloat\"", "\"WatchPluginFiles\""}) {
+        const size_t at = complete.find(name);
+        ASSERT_NE(at, std::string::npos);
+        WriteTextFile(path, complete.substr(0, at));
+        TSettings expected = stored;
+        const std::string n = name;
+        if (n == "\"Loop\"") expected.Loop = false;
+        if (n == "\"Loop\"" || n == "\"OscPort\"") expected.OscPort = 0;
+        if (n != "\"WatchPluginFiles\"") expected.FBOFloat = false;
+        expected.WatchPluginFiles = true;
+        EXPECT_EQ(Loaded(path), expected) << name;
+    }
 }
 
 TEST(Settings, AnOscPortOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
@@ -234,7 +243,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 30u) << "the program's 29 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 32u) << "the program's 31 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),

@@ -458,3 +458,57 @@ TEST(LumatexRender, AddressSpaceTooSmallForTheLargestPictureIsOutOfMemoryNeverAC
         EXPECT_FALSE(FileExists(tmp.File("out.bmp")));
     }
 }
+
+// Plugins that ask for the clock see each frame's presentation time, index and interval (a picture: --time),
+// and a plugin's previous frame is the frame before in the same run, so a run gives the same bytes each time.
+TEST(LumatexRender, AnimatedAndStatefulPluginsRenderDeterministically) {
+    TTempFolder tmp;
+    const std::string clip = tmp.File("clip.avi");
+    ASSERT_EQ(
+        RunProgram("ffmpeg",
+                   {"-v", "error", "-y", "-f", "lavfi", "-i", "color=c=white:size=64x64:rate=25:duration=1.2",
+                    "-c:v", "mpeg4", "-q:v", "2", clip},
+                   tmp)
+            .Status,
+        0);
+    const std::string root = TestDataFolder() + "moving";
+    auto centre = [](const std::string& path) {
+        const TBitmap b = LoadBmp(path);
+        const uint8_t* p = b.ScanLine(b.Height() / 2) + b.BytesPerPixel() * (b.Width() / 2);
+        return std::array<int, 3>{p[2], p[1], p[0]};
+    };
+    auto near = [](std::array<int, 3> a, std::array<int, 3> b) {
+        for (size_t k = 0; k < 3; ++k)
+            if (std::abs(a[k] - b[k]) > 1) return false;
+        return true;
+    };
+    // Frame 25 of a 25 fps clip: time 1 s (red 1/4), one frame interval 0.04 s (green 0.4), frame 25 (blue
+    // 0.25).
+    TRun run = Cli({"--root", root, "--preset", "Clock", "--frames", "25", clip, tmp.File("clock.bmp")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(near(centre(tmp.File("clock.bmp")), {64, 102, 64}));
+    SaveBmpFile(Gradient(32, 32), tmp.File("in.bmp"));
+    run = Cli({"--root", root, "--preset", "Clock", "--time", "2", tmp.File("in.bmp"), tmp.File("still.bmp")},
+              tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(near(centre(tmp.File("still.bmp")), {128, 102, 0}));
+    EXPECT_EQ(Cli({"--time", "soon", tmp.File("in.bmp"), tmp.File("x.bmp")}, tmp).Status, 2);
+
+    // A quarter of the white picture more in every frame of the run; a run starting at frame 3 starts black.
+    for (const char* name : {"a", "b"}) {
+        run = Cli({"--root", root, "--preset", "Accumulate", "--frames", "0-3", clip,
+                   tmp.File(std::string(name) + "%d.bmp")},
+                  tmp);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+    }
+    for (int k = 0; k < 4; ++k) {
+        const int level = std::min(255, 64 * (k + 1) - (k == 3 ? 1 : 0));
+        EXPECT_TRUE(near(centre(tmp.File("a" + std::to_string(k) + ".bmp")), {level, level, level})) << k;
+        EXPECT_EQ(ReadTextFile(tmp.File("a" + std::to_string(k) + ".bmp")),
+                  ReadTextFile(tmp.File("b" + std::to_string(k) + ".bmp")))
+            << "the same bytes in every run";
+    }
+    run = Cli({"--root", root, "--preset", "Accumulate", "--frames", "3", clip, tmp.File("alone.bmp")}, tmp);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(near(centre(tmp.File("alone.bmp")), {64, 64, 64}));
+}

@@ -34,6 +34,8 @@ namespace RenderCli {
 
 namespace {
 
+constexpr double kPictureFrameSeconds = 1.0 / 25.0;
+
 // A failure with the exit status it ends the program with; the text goes to stderr.
 struct TJobError {
     int ExitCode;
@@ -120,10 +122,13 @@ struct THeadlessJob {
 
     // The engine with the framebuffer edge and the preset as asked; the view is set once the output size is
     // known (SetView).
-    void CreateEngine(const std::string& root, int fboSize, const std::string& presetPath) {
+    void CreateEngine(const std::string& root, int fboSize, const std::string& presetPath,
+                      bool highPrecision = false) {
         if (!Setup.Create(root, Context.Width(), Context.Height()))
             Fail(kExitRender, "the render engine did not start");
         Engine().RecreateFBOs(fboSize);
+        if (highPrecision && !Engine().SetFloatFramebuffers(true))
+            Warn("the OpenGL driver offers no float framebuffers; rendering with 8-bit ones");
         if (presetPath.empty()) return;
         try {
             WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
@@ -165,12 +170,12 @@ public:
         while (Next <= index) {
             int64_t mediaNs = 0;
             const int result = Decoder.Decode(mediaNs);
+            FrameNs = mediaNs;
             if (result == AVERROR_EOF) return false;
             if (result != 0)
                 Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
                                             TFilterGraph::ErrorText(result).c_str()));
             ++Next;
-            FrameSeconds = double(mediaNs) / 1e9;
         }
         const TVideoFormat& format = Decoder.Format();
         frame.SetSize(format.Width, format.Height, 24);
@@ -179,10 +184,17 @@ public:
         return true;
     }
     TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
-    // The presentation time of the frame Read gave last, in seconds from the video's start.
-    double FrameSeconds = 0.0;
+    // The clock plugins see for the frame Read gave out last.
+    TPluginFrameInputs Inputs(int64_t index) const {
+        TPluginFrameInputs inputs;
+        inputs.Time = double(FrameNs) / 1e9;
+        inputs.TimeDelta = double(Decoder.FrameDurationNs()) / 1e9;
+        inputs.Frame = index;
+        return inputs;
+    }
 
 private:
+    int64_t FrameNs = 0;
     TVideoDecoder Decoder;
     int64_t Next = 0; // index of the frame the next Decode gives out
 };
@@ -222,13 +234,14 @@ TBitmap FirstFrame(const TCommandLine& commandLine, std::optional<TVideoFrames>&
 // held twice; the frame is left empty. The rendered picture goes into the file band by band, straight from
 // the off-screen buffer.
 void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap&& frame, TPixelSize size,
-                    int64_t index, double seconds) {
+                    int64_t index, const TPluginFrameInputs& inputs) {
+    setup.Engine().FrameInputs = inputs;
     const TPixelSize frameSize{frame.Width(), frame.Height()};
     const TRenderOptions& o = commandLine.Options;
     // The command line takes only names whose format is their extension's, so the name stays as given.
     const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
     try {
-        EvaluateModulatorsAt(setup.Engine().Slots, setup.Modulators, setup.Tempo, seconds);
+        EvaluateModulatorsAt(setup.Engine().Slots, setup.Modulators, setup.Tempo, inputs.Time);
         // UploadSourceFrame's two steps, with the frame handed over.
         TglBitmap2D& source = *setup.Engine().SourceTexture;
         source.AssignFromBitmap(std::move(frame));
@@ -243,6 +256,14 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
     }
+}
+
+// A picture has no frame rate: it is shown as one frame of a 25 fps clock at --time.
+TPluginFrameInputs PictureInputs(const TRenderOptions& o) {
+    TPluginFrameInputs inputs;
+    inputs.Time = o.PictureTime;
+    inputs.TimeDelta = kPictureFrameSeconds;
+    return inputs;
 }
 
 // Everything a render or a benchmark does before its first frame: input and preset checked, context and
@@ -262,7 +283,7 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     // with the address space or memory running short, our own allocation for the picture is then the one
     // that fails, told as "out of memory", instead of one inside the driver's shader compiler, which the
     // driver does not survive (it crashes there, or hangs at the next GL call of the teardown).
-    setup.CreateEngine(root, o.FboSize, presetPath);
+    setup.CreateEngine(root, o.FboSize, presetPath, o.HighPrecision);
     frame = FirstFrame(commandLine, video);
     const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
     setup.SetView(size, viewDrawn);
@@ -306,7 +327,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
 
         if (!video) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, 0, 0.0);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, 0, PictureInputs(o));
             return kExitSuccess;
         }
         const bool several = o.Frames.Several();
@@ -315,7 +336,7 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->FrameSeconds);
+            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;

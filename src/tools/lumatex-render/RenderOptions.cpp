@@ -2,6 +2,8 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+
 #ifndef LUMATEX_VERSION
 #define LUMATEX_VERSION "unknown"
 #endif
@@ -43,15 +45,33 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return value;
 }
 
+// A picture's clock reading: 0 or a positive number of seconds in ParseSeconds' form.
+std::optional<double> ParseTimeSeconds(const std::string& text) {
+    if (!text.empty() && text.find_first_not_of("0.") == std::string::npos &&
+        text.find_first_of('0') != std::string::npos && std::count(text.begin(), text.end(), '.') <= 1)
+        return 0.0;
+    return ParseSeconds(text);
+}
+
 struct TOptionInfo {
     const char* Name;
     bool TakesValue;
 };
 
 constexpr TOptionInfo kOptions[] = {
-    {"--root", true},          {"--preset", true}, {"--fbo", true},          {"--size", true},
-    {"--force-aspect", false}, {"--frames", true}, {"--jpeg-quality", true}, {"--list-plugins", false},
-    {"--bench", true},         {"--help", false},  {"--version", false},
+    {"--root", true},
+    {"--preset", true},
+    {"--fbo", true},
+    {"--size", true},
+    {"--force-aspect", false},
+    {"--frames", true},
+    {"--jpeg-quality", true},
+    {"--list-plugins", false},
+    {"--bench", true},
+    {"--help", false},
+    {"--version", false},
+    {"--time", true},
+    {"--high-precision", false},
 };
 
 const TOptionInfo* FindOption(const std::string& name) {
@@ -277,6 +297,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             const auto q = ParseDecimal(*value, 1, 100);
             if (!q) return fail("--jpeg-quality must be 1..100, not '" + *value + "'");
             o.JpegQuality = static_cast<int>(*q);
+        } else if (name == "--time") {
+            const auto seconds = ParseTimeSeconds(*value);
+            if (!seconds)
+                return fail("--time must be a number of seconds of 0 or more, not '" + *value + "'");
+            o.PictureTime = *seconds;
+        } else if (name == "--high-precision") {
+            o.HighPrecision = true;
         } else if (name == "--list-plugins") {
             listPlugins = true;
         } else if (name == "--bench") {
@@ -365,6 +392,11 @@ Options
   --frames SPEC     video frames to render: N, A-B (inclusive) or all (default 0); frame 0 is the first
                     decoded frame in presentation order; ignored for images
   --jpeg-quality Q  1..100 (default 100)
+  --time SECONDS    what plugins asking for "time" see when INPUT is a picture (default 0); for a video
+                    they see each frame's presentation time, "frame" its index and "timeDelta" one frame
+                    interval (a picture's is 1/25 s). Frames are rendered in order, so a plugin's
+                    "PreviousFrame" is its output of the frame before in the same run (black for the first)
+  --high-precision  16-bit float framebuffers where the driver offers them (the program's "High Precision")
   --list-plugins    print the catalogue (one line per plugin: IniFileName, FullName, GroupName, separated
                     by tabs) and exit 0
   --bench SECONDS   instead of writing OUTPUT, render the source frame again and again for SECONDS through

@@ -77,6 +77,8 @@ struct TRenderOptions {
     TFrameRange Frames;
     int JpegQuality = 100;
     double BenchSeconds = 0.0;
+    double PictureTime = 0.0;   // --time: the clock plugins see for a picture
+    bool HighPrecision = false; // --high-precision
     std::string Input;
     std::string Output;
 };
