@@ -50,6 +50,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             return line;
         } else if (argument == "--loop") {
             line.Loop = true;
+        } else if (argument == "--side-by-side") {
+            line.SideBySide = true;
         } else if (argument == "--preset" || argument.rfind("--preset=", 0) == 0) {
             std::string value;
             if (argument == "--preset") {
@@ -82,6 +84,8 @@ Options:
   --preset P        apply a preset once the program has started: a path ending in .prs is used as given,
                     any other text is a preset name looked up in the program folder's presets/
   --loop            play the video in a loop (the View menu's Loop)
+  --side-by-side    at this start, place the main window at the screen's top left and the chain window
+                    beside it instead of where they were last
   -h, --help        show this text and exit
   --version         show the program's version and exit
 

@@ -14,8 +14,9 @@ struct TCommandLine {
     TAction Action = TAction::Run;
     std::string Preset; // a preset name or a .prs file; empty: the chain as it is
     bool Loop = false;
-    std::string Source; // empty: start without a source
-    std::string Error;  // for UsageError: what was wrong, one line
+    bool SideBySide = false; // the windows beside each other at this start (the stored placement otherwise)
+    std::string Source;      // empty: start without a source
+    std::string Error;       // for UsageError: what was wrong, one line
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments); // without the program name
