@@ -100,7 +100,7 @@ TEST(CommandLine, SideBySidePutsTheChainWindowRightOfTheMainWindowOnTheScreen) {
     } cases[] = {
         {1920, 1024, 1024, 1024 + kSideBySideGap}, // both fit: the main window keeps its width
         {1200, 1024, 1200 - 210 - kSideBySideGap, 1200 - 210},
-        {600, 1024, 300, 300 + kSideBySideGap}, // never below half the screen
+        {400, 1024, 200, 400 - 210}, // never below half the screen; the chain window stays on it
         {100, 1024, 50, 0},
     };
     for (const auto& c : cases) {
