@@ -6,7 +6,7 @@ WERROR     := $(if $(CI),ON,OFF)
 CMAKE_GEN  := -G Ninja
 
 .PHONY: all deps build test test-format test-unit test-asan test-tsan test-fuzz test-package package bench run media \
-        clean format
+        screenshots clean format
 
 all: build
 
@@ -61,6 +61,10 @@ bench: build
 
 run: build
 	bash scripts/run.sh $(BUILD)
+
+# The README's pictures taken anew from the built program on a private Xvfb display.
+screenshots: build
+	bash scripts/screenshot.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
