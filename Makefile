@@ -5,7 +5,8 @@ FUZZ_SECONDS ?= 20
 WERROR     := $(if $(CI),ON,OFF)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build test test-format test-unit test-asan test-tsan test-fuzz bench run media clean format
+.PHONY: all deps build test test-format test-unit test-asan test-tsan test-fuzz test-package package bench run media \
+        screenshots clean format
 
 all: build
 
@@ -20,7 +21,7 @@ build: deps
 	@bash scripts/make-media.sh $(BUILD)/bin/media
 
 test: build
-	$(MAKE) --no-print-directory test-format test-unit test-asan test-tsan test-fuzz
+	$(MAKE) --no-print-directory test-format test-unit test-package test-asan test-tsan test-fuzz
 
 # The layout clang-format gives every C++ file; "make format" repairs it.
 test-format: deps
@@ -47,11 +48,23 @@ test-fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	bash scripts/fuzz-smoke.sh build-fuzz/bin $(FUZZ_SECONDS)
 
+# The Debian package lumatex_VERSION_amd64.deb in $(BUILD)/package, made by CPack from the built tree.
+package: build
+	cmake --build $(BUILD) --target package
+
+# The package checked by lintian, unpacked into a scratch folder and run from there (scripts/check-package.sh).
+test-package: deps
+	bash scripts/check-package.sh $(BUILD)
+
 bench: build
 	bash scripts/run-bench.sh $(BUILD)
 
 run: build
 	bash scripts/run.sh $(BUILD)
+
+# The README's pictures taken anew from the built program on a private Xvfb display.
+screenshots: build
+	bash scripts/screenshot.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

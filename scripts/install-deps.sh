@@ -20,6 +20,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev imagemagick ffmpeg xvfb xauth
   # finding the main window for the README's screenshot (scripts/screenshot.sh)
   xdotool
+  # the Debian package (CPack: dpkg-shlibdeps needs file and dpkg-dev) and its checks: lintian, the desktop
+  # entry's and the AppStream metadata's validators, man for the man pages' own check
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -17,7 +17,8 @@ if [ -x "$bin/lumatex" ]; then
     echo "run: no display to show the window on (DISPLAY is not set)." >&2
     exit 1
   fi
-  exec "$bin/lumatex" --loop --preset "$run_preset" "$video"
+  # Side by side: the chain window beside the main window rather than over its menus, for this start only.
+  exec "$bin/lumatex" --side-by-side --loop --preset "$run_preset" "$video"
 fi
 if [ ! -x "$bin/lumatex-render" ]; then
   echo "run: neither the main window (lumatex) nor the command-line renderer (lumatex-render) is built yet."

@@ -63,6 +63,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (value.empty() || *end != '\0' || port < 0 || port > 65535)
                 return Usage("--osc needs a UDP port 0..65535: " + value);
             line.OscPort = int(port);
+        } else if (argument == "--side-by-side") {
+            line.SideBySide = true;
         } else if (argument == "--preset" || argument.rfind("--preset=", 0) == 0) {
             std::string value;
             if (argument == "--preset") {
@@ -93,13 +95,20 @@ SOURCE is one of
 
 Options:
   --preset P        apply a preset once the program has started: a path ending in .prs is used as given,
-                    any other text is a preset name looked up in the program folder's presets/
+                    any other text is the name of a preset in the presets folders (see Files)
   --loop            play the video in a loop (the View menu's Loop)
   --osc PORT        listen for OSC messages on UDP port PORT for this run (0: off; the Control menu's
                     OSC Port... keeps one for every run)
   --osc-bind ADDR   the address the OSC port listens on (default 127.0.0.1: this machine only)
+  --side-by-side    at this start, place the main window at the screen's top left and the chain window
+                    beside it instead of where they were last
   -h, --help        show this text and exit
   --version         show the program's version and exit
+
+Files: plugins/, shader/ and presets/ beside the program when it has a plugins/ folder, else in
+$XDG_DATA_HOME/lumatex (~/.local/share/lumatex) and then the lumatex folder of each $XDG_DATA_DIRS entry
+(/usr/local/share, /usr/share). Presets are saved beside the program when it may write there, else in
+the user's folder. More in man lumatex.
 
 Exit status: 0 success; 1 no display to show the window on, or the program could not start; 2 bad usage.
 )";

@@ -14,10 +14,11 @@ struct TCommandLine {
     TAction Action = TAction::Run;
     std::string Preset; // a preset name or a .prs file; empty: the chain as it is
     bool Loop = false;
-    int OscPort = -1;    // --osc: the OSC port for this run (0 = off); -1: as the settings say
-    std::string OscBind; // --osc-bind: the address the OSC port listens on; empty: 127.0.0.1
-    std::string Source;  // empty: start without a source
-    std::string Error;   // for UsageError: what was wrong, one line
+    int OscPort = -1;        // --osc: the OSC port for this run (0 = off); -1: as the settings say
+    std::string OscBind;     // --osc-bind: the address the OSC port listens on; empty: 127.0.0.1
+    bool SideBySide = false; // the windows beside each other at this start (the stored placement otherwise)
+    std::string Source;      // empty: start without a source
+    std::string Error;       // for UsageError: what was wrong, one line
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments); // without the program name

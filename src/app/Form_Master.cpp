@@ -92,13 +92,14 @@ bool TForm_Master::FormCreate() {
     QLocale::setDefault(QLocale::c());
 
     Settings = DefaultSettings(ProgramFolder());
+    DataFolders = FindDataFolders(ProgramFolder());
 
     FRenderSetup = std::make_unique<TRenderSetup>(*FGLView);
     bool engineReady = false;
     {
         TViewGLScope work(FGLView);
         try {
-            engineReady = FRenderSetup->Create(ProgramFolder(), 512, 512);
+            engineReady = FRenderSetup->Create(DataFolders.Roots, 512, 512);
         } catch (const std::exception& e) {
             FRenderSetup->Destroy();
             ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);

@@ -15,6 +15,7 @@
 
 #include "app/VideoView.h"
 #include "pipeline/MediaFiles.h"
+#include "platform/DataFolders.h"
 #include "platform/Settings.h"
 #include "render/uPluginClock.h"
 #include "video/CameraList.h"
@@ -171,6 +172,8 @@ public:
     int VideoWidth = 512;
     int VideoHeight = 512;
     TSettings Settings;
+    // Where plugins, shaders and presets are read (and presets saved); found at FormCreate.
+    TDataFolders DataFolders;
     std::string FileName;     // the open dialog's file name: the source being shown
     std::string SettingsPath; // where the settings are read and written; SettingsFilePath() by default
 

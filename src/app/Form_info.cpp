@@ -1,6 +1,7 @@
 #include "Form_info.h"
 
 #include "OpenURL.h"
+#include "platform/DataFolders.h"
 #include "platform/Files.h"
 #include "ui/CentreOnOwner.h"
 #include "ui/WindowFonts.h"
@@ -59,7 +60,9 @@ QFrame* MakeBevel(QWidget* parent, const char* name, int top) {
 }
 
 QPixmap AboutPicture() {
-    QPixmap picture(QString::fromStdString(ProgramFolder() + kAboutPictureName));
+    const std::optional<std::string> file =
+        FindDataFile(FindDataFolders(ProgramFolder()).Roots, kAboutPictureName);
+    QPixmap picture(QString::fromStdString(file.value_or(ProgramFolder() + kAboutPictureName)));
     if (picture.isNull()) {
         // A missing picture must not leave white labels on a light window where nobody can read them.
         picture = QPixmap(kClientWidth, kPictureHeight);

@@ -8,19 +8,36 @@
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
 #include "app/SampleBufferExport.h"
+#include "app/SideBySide.h"
+#include "platform/DataFolders.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "plugins/Form_spc.h"
 #include "presets/Form_presets.h"
+#include "presets/PresetFolders.h"
 #include "ui/WindowFonts.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
+
+// The file --preset names, looked up in every data folder's presets/ as the preset manager lists them.
+std::string StartPresetFile(const std::string& preset) {
+    const TDataFolders data = FindDataFolders(ProgramFolder());
+    return TPresetFolders(data.Roots, data.UserRoot).FileFor(preset);
+}
+
+// The icon the desktop entry names: the installed theme's, else the one beside the program.
+QIcon ProgramIcon() {
+    const std::string beside = ProgramFolder() + "icons/hicolor/64x64/apps/lumatex.png";
+    return QIcon::fromTheme(QStringLiteral("lumatex"), QIcon(QString::fromStdString(beside)));
+}
 
 // Answers the command lines that need no window; -1 when the program is to start.
 int AnswerWithoutWindow(const TCommandLine& line) {
@@ -38,7 +55,7 @@ int AnswerWithoutWindow(const TCommandLine& line) {
         break;
     }
     if (!line.Preset.empty()) {
-        const std::string path = PresetFileFor(line.Preset, ProgramFolder());
+        const std::string path = StartPresetFile(line.Preset);
         if (!FileExists(path)) {
             std::fprintf(stderr, "lumatex: %s\n", PresetNotFoundText(path).c_str());
             return kExitUsage;
@@ -65,8 +82,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Quorvale"));
     RegisterWindowFonts();
     // The icon the desktop entry names, for the title bar and the task switcher.
-    QApplication::setWindowIcon(
-        QIcon(QString::fromStdString(ProgramFolder() + "icons/hicolor/64x64/apps/lumatex.png")));
+    QApplication::setWindowIcon(ProgramIcon());
 
     TQtMessageSink messages;
     TMessageSinkGuard sinkGuard(messages);
@@ -84,6 +100,7 @@ int main(int argc, char** argv) {
     AttachChainWindow(master, chainWindow);
     // Hidden until the chain window's "Load/Manage Presets" asks for it.
     TForm_presets presets(*master.Chain(), master.Settings, &master);
+    presets.UserDataFolder = master.DataFolders.UserRoot;
     AttachPresetManager(master, chainWindow, presets);
     // Hidden until "Save OpenGL image..." shows it.
     TForm_ImgSave imgSave(master, &master);
@@ -92,12 +109,17 @@ int main(int argc, char** argv) {
     master.OnAbout = [&about] { about.exec(); };
     AttachSampleBufferExport(master);
     if (line.Loop) master.Settings.Loop = true; // as if ticked in the View menu, and kept like that
+    if (line.SideBySide) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const int screenWidth = screen ? screen->availableGeometry().width() : 1280;
+        PlaceSideBySide(master.Settings, screenWidth, chainWindow.frameGeometry().width());
+    }
     // For this run only: the setting stays as the Control menu left it.
     if (line.OscPort >= 0)
         master.StartOsc(line.OscPort, line.OscBind);
     else if (!line.OscBind.empty() && master.Settings.OscPort != 0)
         master.StartOsc(master.Settings.OscPort, line.OscBind);
-    if (!line.Preset.empty()) master.ApplyStartPreset(PresetFileFor(line.Preset, ProgramFolder()));
+    if (!line.Preset.empty()) master.ApplyStartPreset(StartPresetFile(line.Preset));
     master.show();
 
     if (!line.Source.empty())

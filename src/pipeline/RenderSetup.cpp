@@ -10,9 +10,13 @@ TRenderSetup::~TRenderSetup() {
 }
 
 bool TRenderSetup::Create(const std::string& programFolder, int viewWidth, int viewHeight) {
+    return Create(std::vector<std::string>{programFolder}, viewWidth, viewHeight);
+}
+
+bool TRenderSetup::Create(const std::vector<std::string>& dataFolders, int viewWidth, int viewHeight) {
     Destroy();
     Surface.MakeCurrent();
-    auto engine = std::make_unique<TRenderEngine>(Surface, programFolder);
+    auto engine = std::make_unique<TRenderEngine>(Surface, dataFolders);
     if (!engine->Init(viewWidth, viewHeight)) {
         Surface.MakeCurrent();
         return false;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TRenderEngine;
 class TChainState;
@@ -24,6 +25,8 @@ public:
     // chain state over it with its eight empty slots. Answers false, with nothing kept, when the engine's
     // Init fails.
     bool Create(const std::string& programFolder, int viewWidth, int viewHeight);
+    // The same over several data folders (the winning one first): the catalogue merges their plugins.
+    bool Create(const std::vector<std::string>& dataFolders, int viewWidth, int viewHeight);
     // Frees the chain, then the engine with the context current. Nothing when nothing was created.
     void Destroy();
 

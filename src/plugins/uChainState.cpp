@@ -76,16 +76,16 @@ void TChainState::PluginMenuClick(int tag) {
 void TChainState::SetRenderPlugins(int slotIndex) {
     if (slotIndex < 0 || slotIndex >= kSlotCount) return;
     const size_t i = static_cast<size_t>(slotIndex);
-    const std::string programFolder = IncludeTrailingSlash(Engine.ProgramFolder);
     Engine.Slots[i].reset();
     const int tag = Labels[i].Tag;
     if (tag < 0) return;
 
     bool loaded = false;
     if (static_cast<size_t>(tag) < Engine.Catalogue.size()) {
-        Engine.Slots[i] = std::make_unique<TShaderPlugin>(
-            programFolder + "plugins/", Engine.Catalogue[static_cast<size_t>(tag)]->IniFileName,
-            programFolder + "shader/");
+        // From the data folder the catalogue entry came from: a user's plugin may shadow a system one.
+        const TShaderPlugin& entry = *Engine.Catalogue[static_cast<size_t>(tag)];
+        Engine.Slots[i] =
+            std::make_unique<TShaderPlugin>(entry.PluginFolder, entry.IniFileName, entry.ShaderFolder);
         loaded = Engine.Slots[i]->Load();
     }
     if (!loaded) {

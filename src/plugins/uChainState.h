@@ -57,7 +57,7 @@ struct TPluginMenuItem {
 
 class TChainState {
 public:
-    // The program folder for fresh slot instances is the engine's ProgramFolder.
+    // Fresh slot instances are made from the folders of their catalogue entry.
     explicit TChainState(TRenderEngine& engine);
     TChainState(const TChainState&) = delete;
     TChainState& operator=(const TChainState&) = delete;

@@ -43,7 +43,6 @@ constexpr int kButtonLeft = 16;
 constexpr int kButtonWidth = 81;
 constexpr int kButtonHeight = 25;
 constexpr int kColumnDesignWidth = 220;
-constexpr const char* kPresetExtension = ".prs";
 
 // ASCII folding only, as everywhere names are compared in this program; ties keep a stable order.
 bool LessNoCase(const std::string& a, const std::string& b) {
@@ -134,12 +133,16 @@ void TForm_presets::LayoutPanel1() {
     Edit1->setGeometry(kEditLeft, kEditTop, std::max(0, width - kEditRightGap - kEditLeft), kEditHeight);
 }
 
+TPresetFolders TForm_presets::PresetFolders() const {
+    return TPresetFolders(Chain.Engine.DataFolders(), UserDataFolder);
+}
+
 std::string TForm_presets::PresetFolder() const {
-    return IncludeTrailingSlash(Chain.Engine.ProgramFolder) + "presets/";
+    return PresetFolders().SaveFolder();
 }
 
 std::string TForm_presets::PresetPath(const std::string& name) const {
-    return PresetFolder() + name + kPresetExtension;
+    return PresetFolders().SavePath(name);
 }
 
 int TForm_presets::SelectedIndex() const {
@@ -156,13 +159,7 @@ void TForm_presets::ShowManager() {
 void TForm_presets::readpluginDirectory() {
     ListView1->setUpdatesEnabled(false);
     ListView1->clear();
-    std::vector<std::string> names;
-    ListFolder(PresetFolder(), [&names](const std::string&, const TFolderEntry& entry) {
-        const std::string& name = entry.Name;
-        if (name.size() >= 4 && AsciiLower(name.substr(name.size() - 4)) == kPresetExtension)
-            names.push_back(name.substr(0, name.size() - 4));
-        return true;
-    });
+    std::vector<std::string> names = PresetFolders().Names();
     // The folder listing comes in no useful order here; the list shows the names alphabetically, without
     // regard to case, as the platform the presets come from lists them.
     std::sort(names.begin(), names.end(), LessNoCase);
@@ -243,8 +240,9 @@ void TForm_presets::ListView1DblClick() {
 void TForm_presets::BT_loadClick() {
     const std::string name = Edit1->text().toStdString();
     if (!IsPresetName(name)) return;
-    const std::string path = PresetPath(name);
-    if (!FileExists(path)) return;
+    const std::optional<std::string> found = PresetFolders().Find(name);
+    if (!found) return;
+    const std::string path = *found;
     auto work = [this, &path] {
         try {
             ApplyPreset(Chain, path);
@@ -264,11 +262,13 @@ void TForm_presets::BT_loadClick() {
 void TForm_presets::BT_saveClick() {
     const std::string name = Edit1->text().toStdString();
     if (name.empty()) return;
-    const std::string path = PresetPath(name);
+    const TPresetFolders folders = PresetFolders();
+    const std::string path = folders.SavePath(name);
     try {
         // A name that would lead out of the presets folder is a file that cannot be written there.
         if (!IsPresetName(name))
             throw ELumatex(FormatText("In %s kann nicht geschrieben werden", path.c_str()));
+        folders.PrepareSaveFolder();
         if (WritePreset(Chain, path) && AfterWrite) AfterWrite(path);
     } catch (const std::exception& e) {
         ShowMessage(e.what(), kMessageCaption, TMessageIcon::Error);
@@ -285,9 +285,9 @@ void TForm_presets::Button3Click() {
     // The file of the highlighted item goes, whatever the name box holds: deleting a typed name's file
     // while the selected entry disappears would remove a preset the user never chose.
     const std::string name = ListView1->topLevelItem(index)->text(0).toStdString();
+    // The file listed under the name, in the folder where it wins; one it shadowed shows at the next showing.
     if (IsPresetName(name)) {
-        const std::string path = PresetPath(name);
-        if (FileExists(path)) std::remove(path.c_str());
+        if (const std::optional<std::string> path = PresetFolders().Find(name)) std::remove(path->c_str());
     }
     delete ListView1->takeTopLevelItem(index);
     const int count = ListView1->topLevelItemCount();

@@ -1,10 +1,12 @@
-// Form_presets.h: TForm_presets, the "Presets" tool window: the presets of the program folder's presets/
-// listed by name, loaded into the chain, saved from it, deleted. Its placement lives in the main window's
-// settings record.
+// Form_presets.h: TForm_presets, the "Presets" tool window: the presets of the data folders' presets/
+// listed by name (each once), loaded into the chain, saved from it (where the program may write), deleted.
+// Its placement lives in the main window's settings record.
 //
 // GUI thread only. The chain state, its engine and the settings belong to the main window and outlive this
 // window. Loading builds slot instances and runs through GLWork, which makes the engine's context current.
 #pragma once
+
+#include "presets/PresetFolders.h"
 
 #include <QWidget>
 
@@ -42,7 +44,12 @@ public:
     // Visible, not modal, and in front: what the chain window's "Load/Manage Presets" asks for.
     void ShowManager();
 
-    // The presets folder (program folder + "presets/") and a name's file in it.
+    // The user's data folder (ending in "/"), where presets are saved when the engine's first data folder
+    // cannot take them; empty: nowhere else.
+    std::string UserDataFolder;
+    // The presets/ folders of the engine's data folders and the user's.
+    TPresetFolders PresetFolders() const;
+    // The folder saves go to, and a name's file there.
     std::string PresetFolder() const;
     std::string PresetPath(const std::string& name) const;
 

@@ -68,6 +68,15 @@ std::optional<std::string> PathInPluginFolder(const std::string& pluginFolder, c
     return file.string();
 }
 
+// Whether any of the plugins folders holds a file of that name (a path inside the folder included).
+bool PluginFileExists(const std::vector<std::string>& pluginFolders, const std::string& name) {
+    for (const std::string& folder : pluginFolders) {
+        const std::optional<std::string> file = PathInPluginFolder(folder, name);
+        if (file && FindFileNoCase(*file)) return true;
+    }
+    return false;
+}
+
 // The value a lookup of key returns in the section: with a key written twice, its first line's value.
 std::unordered_map<std::string, std::string> FirstValues(const TIniPairs& pairs) {
     std::unordered_map<std::string, std::string> first;
@@ -110,7 +119,9 @@ std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::strin
     std::vector<TSkippedPresetSlot> skipped;
     const TIniFile ini = TIniFile::FromFile(path);
     TRenderEngine& engine = chain.Engine;
-    const std::string pluginFolder = IncludeTrailingSlash(engine.ProgramFolder) + "plugins/";
+    std::vector<std::string> pluginFolders;
+    for (const std::string& root : engine.DataFolders())
+        pluginFolders.push_back(IncludeTrailingSlash(root) + "plugins/");
     chain.SelectedSlot = 1;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const std::string section = std::to_string(slot);
@@ -119,14 +130,15 @@ std::vector<TSkippedPresetSlot> ApplyPreset(TChainState& chain, const std::strin
             chain.AssignSlot(slot, -1, true);
             continue;
         }
-        const std::optional<std::string> file = PathInPluginFolder(pluginFolder, name);
-        if (!file) {
+        // The name is checked by its text alone, so every data folder answers alike whether it is a file
+        // name.
+        if (!PathInPluginFolder(pluginFolders.front(), name)) {
             if (!name.empty()) skipped.push_back({slot, name, TPresetSkip::NotAFileName});
             continue;
         }
         // A name holding a folder may still lead to a file of the folder; no catalogue entry has such a
         // name, so the slot is then emptied like that of any other file the catalogue does not hold.
-        if (!FindFileNoCase(*file)) {
+        if (!PluginFileExists(pluginFolders, name)) {
             skipped.push_back({slot, name, TPresetSkip::NoSuchPlugin});
             continue;
         }

@@ -22,7 +22,7 @@ bool WritePreset(const TChainState& chain, const std::string& path);
 // Why ApplyPreset could not use the plugin a slot of the preset names.
 enum class TPresetSkip {
     NotAFileName = 1, // a path out of the plugins folder, ".", ".." or a name holding NUL: no file there
-    NoSuchPlugin,     // no such file in the plugins folder
+    NoSuchPlugin,     // no such file in the plugins folder of any data folder
     NotInCatalogue,   // the file is there but did not make it into the catalogue
 };
 struct TSkippedPresetSlot {

@@ -51,6 +51,17 @@ TRenderEngine::TRenderEngine(IGLSurface& surface, const std::string& programFold
     SlotActive.fill(false);
 }
 
+TRenderEngine::TRenderEngine(IGLSurface& surface, const std::vector<std::string>& dataFolders)
+    : TRenderEngine(surface, dataFolders.empty() ? std::string() : dataFolders.front()) {
+    if (!dataFolders.empty()) FallbackDataFolders.assign(dataFolders.begin() + 1, dataFolders.end());
+}
+
+std::vector<std::string> TRenderEngine::DataFolders() const {
+    std::vector<std::string> folders{ProgramFolder};
+    folders.insert(folders.end(), FallbackDataFolders.begin(), FallbackDataFolders.end());
+    return folders;
+}
+
 TRenderEngine::~TRenderEngine() {
     FreeResources();
 }
@@ -159,18 +170,33 @@ void TRenderEngine::ReportBrokenPlugin(const std::string& name, const std::vecto
     ShowMessage(text, kMessageCaption, TMessageIcon::Error);
 }
 
+std::vector<TRenderEngine::TCatalogueFile> TRenderEngine::ListCatalogueFiles() const {
+    std::vector<TCatalogueFile> files;
+    const auto before = [](const TCatalogueFile& listed, const std::string& name) {
+        return CompareTextLocale(listed.File.Name, name) < 0;
+    };
+    for (const std::string& folder : DataFolders()) {
+        const std::string root = IncludeTrailingSlash(folder);
+        std::vector<TIniFileName> iniFileList;
+        ListFolder(root + "plugins", [&iniFileList](const std::string& listed, const TFolderEntry& entry) {
+            return AddIniFile(listed, entry, iniFileList);
+        });
+        for (TIniFileName& file : iniFileList) {
+            const auto position = std::lower_bound(files.begin(), files.end(), file.Name, before);
+            if (position != files.end() && CompareTextLocale(position->File.Name, file.Name) == 0) continue;
+            files.insert(position, {root, std::move(file)});
+        }
+    }
+    return files;
+}
+
 void TRenderEngine::ScanCatalogue() {
     Catalogue.clear();
     BrokenPlugins.clear();
-    const std::string pluginFolder = ProgramFolder + "plugins/";
-    const std::string shaderFolder = ProgramFolder + "shader/";
-    std::vector<TIniFileName> iniFileList;
-    ListFolder(ProgramFolder + "plugins",
-               [&iniFileList](const std::string& folder, const TFolderEntry& entry) {
-                   return AddIniFile(folder, entry, iniFileList);
-               });
-    for (const TIniFileName& file : iniFileList) {
-        auto plugin = std::make_unique<TShaderPlugin>(pluginFolder, file.Name, shaderFolder);
+    for (const TCatalogueFile& listed : ListCatalogueFiles()) {
+        const TIniFileName& file = listed.File;
+        auto plugin =
+            std::make_unique<TShaderPlugin>(listed.Root + "plugins/", file.Name, listed.Root + "shader/");
         if (plugin->Load()) {
             plugin->CatalogueIndex = int32_t(Catalogue.size());
             Catalogue.push_back(std::move(plugin));

@@ -57,6 +57,9 @@ public:
     // Stores the surface and the program folder (ending in "/"); every switch off, counters 0. Nothing else
     // is created before Init.
     TRenderEngine(IGLSurface& surface, const std::string& programFolder);
+    // The same over several data folders, the winning one first (it becomes ProgramFolder, the others
+    // FallbackDataFolders). Not empty.
+    TRenderEngine(IGLSurface& surface, const std::vector<std::string>& dataFolders);
     TRenderEngine(const TRenderEngine&) = delete;
     TRenderEngine& operator=(const TRenderEngine&) = delete;
     ~TRenderEngine(); // FreeResources, with the context current
@@ -104,7 +107,11 @@ public:
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.
     IGLSurface& Surface;
-    std::string ProgramFolder;
+    std::string ProgramFolder; // the first data folder: beside the program, or the user's of an installed one
+    // The data folders read after ProgramFolder (the system's), each ending in "/". The catalogue holds the
+    // description files of all of them; of two with the same name, the one of the earlier folder.
+    std::vector<std::string> FallbackDataFolders;
+    std::vector<std::string> DataFolders() const; // ProgramFolder, then FallbackDataFolders
     int ViewWidth = 0;
     int ViewHeight = 0;
     int ViewY = 0;
@@ -154,6 +161,13 @@ private:
     void ScanCatalogue();
     static bool AddIniFile(const std::string& folder, const TFolderEntry& entry,
                            std::vector<TIniFileName>& iniFileList);
+    // The scan's list with the data folder each name comes from; a name a former folder already gave is
+    // that folder's, whether its file loads or not.
+    struct TCatalogueFile {
+        std::string Root;
+        TIniFileName File;
+    };
+    std::vector<TCatalogueFile> ListCatalogueFiles() const;
     void ReportBrokenPlugin(const std::string& name, const std::vector<std::string>& problems = {});
     void SetUpSourceTexture();
 

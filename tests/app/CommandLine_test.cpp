@@ -1,6 +1,8 @@
 // The program's command line: what it makes of its arguments, and how the program answers without a
 // display (help, version, usage errors, no display at all).
 #include "app/CommandLine.h"
+#include "app/SideBySide.h"
+#include "platform/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +90,33 @@ TEST(CommandLine, APresetIsAFileWhenItEndsInPrsAndANameInThePresetsFolderOtherwi
     EXPECT_EQ(PresetFileFor("Edges", "/opt/lumatex/"), "/opt/lumatex/presets/Edges.prs");
     EXPECT_EQ(PresetFileFor("../mine.PRS", "/opt/lumatex/"), "../mine.PRS");
     EXPECT_EQ(PresetFileFor("v1.2", "/opt/lumatex/"), "/opt/lumatex/presets/v1.2.prs");
+}
+
+TEST(CommandLine, SideBySidePutsTheChainWindowRightOfTheMainWindowOnTheScreen) {
+    EXPECT_TRUE(ParseCommandLine({"--side-by-side", "clip.avi"}).SideBySide);
+    EXPECT_FALSE(ParseCommandLine({"clip.avi"}).SideBySide);
+    const struct {
+        int ScreenWidth, MainWidth, NewMainWidth, SpcLeft;
+    } cases[] = {
+        {1920, 1024, 1024, 1024 + kSideBySideGap}, // both fit: the main window keeps its width
+        {1200, 1024, 1200 - 210 - kSideBySideGap, 1200 - 210},
+        {400, 1024, 200, 400 - 210}, // never below half the screen; the chain window stays on it
+        {100, 1024, 50, 0},
+    };
+    for (const auto& c : cases) {
+        TSettings settings;
+        settings.main_left = settings.main_top = settings.spc_left = settings.spc_top = 333;
+        settings.main_maximized = true;
+        settings.Show_ShaderPluginChain = false;
+        settings.main_width = c.MainWidth;
+        PlaceSideBySide(settings, c.ScreenWidth, 210);
+        EXPECT_EQ(settings.main_width, c.NewMainWidth) << c.ScreenWidth;
+        EXPECT_EQ(settings.spc_left, c.SpcLeft) << c.ScreenWidth;
+        EXPECT_EQ(settings.main_left + settings.main_top + settings.spc_top, 0) << c.ScreenWidth;
+        EXPECT_FALSE(settings.main_maximized);
+        EXPECT_TRUE(settings.Show_ShaderPluginChain);
+        EXPECT_LE(settings.spc_left + 210, std::max(c.ScreenWidth, 210)) << c.ScreenWidth;
+    }
 }
 
 TEST(CommandLine, TheProgramAnswersWithoutADisplayAndRefusesToStartWithoutOne) {

@@ -23,6 +23,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -384,3 +385,52 @@ TEST_F(PresetWindowTest, AChainSavedChangedAndLoadedAgainRendersTheSamePixels) {
 }
 
 } // namespace
+
+// An installed program's folder cannot be written: a preset then goes to the user's data folder, is listed
+// once beside the bundled one of its name and is the one loaded; when neither folder can be written, the
+// message names the file and nothing is lost.
+TEST_F(PresetWindowTest, WithAReadOnlyProgramFolderPresetsAreSavedForTheUserAndListedOnce) {
+    Start();
+    const std::string user = Temp.File("user/lumatex/");
+    Presets->UserDataFolder = user;
+    Touch("Old Film.prs");
+    Touch("Glitch.prs");
+    TUnprivilegedScope::GiveAway(Temp.Path());
+    ::chmod((Program + "presets").c_str(), 0555);
+    const auto save = [this](const char* name) {
+        Presets->Edit1->setText(QString::fromLatin1(name));
+        TUnprivilegedScope unprivileged;
+        QTest::mouseClick(Presets->BT_save, Qt::LeftButton);
+    };
+    ShowPresets();
+    const int invert = IndexOf("invert.ini");
+    Chain().AssignSlot(1, invert, true);
+    save("Old Film");
+    EXPECT_TRUE(Messages.Entries.empty()) << "a new file of the user's: nothing to overwrite";
+    EXPECT_NE(ReadTextFile(user + "presets/Old Film.prs").find("PlugInName=invert.ini"), std::string::npos);
+    EXPECT_EQ(ReadTextFile(Program + "presets/Old Film.prs"), "[1]\r\n") << "the bundled one untouched";
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"Glitch", "Old Film"})) << "each once";
+
+    Chain().AssignSlot(1, -1, true);
+    Presets->Edit1->setText(QStringLiteral("Old Film"));
+    {
+        TUnprivilegedScope unprivileged; // the same user as the one who saved: root could write anywhere
+        QTest::mouseClick(Presets->BT_load, Qt::LeftButton);
+    }
+    EXPECT_EQ(Chain().Label(1).Tag, invert) << "the user's preset is the one loaded";
+
+    save("Old Film");
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, kPresetOverwriteQuestion) << "now the user's file is there";
+
+    ::chmod((user + "presets").c_str(), 0555);
+    Messages.Entries.clear();
+    save("New");
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "In " + Program + "presets/New.prs kann nicht geschrieben werden");
+    EXPECT_FALSE(fs::exists(Program + "presets/New.prs"));
+    EXPECT_FALSE(fs::exists(user + "presets/New.prs"));
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"Glitch", "Old Film"}));
+    ::chmod((user + "presets").c_str(), 0755);
+    ::chmod((Program + "presets").c_str(), 0755);
+}

@@ -29,18 +29,20 @@ protected:
         if (withFrag) WriteTextFile(Folder.File("shader/" + base + ".frag"), ReadTextFile(from + ".frag"));
     }
     void WriteDescription(const std::string& fileName, const std::string& shader = "pass",
-                          const std::string& version = "0.2") {
-        WriteTextFile(Folder.File("plugins/" + fileName),
+                          const std::string& version = "0.2", const std::string& root = "") {
+        WriteTextFile((root.empty() ? Folder.Path() : root) + "plugins/" + fileName,
                       "[FileName]\r\nShaderFileName=" + shader + "\r\n[ScreenName]\r\nFullName=" + fileName +
-                          "\r\n[Group]\r\nGroupName=Test\r\n[Version]\r\nPluginReader=" + version +
-                          "\r\n[provides]\r\ntexture0=1\r\n");
+                          "\r\n[Group]\r\nGroupName=" + (root.empty() ? "Test" : root) +
+                          "\r\n[Version]\r\nPluginReader=" + version + "\r\n[provides]\r\ntexture0=1\r\n");
     }
     // Starts the engine and answers the catalogue's description names, checking their indices on the way.
-    std::vector<std::string> StartEngine() {
+    std::vector<std::string> StartEngine(const std::vector<std::string>& fallbackFolders = {}) {
         Engine.reset();
         Messages.Entries.clear();
         Surface = std::make_unique<TCountingSurface>(Context);
-        Engine = std::make_unique<TRenderEngine>(*Surface, Folder.Path());
+        std::vector<std::string> folders{Folder.Path()};
+        folders.insert(folders.end(), fallbackFolders.begin(), fallbackFolders.end());
+        Engine = std::make_unique<TRenderEngine>(*Surface, folders);
         EXPECT_TRUE(Engine->Init(512, 512));
         std::vector<std::string> names;
         for (size_t i = 0; i < Engine->Catalogue.size(); ++i) {
@@ -135,4 +137,40 @@ TEST_F(RenderEngineCatalogue, AMissingPluginFolderGivesAnEmptyCatalogueSilently)
     std::filesystem::remove_all(Folder.File("plugins"));
     EXPECT_TRUE(StartEngine().empty());
     EXPECT_TRUE(Messages.Entries.empty());
+}
+
+// The user's folder first, then the system's: one catalogue in one order, the user's file of a name winning
+// even when it is broken (the system's is not taken instead), each plugin reading its own folder's shaders.
+TEST_F(RenderEngineCatalogue, DataFoldersMergeIntoOneCatalogueWhereTheEarlierFolderWins) {
+    TTempFolder system;
+    const std::string sys = system.Path();
+    std::filesystem::create_directories(sys + "plugins");
+    std::filesystem::create_directories(sys + "shader");
+    for (const char* base : {"pass", "sysonly"}) {
+        WriteTextFile(sys + "shader/" + base + ".vert",
+                      ReadTextFile(EngineDataFolder() + "shader/pass.vert"));
+        WriteTextFile(sys + "shader/" + base + ".frag",
+                      ReadTextFile(EngineDataFolder() + "shader/pass.frag"));
+    }
+    WriteDescription("mine.ini");
+    WriteDescription("Shared.ini");
+    WriteDescription("broken.ini", "pass", "9.9");
+    WriteDescription("shared.INI", "pass", "0.2", sys);
+    WriteDescription("broken.ini", "pass", "0.2", sys);
+    WriteDescription("alpha.ini", "sysonly", "0.2", sys);
+    WriteDescription("zeta.ini", "pass", "0.2", sys);
+    std::filesystem::create_directories(sys + "plugins/mine.ini/");
+    EXPECT_THAT(StartEngine({sys, Folder.File("missing/")}),
+                ElementsAre("alpha.ini", "mine.ini", "Shared.ini", "zeta.ini"));
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries[0].Text, "Plugins with errors found: broken.ini");
+    EXPECT_THAT(Engine->BrokenPlugins, ElementsAre("broken.ini"));
+    const auto& catalogue = Engine->Catalogue;
+    EXPECT_EQ(catalogue[0]->PluginFolder, sys + "plugins/");
+    EXPECT_EQ(catalogue[0]->ShaderFolder, sys + "shader/");
+    EXPECT_EQ(catalogue[1]->ShaderFolder, Folder.Path() + "shader/");
+    EXPECT_EQ(catalogue[2]->GroupName, "Test")
+        << "the user's, not the system's of the same name in other case";
+    EXPECT_EQ(catalogue[3]->GroupName, sys);
+    EXPECT_EQ(Engine->DataFolders(), (std::vector<std::string>{Folder.Path(), sys, Folder.File("missing/")}));
 }

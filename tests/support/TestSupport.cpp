@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,4 +110,37 @@ int FreeUdpPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+} // namespace
+
+TUnprivilegedScope::TUnprivilegedScope() {
+    if (::geteuid() != 0) return;
+    // The group first: without root's user id the group can no longer be changed.
+    if (::setegid(kNobody) != 0) throw std::runtime_error("setegid failed");
+    if (::seteuid(kNobody) != 0) {
+        [[maybe_unused]] const int back = ::setegid(0);
+        throw std::runtime_error("seteuid failed");
+    }
+    Dropped = true;
+}
+
+TUnprivilegedScope::~TUnprivilegedScope() {
+    if (!Dropped) return;
+    [[maybe_unused]] const int user = ::seteuid(0);
+    [[maybe_unused]] const int group = ::setegid(0);
+}
+
+void TUnprivilegedScope::GiveAway(const std::string& path) {
+    if (::geteuid() != 0) return;
+    [[maybe_unused]] int result = ::lchown(path.c_str(), kNobody, kNobody);
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(path, ec))) return;
+    for (auto it = fs::recursive_directory_iterator(path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        result = ::lchown(it->path().c_str(), kNobody, kNobody);
 }

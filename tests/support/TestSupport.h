@@ -42,6 +42,21 @@ private:
 // Answers 0 when body answered true, 1 when false, 2 when it ran out of memory (-1 when no child ran).
 int RunWithinAddressSpace(size_t budget, const std::function<bool()>& body);
 
+// While alive, a process running as root acts as the user "nobody" (its effective ids only, given back at the
+// end), so that folder permissions bind it as they bind any user: root writes into read-only folders.
+// Nothing changes for any other user. GiveAway hands a tree to the user the scope acts as beforehand.
+class TUnprivilegedScope {
+public:
+    TUnprivilegedScope();
+    ~TUnprivilegedScope();
+    TUnprivilegedScope(const TUnprivilegedScope&) = delete;
+    TUnprivilegedScope& operator=(const TUnprivilegedScope&) = delete;
+    static void GiveAway(const std::string& path);
+
+private:
+    bool Dropped = false;
+};
+
 void WriteTextFile(const std::string& path, const std::string& text);
 void WriteBinaryFile(const std::string& path, const std::vector<uint8_t>& data);
 std::string ReadTextFile(const std::string& path);

@@ -10,9 +10,11 @@
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
 #include "pipeline/StillImage.h"
+#include "platform/DataFolders.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "presets/PresetFolders.h"
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
@@ -70,17 +72,35 @@ std::string Printable(const std::string& text) {
     return out;
 }
 
-std::string RootFolder(const TRenderOptions& options) {
-    std::string root = ProgramFolder();
+// --root: exactly that folder. Otherwise the data folders of the program: beside it, or the user's and the
+// system's of an installed one.
+TDataFolders DataFoldersFor(const TRenderOptions& options) {
+    TDataFolders data = FindDataFolders(ProgramFolder());
     if (!options.Root.empty()) {
         if (!DirectoryExists(options.Root)) Fail(kExitUsage, "--root: no such folder: " + options.Root);
-        root = IncludeTrailingSlash(options.Root);
+        data = SingleDataFolder(options.Root);
     }
-    if (!DirectoryExists(root + "plugins")) Warn(root + " has no plugins/ folder; the catalogue is empty");
-    return root;
+    bool anyPlugins = false;
+    for (const std::string& root : data.Roots)
+        anyPlugins = anyPlugins || DirectoryExists(root + "plugins");
+    if (!anyPlugins) {
+        std::string folders;
+        for (const std::string& root : data.Roots)
+            folders += (folders.empty() ? "" : ", ") + root;
+        Warn(folders + (data.Roots.size() > 1 ? " have" : " has") +
+             " no plugins/ folder; the catalogue is empty");
+    }
+    return data;
 }
 
-void WarnSkippedSlots(const std::vector<TSkippedPresetSlot>& skipped, const std::string& root) {
+std::string PluginFolders(const std::vector<std::string>& roots) {
+    std::string folders;
+    for (const std::string& root : roots)
+        folders += (folders.empty() ? "" : " or ") + root + "plugins/";
+    return folders;
+}
+
+void WarnSkippedSlots(const std::vector<TSkippedPresetSlot>& skipped, const std::vector<std::string>& roots) {
     for (const TSkippedPresetSlot& s : skipped) {
         const std::string slot =
             FormatText("preset slot %d names \"%s\", which ", s.Slot, Printable(s.PlugInName).c_str());
@@ -89,7 +109,7 @@ void WarnSkippedSlots(const std::vector<TSkippedPresetSlot>& skipped, const std:
             Warn(slot + "is no file name of the plugins folder; the slot is skipped");
             break;
         case TPresetSkip::NoSuchPlugin:
-            Warn(slot + "is not in " + root + "plugins/; the slot is skipped");
+            Warn(slot + "is not in " + PluginFolders(roots) + "; the slot is skipped");
             break;
         case TPresetSkip::NotInCatalogue:
             Warn(slot + "is not in the catalogue (its description did not load); the slot stays empty");
@@ -98,9 +118,14 @@ void WarnSkippedSlots(const std::vector<TSkippedPresetSlot>& skipped, const std:
     }
 }
 
-std::string PresetFile(const TRenderOptions& options, const std::string& root) {
+// A name is looked up in every presets/ folder, the user's first, by its name in any case.
+std::string PresetFile(const TRenderOptions& options, const TDataFolders& data) {
     if (options.Preset.empty()) return {};
-    const std::string path = PresetPathFor(options.Preset, root);
+    if (LowerExtension(options.Preset) != kPresetExtension) {
+        for (const std::string& folder : TPresetFolders(data.Roots, data.UserRoot).ReadFolders())
+            if (const auto found = FindFileNoCase(folder + options.Preset + kPresetExtension)) return *found;
+    }
+    const std::string path = PresetPathFor(options.Preset, data.Roots.front());
     const std::optional<std::string> found = FindFileNoCase(path);
     if (!found) Fail(kExitInput, "preset not found: " + path);
     return *found;
@@ -122,16 +147,16 @@ struct THeadlessJob {
 
     // The engine with the framebuffer edge and the preset as asked; the view is set once the output size is
     // known (SetView).
-    void CreateEngine(const std::string& root, int fboSize, const std::string& presetPath,
+    void CreateEngine(const std::vector<std::string>& roots, int fboSize, const std::string& presetPath,
                       bool highPrecision = false) {
-        if (!Setup.Create(root, Context.Width(), Context.Height()))
+        if (!Setup.Create(roots, Context.Width(), Context.Height()))
             Fail(kExitRender, "the render engine did not start");
         Engine().RecreateFBOs(fboSize);
         if (highPrecision && !Engine().SetFloatFramebuffers(true))
             Warn("the OpenGL driver offers no float framebuffers; rendering with 8-bit ones");
         if (presetPath.empty()) return;
         try {
-            WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), root);
+            WarnSkippedSlots(ApplyPreset(Setup.GetChain(), presetPath), roots);
             for (const std::string& line :
                  ReadPresetModulators(TIniFile::FromFile(presetPath), Modulators, Tempo, 0.0))
                 std::fprintf(stderr, "lumatex-render: preset line skipped: %s\n", line.c_str());
@@ -272,8 +297,8 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
                       std::optional<TVideoFrames>& video, TBitmap& frame, bool viewDrawn) {
     const TRenderOptions& o = commandLine.Options;
     CheckInputFile(commandLine);
-    const std::string root = RootFolder(o);
-    const std::string presetPath = PresetFile(o, root);
+    const TDataFolders data = DataFoldersFor(o);
+    const std::string presetPath = PresetFile(o, data);
     setup.CreateContext();
     // A size the driver cannot draw at all is refused before a picture of gigabytes is loaded for it.
     if (o.Size)
@@ -283,7 +308,7 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     // with the address space or memory running short, our own allocation for the picture is then the one
     // that fails, told as "out of memory", instead of one inside the driver's shader compiler, which the
     // driver does not survive (it crashes there, or hangs at the next GL call of the teardown).
-    setup.CreateEngine(root, o.FboSize, presetPath, o.HighPrecision);
+    setup.CreateEngine(data.Roots, o.FboSize, presetPath, o.HighPrecision);
     frame = FirstFrame(commandLine, video);
     const TPixelSize size = o.Size ? *o.Size : TPixelSize{frame.Width(), frame.Height()};
     setup.SetView(size, viewDrawn);
@@ -304,10 +329,10 @@ int PrintResult(const std::string& text) {
 
 int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
-        const std::string root = RootFolder(commandLine.Options);
+        const TDataFolders data = DataFoldersFor(commandLine.Options);
         THeadlessJob setup;
         setup.CreateContext();
-        setup.CreateEngine(root, kFBOSizeSmall, "");
+        setup.CreateEngine(data.Roots, kFBOSizeSmall, "");
         setup.SetView({64, 64}, false);
         std::string list;
         for (const auto& plugin : setup.Engine().Catalogue)

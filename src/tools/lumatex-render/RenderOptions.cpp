@@ -380,10 +380,12 @@ OUTPUT  a .bmp file (32-bit, bottom-up, as the OpenGL capture writes it) or a .j
         A field is also allowed for a single frame (an image counts as frame 0).
 
 Options
-  --root DIR        program folder holding plugins/, shader/ and presets/ (default: the folder of the
-                    executable)
+  --root DIR        the one folder holding plugins/, shader/ and presets/; nothing else is read (default:
+                    the folder of the executable when it has plugins/, else $XDG_DATA_HOME/lumatex and the
+                    lumatex folder of each $XDG_DATA_DIRS entry, merged, the user's files first)
   --preset P        apply a preset before rendering: a path ending in .prs is used as given, any other text
-                    is a preset name looked up as ROOT/presets/P.prs. Without --preset every slot is empty.
+                    is a preset name looked up in the presets folders (ROOT/presets/P.prs with --root).
+                    Without --preset every slot is empty.
   --fbo N           framebuffer edge: 256, 512 or 1024 (default 512)
   --size WxH        output size in pixels, each edge 1..16384, at most 8192 x 8192 pixels in all (default:
                     the size of the source frame after loading)
