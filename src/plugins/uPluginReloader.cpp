@@ -84,7 +84,10 @@ TPluginReloader::TStamps TPluginReloader::FilesOf(const TShaderPlugin& plugin) c
 }
 
 std::vector<std::string> TPluginReloader::DescriptionFolders() const {
-    std::vector<std::string> folders{Chain.Engine.ProgramFolder + "plugins/"};
+    // Every data folder, also one that holds no plugin yet: a description put there joins the catalogue.
+    std::vector<std::string> folders;
+    for (const std::string& root : Chain.Engine.DataFolders())
+        folders.push_back(root + "plugins/");
     for (const auto& entry : Chain.Engine.Catalogue)
         if (std::find(folders.begin(), folders.end(), entry->PluginFolder) == folders.end())
             folders.push_back(entry->PluginFolder);
