@@ -6,6 +6,7 @@
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
 #include "imaging/glBitmap.h"
+#include "pipeline/ExportSteps.h"
 #include "pipeline/FrameExport.h"
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
@@ -14,6 +15,7 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "presets/uPresets.h"
+#include "render/uOutputTarget.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 #include "video/FilterGraph.h"
@@ -114,6 +116,10 @@ struct THeadlessJob {
     // The preset's modulators and tempo, evaluated at each frame's time.
     TChainModulators Modulators;
     TTempo Tempo;
+    // The frames of a video are drawn into one framebuffer of the output size, made with the first frame
+    // and kept, and read back into one picture: nothing but the frame itself changes between frames.
+    std::optional<TOutputTarget> Output;
+    TBitmap Picture;
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
@@ -258,6 +264,42 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
     }
 }
 
+// The frames of a run of several, up to this many pixels, go through the kept output framebuffer; a single
+// frame and larger ones take the export's band-by-band route, which never holds the picture whole in
+// memory.
+constexpr int64_t kKeptTargetPixels = int64_t(4096) * 4096;
+
+bool KeepsOutputTarget(TPixelSize size) {
+    return int64_t(size.Width) * size.Height <= kKeptTargetPixels;
+}
+
+// One video frame through the chain into setup.Picture (32-bit, bottom row first) at size.
+void RenderPicture(THeadlessJob& setup, const TBitmap& frame, TPixelSize size,
+                   const TPluginFrameInputs& inputs) {
+    TRenderEngine& engine = setup.Engine();
+    engine.FrameInputs = inputs;
+    EvaluateModulatorsAt(engine.Slots, setup.Modulators, setup.Tempo, inputs.Time);
+    engine.UploadVideoFrame(frame);
+    if (!setup.Output) setup.Output.emplace();
+    setup.Output->Resize(size.Width, size.Height);
+    setup.Output->Render(engine);
+    setup.Output->ReadNow(setup.Picture);
+}
+
+// A frame of a video into its file through the kept framebuffer: the same file RenderOneFrame writes.
+void RenderVideoFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap& frame, TPixelSize size,
+                      int64_t index, const TPluginFrameInputs& inputs) {
+    const TRenderOptions& o = commandLine.Options;
+    const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
+    try {
+        RenderPicture(setup, frame, size, inputs);
+        FinishExport(setup.Picture, target.Path, target.Format, o.ForceAspect,
+                     {frame.Width(), frame.Height()}, o.JpegQuality);
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+}
+
 // A picture has no frame rate: it is shown as one frame of a 25 fps clock at --time.
 TPluginFrameInputs PictureInputs(const TRenderOptions& o) {
     TPluginFrameInputs inputs;
@@ -336,7 +378,10 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
+            if (several && KeepsOutputTarget(size))
+                RenderVideoFrame(setup, commandLine, frame, size, index, video->Inputs(index));
+            else
+                RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;
