@@ -11,6 +11,7 @@
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
 #include "pipeline/StillImage.h"
+#include "pipeline/VideoEncoder.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -21,8 +22,10 @@
 #include "video/FilterGraph.h"
 #include "video/VideoDecoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -190,6 +193,12 @@ public:
         return true;
     }
     TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
+    int64_t FrameDurationNs() const { return Decoder.FrameDurationNs(); }
+    // The number of frames the stream's duration holds, or -1 when it names none.
+    int64_t EstimatedFrames() const {
+        const int64_t frame = Decoder.FrameDurationNs();
+        return Decoder.DurationNs() > 0 && frame > 0 ? (Decoder.DurationNs() + frame / 2) / frame : -1;
+    }
     // The clock plugins see for the frame Read gave out last.
     TPluginFrameInputs Inputs(int64_t index) const {
         TPluginFrameInputs inputs;
@@ -332,6 +341,68 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     return size;
 }
 
+TVideoEncodeOptions EncodeOptions(const TRenderOptions& o) {
+    TVideoEncodeOptions options;
+    options.Codec = o.Codec;
+    options.Crf = o.Crf;
+    options.BitRate = o.BitRate;
+    return options;
+}
+
+// The output's folder must take a file before any frame is rendered for it.
+void CheckVideoTarget(const TRenderOptions& o) {
+    if (const std::string problem = VideoEncodeProblem(o.Output, EncodeOptions(o)); !problem.empty())
+        Fail(kExitUsage, problem);
+    const size_t slash = o.Output.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : o.Output.substr(0, slash + 1);
+    if (!folder.empty() && !DirectoryExists(folder))
+        Fail(kExitRender, "cannot write " + o.Output + ": no such folder " + folder);
+}
+
+// The chosen frames through the chain into one video file; frames past the end of a range are an input
+// error as for single files, and then no file is left either.
+int RenderVideoFile(const TCommandLine& commandLine) {
+    const TRenderOptions& o = commandLine.Options;
+    CheckVideoTarget(o);
+    THeadlessJob setup;
+    std::optional<TVideoFrames> video;
+    TBitmap frame;
+    const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
+    TVideoEncoder encoder;
+    try {
+        encoder.Open(o.Output, size, video->FrameDurationNs(), EncodeOptions(o), o.Input);
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+    const int64_t total = o.Frames.All ? std::max<int64_t>(-1, video->EstimatedFrames() - o.Frames.First)
+                                       : o.Frames.Last - o.Frames.First + 1;
+    TProgressBar progress(stderr, TProgressBar::IsTerminal(stderr), total);
+    for (int64_t index = o.Frames.First, done = 0;; ++index) {
+        const TPluginFrameInputs inputs = video->Inputs(index);
+        try {
+            RenderPicture(setup, frame, size, inputs);
+            encoder.WriteFrame(setup.Picture, int64_t(std::llround(inputs.Time * 1e9)));
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+        progress.Update(++done);
+        if (!o.Frames.All && index >= o.Frames.Last) break;
+        if (!video->Read(index + 1, frame)) {
+            if (o.Frames.All) break;
+            progress.Finish();
+            Fail(kExitInput, FormatText("the video ends after frame %lld; nothing was written",
+                                        static_cast<long long>(index)));
+        }
+    }
+    try {
+        encoder.Finish();
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+    progress.Finish();
+    return kExitSuccess;
+}
+
 } // namespace
 
 int PrintResult(const std::string& text) {
@@ -362,6 +433,7 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
 
 int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
+        if (commandLine.VideoOutput) return RenderVideoFile(commandLine);
         const TRenderOptions& o = commandLine.Options;
         THeadlessJob setup;
         std::optional<TVideoFrames> video;
