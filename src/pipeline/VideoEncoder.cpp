@@ -47,7 +47,26 @@ bool IsVideoFileName(const std::string& path) {
     return ext == ".mp4" || ext == ".mkv" || ext == ".mov" || ext == ".webm" || ext == ".avi";
 }
 
+bool IsY4mName(const std::string& path) {
+    return path == "-" || LowerExtension(path) == ".y4m";
+}
+
+bool IsOutputAddress(const std::string& text) {
+    for (const char* scheme : {"udp://", "srt://", "rtmp://", "rtsp://"})
+        if (text.rfind(scheme, 0) == 0 && text.size() > std::strlen(scheme)) return true;
+    return false;
+}
+
+std::string MuxerForAddress(const std::string& address) {
+    if (address == "-") return "yuv4mpegpipe";
+    if (address.rfind("rtmp://", 0) == 0) return "flv";
+    if (address.rfind("rtsp://", 0) == 0) return "rtsp";
+    return "mpegts";
+}
+
 std::string DefaultVideoCodec(const std::string& path) {
+    // YUV4MPEG holds the pictures as they are.
+    if (IsY4mName(path)) return "wrapped_avframe";
     const std::string ext = LowerExtension(path);
     if (ext == ".webm") return "libvpx-vp9";
     if (ext == ".avi") return "mpeg4";
@@ -112,7 +131,7 @@ struct TVideoEncoder::TState {
     }
 
     [[noreturn]] void Raise(const std::string& what, int code) const {
-        std::string text = "cannot write " + Target;
+        std::string text = (IsOutputAddress(Target) ? "cannot send to " : "cannot write ") + Target;
         if (!what.empty()) text += ": " + what;
         if (code != 0) text += ": " + AvText(code);
         throw ELumatex(text);
@@ -167,6 +186,7 @@ struct TVideoEncoder::TState {
     }
 
     void SetQuality(const std::string& codecName, const TVideoEncodeOptions& options) {
+        if (codecName == "wrapped_avframe") return;
         if (options.BitRate > 0) Encoder->bit_rate = options.BitRate;
         if (options.Crf >= 0) {
             av_opt_set_int(Encoder->priv_data, "crf", options.Crf, 0);
@@ -198,7 +218,6 @@ struct TVideoEncoder::TState {
             AVDictionary* io = nullptr;
             // A live address that nobody answers must not hold the render: five seconds at most.
             av_dict_set(&io, "rw_timeout", "5000000", 0);
-            av_dict_set(&io, "timeout", "5000000", 0);
             const int r = avio_open2(&Out->pb, address.c_str(), AVIO_FLAG_WRITE, nullptr, &io);
             av_dict_free(&io);
             if (r < 0) Raise("cannot open it", r);
@@ -251,8 +270,9 @@ void TVideoEncoder::OpenAddress(const std::string& address, const std::string& f
                                 int64_t frameDurationNs, const TVideoEncodeOptions& options) {
     S = std::make_unique<TState>();
     S->Target = address;
-    S->OpenStreams(format.c_str(), address, size, frameDurationNs, options);
-    S->Start(address);
+    const std::string url = address == "-" ? "pipe:1" : address;
+    S->OpenStreams(format.c_str(), url, size, frameDurationNs, options);
+    S->Start(url);
 }
 
 void TVideoEncoder::WriteFrame(const TBitmap& picture, int64_t mediaNs) {

@@ -24,6 +24,12 @@ struct TVideoEncodeOptions {
 
 // ".mp4", ".mkv", ".mov", ".webm" or ".avi", in any case.
 bool IsVideoFileName(const std::string& path);
+// Raw YUV4MPEG: a name ending in ".y4m" (any case), or "-" for standard output.
+bool IsY4mName(const std::string& path);
+// An FFmpeg output address: udp://, srt://, rtmp:// or rtsp://.
+bool IsOutputAddress(const std::string& text);
+// The muxer an address or a "-" is sent through: mpegts, flv, rtsp or yuv4mpegpipe.
+std::string MuxerForAddress(const std::string& address);
 // The encoder a container gets by default: libx264, libvpx-vp9 or mpeg4.
 std::string DefaultVideoCodec(const std::string& path);
 // Why options cannot encode into path, as a line for the user; empty when they can (the encoder exists,

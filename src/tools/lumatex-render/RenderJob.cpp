@@ -30,6 +30,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <thread>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -353,6 +354,7 @@ TVideoEncodeOptions EncodeOptions(const TRenderOptions& o) {
 void CheckVideoTarget(const TRenderOptions& o) {
     if (const std::string problem = VideoEncodeProblem(o.Output, EncodeOptions(o)); !problem.empty())
         Fail(kExitUsage, problem);
+    if (o.Output == "-" || IsOutputAddress(o.Output)) return;
     const size_t slash = o.Output.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : o.Output.substr(0, slash + 1);
     if (!folder.empty() && !DirectoryExists(folder))
@@ -369,16 +371,32 @@ int RenderVideoFile(const TCommandLine& commandLine) {
     TBitmap frame;
     const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
     TVideoEncoder encoder;
+    const bool live = IsOutputAddress(o.Output);
     try {
-        encoder.Open(o.Output, size, video->FrameDurationNs(), EncodeOptions(o), o.Input);
+        if (live || o.Output == "-") {
+            TVideoEncodeOptions options = EncodeOptions(o);
+            options.LowLatency = live;
+            encoder.OpenAddress(o.Output, MuxerForAddress(o.Output), size, video->FrameDurationNs(), options);
+        } else {
+            encoder.Open(o.Output, size, video->FrameDurationNs(), EncodeOptions(o),
+                         IsVideoFileName(o.Output) ? o.Input : std::string());
+        }
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
     }
+    // A live address gets the frames at the source's pace, as a camera would send them.
+    const auto started = std::chrono::steady_clock::now();
+    double firstTime = -1;
     const int64_t total = o.Frames.All ? std::max<int64_t>(-1, video->EstimatedFrames() - o.Frames.First)
                                        : o.Frames.Last - o.Frames.First + 1;
     TProgressBar progress(stderr, TProgressBar::IsTerminal(stderr), total);
     for (int64_t index = o.Frames.First, done = 0;; ++index) {
         const TPluginFrameInputs inputs = video->Inputs(index);
+        if (firstTime < 0) firstTime = inputs.Time;
+        if (live)
+            std::this_thread::sleep_until(started +
+                                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                              std::chrono::duration<double>(inputs.Time - firstTime)));
         try {
             RenderPicture(setup, frame, size, inputs);
             encoder.WriteFrame(setup.Picture, int64_t(std::llround(inputs.Time * 1e9)));

@@ -353,7 +353,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (o.Input.empty()) return fail("INPUT is empty");
 
     result.InputKind = MediaKindOf(o.Input);
-    if (IsVideoFileName(o.Output)) {
+    if (IsVideoFileName(o.Output) || IsY4mName(o.Output) || IsOutputAddress(o.Output)) {
         if (result.InputKind == TMediaKind::Image) return fail("a video OUTPUT needs a video INPUT");
         if (o.Crf >= 0 && o.BitRate > 0) return fail("--crf and --bitrate cannot be combined");
         if (!o.FramesGiven) o.Frames.All = true;
@@ -368,7 +368,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     result.OutputPattern = TOutputPattern::Parse(o.Output, patternError);
     if (!result.OutputPattern) return fail(patternError);
     if (!IsOutputName(result.OutputPattern->Tail()))
-        return fail("OUTPUT must end in .bmp, .jpg, .mp4, .mkv, .mov, .webm or .avi, not '" + o.Output + "'");
+        return fail("OUTPUT must end in .bmp, .jpg, .mp4, .mkv, .mov, .webm, .avi or .y4m, or be - or an "
+                    "udp://, srt://, rtmp:// or rtsp:// address, not '" +
+                    o.Output + "'");
 
     if (result.InputKind == TMediaKind::Video && o.Frames.Several() && !result.OutputPattern->HasField())
         return fail("several frames need an OUTPUT with one integer field such as frame%04d.bmp");
@@ -423,6 +425,9 @@ OUTPUT  a .bmp file (32-bit, bottom-up, as the OpenGL capture writes it) or a .j
         source's frame rate and times, with the source's sound copied, or encoded again (AAC, or Opus for
         .webm) when the container cannot hold it. It is written under a scratch name beside OUTPUT and
         renamed at the end: a render that fails or is interrupted leaves no file.
+        Or raw YUV4MPEG 4:2:0 into a .y4m file, or to standard output when OUTPUT is "-" (for a pipe).
+        Or an FFmpeg output address (udp://, srt:// and rtmp:// or rtsp://): H.264 at low latency in
+        MPEG-TS, FLV or RTSP, sent at the source's frame rate, without sound.
 
 Options
   --root DIR        program folder holding plugins/, shader/ and presets/ (default: the folder of the
