@@ -244,6 +244,60 @@ void BatchSplit(const std::string& root, const std::string& video, const std::st
     if (!messages.Entries.empty()) std::printf("   messages: %s\n", messages.Entries[0].Text.c_str());
 }
 
+// Frames per second of decoding alone: the program's decoder and its conversion to the frame bitmap,
+// over the whole clip, in this process.
+double DecodingAlone(const std::string& video, int& frames) {
+    TVideoDecoder decoder;
+    if (decoder.Open(video) != 0) return 0;
+    TBitmap frame;
+    frames = 0;
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        int64_t ns = 0;
+        if (decoder.Decode(ns) != 0) break;
+        frame.SetSize(decoder.Format().Width, decoder.Format().Height, 24);
+        decoder.Convert(frame.Data());
+        ++frames;
+    }
+    return frames / SecondsSince(start);
+}
+
+// The whole clip rendered to BMP frames with no slot active, against decoding alone and --bench alone on
+// the same clip; the run's start-up (a run of one frame) is taken off its wall time. Target: at least 0.9 x
+// the slower of the two.
+void BatchAgainstParts(const std::string& bin, const std::string& root, const std::string& video,
+                       const std::string& scratch) {
+    std::printf("== lumatex-render --frames all to BMP (no slot) against decoding alone and --bench alone\n");
+    const std::string out = scratch + "batch-all/";
+    std::vector<double> ratios;
+    for (int round = 1; round <= 3; ++round) {
+        fs::create_directories(out);
+        int frames = 0;
+        const double decode = DecodingAlone(video, frames);
+        const TRun bench = Run(bin + "lumatex-render", {"--bench", "3", "--root", root, video}, scratch);
+        const auto benchFps = Match(bench.Out, "frames: [0-9]+  fps: ([0-9.]+)");
+        const TRun one =
+            Run(bin + "lumatex-render", {"--root", root, "--frames", "0", video, out + "one.bmp"}, scratch);
+        const TRun all = Run(bin + "lumatex-render",
+                             {"--root", root, "--frames", "all", video, out + "f%03d.bmp"}, scratch);
+        fs::remove_all(out);
+        if (bench.Status != 0 || one.Status != 0 || all.Status != 0 || !benchFps || frames < 2) {
+            std::printf("   round %d failed: statuses %d %d %d\n", round, bench.Status, one.Status,
+                        all.Status);
+            continue;
+        }
+        const double batch = (frames - 1) / std::max(1e-6, all.Seconds - one.Seconds);
+        const double slower = std::min(decode, *benchFps);
+        std::printf("   round %d: batch %7.1f fps (%d frames, %.2f s, start-up %.2f s)   decoding %7.1f fps"
+                    "   --bench %7.1f fps   ratio to the slower %.3f\n",
+                    round, batch, frames, all.Seconds, one.Seconds, decode, *benchFps, batch / slower);
+        ratios.push_back(batch / slower);
+    }
+    if (ratios.empty()) return;
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("   median ratio %.3f (target: at least 0.9)\n", ratios[ratios.size() / 2]);
+}
+
 } // namespace
 
 int main(int, char**) {
@@ -256,6 +310,7 @@ int main(int, char**) {
     const std::string root = MakeProgramFolder();
     CompareWithRawLoop(bin, root, video, root);
     BatchWithTheProgram(bin, root, video, root);
+    BatchAgainstParts(bin, root, video, root);
     BatchSplit(root, video, root);
     fs::remove_all(root);
     return 0;

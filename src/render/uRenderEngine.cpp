@@ -511,6 +511,16 @@ bool TRenderEngine::SaveGLImage(int width, int height, const std::function<bool(
     });
 }
 
+void TRenderEngine::RenderInto(TFBO& target) {
+    assert(FBOA && FBOB && SourceTexture && "Init comes first");
+    TFBO& last = RunFramebufferPasses();
+    TFBOPassScope pass(&target, {0, 0, target.Width, target.Height}, FBOSize, FBOSize);
+    glClear(GL_COLOR_BUFFER_BIT);
+    TDrawStepScope step;
+    DrawPass(&last, TQuadCoords::Flipped, FinalPassSlot, TQuadSize::Framebuffer,
+             {target.Width, target.Height});
+}
+
 bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture) {
     assert(FBOA && FBOB && SourceTexture && "Init comes first");
     TFBO& last = RunFramebufferPasses();

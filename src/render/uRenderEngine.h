@@ -103,6 +103,10 @@ public:
     // The same picture handed to write as rows read back from the buffer in bands, never whole in memory;
     // write answers as a capture does, and its errors propagate.
     bool SaveGLImage(int width, int height, const std::function<bool(TPictureRows&)>& write);
+    // The chain with its last pass drawn into target at target's whole size, in the current context, as
+    // SaveGLImage draws it: the output framebuffer that lives across frames (a batch of files, a video
+    // encoder, a sender, the output window). The view, the timer and the HUD are untouched.
+    void RenderInto(TFBO& target);
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.

@@ -6,27 +6,33 @@
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
 #include "imaging/glBitmap.h"
+#include "pipeline/ExportSteps.h"
 #include "pipeline/FrameExport.h"
 #include "pipeline/MediaFiles.h"
 #include "pipeline/RenderSetup.h"
 #include "pipeline/StillImage.h"
+#include "pipeline/VideoEncoder.h"
 #include "platform/DataFolders.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "presets/PresetFolders.h"
 #include "presets/uPresets.h"
+#include "render/uOutputTarget.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 #include "video/FilterGraph.h"
 #include "video/VideoDecoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <thread>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -139,6 +145,10 @@ struct THeadlessJob {
     // The preset's modulators and tempo, evaluated at each frame's time.
     TChainModulators Modulators;
     TTempo Tempo;
+    // The frames of a video are drawn into one framebuffer of the output size, made with the first frame
+    // and kept, and read back into one picture: nothing but the frame itself changes between frames.
+    std::optional<TOutputTarget> Output;
+    TBitmap Picture;
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
@@ -209,6 +219,12 @@ public:
         return true;
     }
     TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
+    int64_t FrameDurationNs() const { return Decoder.FrameDurationNs(); }
+    // The number of frames the stream's duration holds, or -1 when it names none.
+    int64_t EstimatedFrames() const {
+        const int64_t frame = Decoder.FrameDurationNs();
+        return Decoder.DurationNs() > 0 && frame > 0 ? (Decoder.DurationNs() + frame / 2) / frame : -1;
+    }
     // The clock plugins see for the frame Read gave out last.
     TPluginFrameInputs Inputs(int64_t index) const {
         TPluginFrameInputs inputs;
@@ -283,6 +299,42 @@ void RenderOneFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitma
     }
 }
 
+// The frames of a run of several, up to this many pixels, go through the kept output framebuffer; a single
+// frame and larger ones take the export's band-by-band route, which never holds the picture whole in
+// memory.
+constexpr int64_t kKeptTargetPixels = int64_t(4096) * 4096;
+
+bool KeepsOutputTarget(TPixelSize size) {
+    return int64_t(size.Width) * size.Height <= kKeptTargetPixels;
+}
+
+// One video frame through the chain into setup.Picture (32-bit, bottom row first) at size.
+void RenderPicture(THeadlessJob& setup, const TBitmap& frame, TPixelSize size,
+                   const TPluginFrameInputs& inputs) {
+    TRenderEngine& engine = setup.Engine();
+    engine.FrameInputs = inputs;
+    EvaluateModulatorsAt(engine.Slots, setup.Modulators, setup.Tempo, inputs.Time);
+    engine.UploadVideoFrame(frame);
+    if (!setup.Output) setup.Output.emplace();
+    setup.Output->Resize(size.Width, size.Height);
+    setup.Output->Render(engine);
+    setup.Output->ReadNow(setup.Picture);
+}
+
+// A frame of a video into its file through the kept framebuffer: the same file RenderOneFrame writes.
+void RenderVideoFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap& frame, TPixelSize size,
+                      int64_t index, const TPluginFrameInputs& inputs) {
+    const TRenderOptions& o = commandLine.Options;
+    const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
+    try {
+        RenderPicture(setup, frame, size, inputs);
+        FinishExport(setup.Picture, target.Path, target.Format, o.ForceAspect,
+                     {frame.Width(), frame.Height()}, o.JpegQuality);
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+}
+
 // A picture has no frame rate: it is shown as one frame of a 25 fps clock at --time.
 TPluginFrameInputs PictureInputs(const TRenderOptions& o) {
     TPluginFrameInputs inputs;
@@ -315,6 +367,85 @@ TPixelSize PrepareJob(const TCommandLine& commandLine, THeadlessJob& setup,
     return size;
 }
 
+TVideoEncodeOptions EncodeOptions(const TRenderOptions& o) {
+    TVideoEncodeOptions options;
+    options.Codec = o.Codec;
+    options.Crf = o.Crf;
+    options.BitRate = o.BitRate;
+    return options;
+}
+
+// The output's folder must take a file before any frame is rendered for it.
+void CheckVideoTarget(const TRenderOptions& o) {
+    if (const std::string problem = VideoEncodeProblem(o.Output, EncodeOptions(o)); !problem.empty())
+        Fail(kExitUsage, problem);
+    if (o.Output == "-" || IsOutputAddress(o.Output)) return;
+    const size_t slash = o.Output.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : o.Output.substr(0, slash + 1);
+    if (!folder.empty() && !DirectoryExists(folder))
+        Fail(kExitRender, "cannot write " + o.Output + ": no such folder " + folder);
+}
+
+// The chosen frames through the chain into one video file; frames past the end of a range are an input
+// error as for single files, and then no file is left either.
+int RenderVideoFile(const TCommandLine& commandLine) {
+    const TRenderOptions& o = commandLine.Options;
+    CheckVideoTarget(o);
+    THeadlessJob setup;
+    std::optional<TVideoFrames> video;
+    TBitmap frame;
+    const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
+    TVideoEncoder encoder;
+    const bool live = IsOutputAddress(o.Output);
+    try {
+        if (live || o.Output == "-") {
+            TVideoEncodeOptions options = EncodeOptions(o);
+            options.LowLatency = live;
+            encoder.OpenAddress(o.Output, MuxerForAddress(o.Output), size, video->FrameDurationNs(), options);
+        } else {
+            encoder.Open(o.Output, size, video->FrameDurationNs(), EncodeOptions(o),
+                         IsVideoFileName(o.Output) ? o.Input : std::string());
+        }
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+    // A live address gets the frames at the source's pace, as a camera would send them.
+    const auto started = std::chrono::steady_clock::now();
+    double firstTime = -1;
+    const int64_t total = o.Frames.All ? std::max<int64_t>(-1, video->EstimatedFrames() - o.Frames.First)
+                                       : o.Frames.Last - o.Frames.First + 1;
+    TProgressBar progress(stderr, TProgressBar::IsTerminal(stderr), total);
+    for (int64_t index = o.Frames.First, done = 0;; ++index) {
+        const TPluginFrameInputs inputs = video->Inputs(index);
+        if (firstTime < 0) firstTime = inputs.Time;
+        if (live)
+            std::this_thread::sleep_until(started +
+                                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                              std::chrono::duration<double>(inputs.Time - firstTime)));
+        try {
+            RenderPicture(setup, frame, size, inputs);
+            encoder.WriteFrame(setup.Picture, int64_t(std::llround(inputs.Time * 1e9)));
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+        progress.Update(++done);
+        if (!o.Frames.All && index >= o.Frames.Last) break;
+        if (!video->Read(index + 1, frame)) {
+            if (o.Frames.All) break;
+            progress.Finish();
+            Fail(kExitInput, FormatText("the video ends after frame %lld; nothing was written",
+                                        static_cast<long long>(index)));
+        }
+    }
+    try {
+        encoder.Finish();
+    } catch (const ELumatex& e) {
+        Fail(kExitRender, e.what());
+    }
+    progress.Finish();
+    return kExitSuccess;
+}
+
 } // namespace
 
 int PrintResult(const std::string& text) {
@@ -345,6 +476,7 @@ int ListPlugins(const TCommandLine& commandLine, TCliMessageSink&) {
 
 int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
     try {
+        if (commandLine.VideoOutput) return RenderVideoFile(commandLine);
         const TRenderOptions& o = commandLine.Options;
         THeadlessJob setup;
         std::optional<TVideoFrames> video;
@@ -361,7 +493,10 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
+            if (several && KeepsOutputTarget(size))
+                RenderVideoFrame(setup, commandLine, frame, size, index, video->Inputs(index));
+            else
+                RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;

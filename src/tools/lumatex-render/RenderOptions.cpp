@@ -1,4 +1,5 @@
 #include "RenderOptions.h"
+#include "pipeline/VideoEncoder.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
@@ -72,6 +73,9 @@ constexpr TOptionInfo kOptions[] = {
     {"--version", false},
     {"--time", true},
     {"--high-precision", false},
+    {"--codec", true},
+    {"--crf", true},
+    {"--bitrate", true},
 };
 
 const TOptionInfo* FindOption(const std::string& name) {
@@ -293,6 +297,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             const auto frames = ParseFrameSpec(*value);
             if (!frames) return fail("--frames must be N, A-B (A <= B) or all, not '" + *value + "'");
             o.Frames = *frames;
+            o.FramesGiven = true;
         } else if (name == "--jpeg-quality") {
             const auto q = ParseDecimal(*value, 1, 100);
             if (!q) return fail("--jpeg-quality must be 1..100, not '" + *value + "'");
@@ -302,6 +307,19 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!seconds)
                 return fail("--time must be a number of seconds of 0 or more, not '" + *value + "'");
             o.PictureTime = *seconds;
+        } else if (name == "--codec") {
+            if (value->empty()) return fail("--codec needs an FFmpeg encoder name");
+            o.Codec = *value;
+        } else if (name == "--crf") {
+            const auto crf = ParseDecimal(*value, 0, 63);
+            if (!crf) return fail("--crf must be 0..63 (0..51 for H.264), not '" + *value + "'");
+            o.Crf = static_cast<int>(*crf);
+        } else if (name == "--bitrate") {
+            const auto rate = ParseBitRate(*value);
+            if (!rate)
+                return fail("--bitrate must be bits per second such as 4000000, 4000k or 4M, not '" + *value +
+                            "'");
+            o.BitRate = *rate;
         } else if (name == "--high-precision") {
             o.HighPrecision = true;
         } else if (name == "--list-plugins") {
@@ -334,17 +352,42 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     o.Output = positionals[1];
     if (o.Input.empty()) return fail("INPUT is empty");
 
+    result.InputKind = MediaKindOf(o.Input);
+    if (IsVideoFileName(o.Output) || IsY4mName(o.Output) || IsOutputAddress(o.Output)) {
+        if (result.InputKind == TMediaKind::Image) return fail("a video OUTPUT needs a video INPUT");
+        if (o.Crf >= 0 && o.BitRate > 0) return fail("--crf and --bitrate cannot be combined");
+        if (!o.FramesGiven) o.Frames.All = true;
+        result.VideoOutput = true;
+        result.Command = TCommand::Render;
+        return result;
+    }
+    if (!o.Codec.empty() || o.Crf >= 0 || o.BitRate > 0)
+        return fail("--codec, --crf and --bitrate are for a video OUTPUT (.mp4, .mkv, .mov, .webm, .avi)");
+
     std::string patternError;
     result.OutputPattern = TOutputPattern::Parse(o.Output, patternError);
     if (!result.OutputPattern) return fail(patternError);
     if (!IsOutputName(result.OutputPattern->Tail()))
-        return fail("OUTPUT must end in .bmp or .jpg, not '" + o.Output + "'");
+        return fail("OUTPUT must end in .bmp, .jpg, .mp4, .mkv, .mov, .webm, .avi or .y4m, or be - or an "
+                    "udp://, srt://, rtmp:// or rtsp:// address, not '" +
+                    o.Output + "'");
 
-    result.InputKind = MediaKindOf(o.Input);
     if (result.InputKind == TMediaKind::Video && o.Frames.Several() && !result.OutputPattern->HasField())
         return fail("several frames need an OUTPUT with one integer field such as frame%04d.bmp");
     result.Command = TCommand::Render;
     return result;
+}
+
+std::optional<int64_t> ParseBitRate(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    int64_t scale = 1;
+    std::string digits = text;
+    if (text.back() == 'k' || text.back() == 'K') scale = 1000;
+    if (text.back() == 'm' || text.back() == 'M') scale = 1000000;
+    if (scale != 1) digits.pop_back();
+    const auto value = ParseDecimal(digits, 1, int64_t(100000000000) / scale);
+    if (!value) return std::nullopt;
+    return *value * scale;
 }
 
 bool IsOutputName(const std::string& path) {
@@ -378,6 +421,13 @@ OUTPUT  a .bmp file (32-bit, bottom-up, as the OpenGL capture writes it) or a .j
         that BMP at --jpeg-quality). When several video frames are rendered, OUTPUT must contain exactly one
         printf-style integer field such as %d or %04d, replaced by the frame index; "%%" is a literal "%".
         A field is also allowed for a single frame (an image counts as frame 0).
+        Or one video file (.mp4, .mkv, .mov, .webm, .avi) holding the frames chosen (default: all) at the
+        source's frame rate and times, with the source's sound copied, or encoded again (AAC, or Opus for
+        .webm) when the container cannot hold it. It is written under a scratch name beside OUTPUT and
+        renamed at the end: a render that fails or is interrupted leaves no file.
+        Or raw YUV4MPEG 4:2:0 into a .y4m file, or to standard output when OUTPUT is "-" (for a pipe).
+        Or an FFmpeg output address (udp://, srt:// and rtmp:// or rtsp://): H.264 at low latency in
+        MPEG-TS, FLV or RTSP, sent at the source's frame rate, without sound.
 
 Options
   --root DIR        the one folder holding plugins/, shader/ and presets/; nothing else is read (default:
@@ -398,6 +448,10 @@ Options
                     they see each frame's presentation time, "frame" its index and "timeDelta" one frame
                     interval (a picture's is 1/25 s). Frames are rendered in order, so a plugin's
                     "PreviousFrame" is its output of the frame before in the same run (black for the first)
+  --codec NAME      for a video OUTPUT: the FFmpeg encoder (default libx264 for .mp4, .mkv and .mov,
+                    libvpx-vp9 for .webm, mpeg4 for .avi)
+  --crf N           for a video OUTPUT: constant quality, 0 (best) .. 51 for H.264, .. 63 for VP9
+  --bitrate RATE    for a video OUTPUT: bits per second, e.g. 4000000, 4000k or 4M (not with --crf)
   --high-precision  16-bit float framebuffers where the driver offers them (the program's "High Precision")
   --list-plugins    print the catalogue (one line per plugin: IniFileName, FullName, GroupName, separated
                     by tabs) and exit 0

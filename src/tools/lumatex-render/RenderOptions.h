@@ -81,7 +81,14 @@ struct TRenderOptions {
     bool HighPrecision = false; // --high-precision
     std::string Input;
     std::string Output;
+    bool FramesGiven = false; // --frames on the line (a video OUTPUT takes every frame otherwise)
+    std::string Codec;        // --codec: an FFmpeg encoder for a video OUTPUT
+    int Crf = -1;             // --crf, -1: not given
+    int64_t BitRate = 0;      // --bitrate in bits per second, 0: not given
 };
+
+// "--bitrate" text: digits with an optional k or M (thousands, millions), above 0.
+std::optional<int64_t> ParseBitRate(const std::string& text);
 
 enum class TCommand { Render, ListPlugins, Bench, Help, Version };
 
@@ -90,6 +97,7 @@ struct TCommandLine {
     TRenderOptions Options;
     std::optional<TOutputPattern> OutputPattern; // for Render
     TMediaKind InputKind = TMediaKind::None;     // for Render and Bench; None: unsupported input
+    bool VideoOutput = false;                    // OUTPUT is one video file (IsVideoFileName)
     std::string Error;                           // not empty: a usage error (exit 2)
 };
 
