@@ -28,8 +28,8 @@ template <int N> struct TShaderParam {
     std::string UniformName;
     std::array<float, N> Value{}; // sent to the shader; the chain window keeps it in 0..1
     float Scale = 0.0f;           // display factor only: the window shows Offset + Value x Scale
-    float Offset = 0.0f;          // 0 for descriptions; an effect file's MIN
     std::string Caption;
+    float Offset = 0.0f; // 0 for descriptions; an effect file's MIN
 };
 using ShaderParam1f = TShaderParam<1>;
 using ShaderParam2f = TShaderParam<2>;
