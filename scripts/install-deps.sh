@@ -16,6 +16,8 @@ PACKAGES=(
   # remote control: OSC (liblo; oscsend for the tests) and MIDI through the ALSA sequencer
   liblo-dev liblo-tools libasound2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
+  # effect files: their JSON headers and the size formulas of their passes
+  nlohmann-json3-dev libmuparser-dev
   # the Qt application; fonts-wine: metric twins of the window faces "Tahoma" and "MS Sans Serif"
   qt6-base-dev fonts-wine
   # tests and benchmarks: reference decoders/encoders and a display for UI tests

@@ -7,6 +7,8 @@
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
 #include "platform/Text.h"
+#include "render/IsfPlugin.h"
+#include "render/IsfSlotPasses.h"
 #include "render/glPBuffer.h"
 #include "render/uBitmapFontExt.h"
 #include "render/uFBO.h"
@@ -142,7 +144,7 @@ bool TRenderEngine::AddIniFile(const std::string& /*folder*/, const TFolderEntry
     const size_t dot = entry.Name.rfind('.');
     const std::string extension =
         dot == std::string::npos ? std::string() : AsciiLower(entry.Name.substr(dot));
-    if (extension != ".ini") return true;
+    if (extension != ".ini" && extension != kIsfExtension) return true;
     // A sorted list without duplicates: a name that compares equal to one already present adds no entry.
     const auto position = std::lower_bound(iniFileList.begin(), iniFileList.end(), entry.Name,
                                            [](const TIniFileName& listed, const std::string& name) {
@@ -248,6 +250,8 @@ bool TRenderEngine::SetFloatFramebuffers(bool on) {
 void TRenderEngine::ResetFeedback() {
     for (auto& feedback : Feedback)
         feedback.reset();
+    for (auto& slot : Slots)
+        if (slot && slot->IsfPasses) slot->IsfPasses->Reset();
     OriginalFBO.reset();
     FeedbackFrame = kNoFrameYet;
 }
@@ -337,6 +341,15 @@ TFBO& TRenderEngine::RunFramebufferPasses() {
         last = target;
     }
     FinalPassSlot = FinalSlot();
+    // An effect file's passes draw into framebuffers of this context, which the export's buffer cannot
+    // reach: its slot draws at the chain's size into the free ping-pong framebuffer instead.
+    if (FinalPassSlot != kNoSlot && Slots[size_t(FinalPassSlot)] && Slots[size_t(FinalPassSlot)]->IsfPasses &&
+        !Feedback[size_t(FinalPassSlot)]) {
+        TFBO& free = last == FBOA.get() ? *FBOB : *FBOA;
+        PassBetweenFBOs(*last, free, FinalPassSlot);
+        last = &free;
+        FinalPassSlot = kNoSlot;
+    }
     // A last plugin that remembers its output draws it into its memory at the chain's size; the view (or
     // the export) then shows that picture.
     if (FinalPassSlot != kNoSlot && Feedback[size_t(FinalPassSlot)]) {
@@ -398,6 +411,12 @@ void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSi
     else
         SourceTexture->Bind();
     glEnable(GL_TEXTURE_2D);
+    if (plugin && plugin->IsfPasses &&
+        plugin->IsfPasses->RunPasses(*plugin, FrameInputs, target, coords == TQuadCoords::Plain)) {
+        plugin->Unbind();
+        plugin->IsfPasses->BindOutput();
+        coords = TQuadCoords::Flipped;
+    }
     DrawQuad(coords, size);
     glDisable(GL_TEXTURE_2D);
     if (plugin) plugin->Unbind();

@@ -66,6 +66,11 @@ TShader::TShader(const std::string& folder, const std::string& baseName)
     ProgramHandle = Build();
 }
 
+TShader::TShader(const std::string& name, const std::string& vertexSource, const std::string& fragmentSource)
+    : BaseName(name), FragmentSource(SplitLines(fragmentSource)), VertexSource(SplitLines(vertexSource)) {
+    ProgramHandle = Compile();
+}
+
 TShader::~TShader() {
     if (Built) glDeleteObjectARB(ProgramHandle);
 }
@@ -80,6 +85,10 @@ uint32_t TShader::Build() {
     }
     VertexSource = ReadLines(*vertexFile);
     FragmentSource = ReadLines(*fragmentFile);
+    return Compile();
+}
+
+uint32_t TShader::Compile() {
 
     const GLhandleARB program = glCreateProgramObjectARB();
     const GLhandleARB fragment = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);

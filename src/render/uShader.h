@@ -19,6 +19,9 @@ public:
     // no GL call at all. Otherwise compiles (fragment first), shows each non-empty info log whatever the
     // compile status, links without checking, and sets Built. folder ends with "/".
     TShader(const std::string& folder, const std::string& baseName);
+    // Builds from sources already in memory (a program generated around a file's body); name stands for
+    // the files in messages. Compiles and links as above.
+    TShader(const std::string& name, const std::string& vertexSource, const std::string& fragmentSource);
     TShader(const TShader&) = delete;
     TShader& operator=(const TShader&) = delete;
     ~TShader(); // deletes the program (and with it both shader objects) only when Built
@@ -51,4 +54,5 @@ public:
 
 private:
     uint32_t Build();
+    uint32_t Compile();
 };

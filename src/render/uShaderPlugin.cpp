@@ -6,6 +6,9 @@
 #include "platform/MessageSink.h"
 #include "platform/NumberText.h"
 #include "platform/Text.h"
+#include "render/IsfFile.h"
+#include "render/IsfPlugin.h"
+#include "render/IsfSlotPasses.h"
 #include "render/uPluginTextures.h"
 
 #include <cmath>
@@ -109,6 +112,7 @@ TShaderPlugin::TShaderPlugin(const std::string& pluginFolder, const std::string&
 TShaderPlugin::~TShaderPlugin() = default;
 
 bool TShaderPlugin::Load() {
+    if (IsIsfFileName(IniFileName)) return LoadIsfPlugin(*this);
     if (!ReadDescription()) return false;
     Shader = std::make_unique<TShader>(ShaderFolder, ShaderFileName);
     if (Textures && !Textures->Load(Problems)) {
@@ -119,6 +123,7 @@ bool TShaderPlugin::Load() {
 }
 
 bool TShaderPlugin::ReadDescription() {
+    if (IsIsfFileName(IniFileName)) return ReadIsfPlugin(*this);
     // Description names written on a case-insensitive file system keep working.
     const auto path = FindFileNoCase(PluginFolder + IniFileName);
     TIniFile description;
@@ -186,6 +191,9 @@ bool TShaderPlugin::ReadDescription(const TIniFile& description) {
 
 void TShaderPlugin::Bind() {
     if (!Shader) return;
+    if (IsfPasses)
+        return IsfPasses->BindUniforms(*this, int(Isf->Passes.size()) - 1, {},
+                                       {kSourceTextureEdge, kSourceTextureEdge});
     Shader->Enable();
     if (UsesTexture0) Shader->SetUniform1i("Texture0", 0);
     if (UsesTexWidth) Shader->SetUniform1f("texWidth", kPluginTextureEdge);
@@ -201,6 +209,7 @@ void TShaderPlugin::Bind() {
 }
 
 void TShaderPlugin::Bind(const TPluginFrameInputs& frame, TPassResolution resolution) {
+    if (IsfPasses) return IsfPasses->BindUniforms(*this, int(Isf->Passes.size()) - 1, frame, resolution);
     Bind();
     if (!Shader) return;
     if (Provides.Time) Shader->SetUniform1f("time", float(frame.Time));
@@ -217,6 +226,7 @@ void TShaderPlugin::Bind(const TPluginFrameInputs& frame, TPassResolution resolu
 
 void TShaderPlugin::Unbind() {
     if (Shader) Shader->Disable();
+    if (IsfPasses) IsfPasses->Unbind();
     if (Shader && Textures) Textures->Unbind();
 }
 

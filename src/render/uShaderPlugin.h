@@ -17,6 +17,8 @@
 #include <vector>
 
 class TIniFile;
+class TIsfFile;
+class TIsfSlotPasses;
 class TPluginTextures;
 
 // One parameter of N float components, sent as uniform float/vec2/vec3/vec4 named UniformName.
@@ -25,8 +27,9 @@ template <int N> struct TShaderParam {
     static constexpr int ComponentCount = N;
     std::string UniformName;
     std::array<float, N> Value{}; // sent to the shader; the chain window keeps it in 0..1
-    float Scale = 0.0f;           // display factor only: the window shows Value x Scale
+    float Scale = 0.0f;           // display factor only: the window shows Offset + Value x Scale
     std::string Caption;
+    float Offset = 0.0f; // 0 for descriptions; an effect file's MIN
 };
 using ShaderParam1f = TShaderParam<1>;
 using ShaderParam2f = TShaderParam<2>;
@@ -109,6 +112,9 @@ public:
     // Why the last ReadDescription or Load failed, where a message should say more than the file's name:
     // a bad opt-in value, a look-up image missing, unreadable or outside the shader folder.
     std::vector<std::string> Problems;
+    // Set for an effect file (".fs") instead of a description: its header, and its passes on the card.
+    std::unique_ptr<TIsfFile> Isf;
+    std::unique_ptr<TIsfSlotPasses> IsfPasses;
     std::vector<ShaderParam4f> Params4f;
     std::vector<ShaderParam3f> Params3f;
     std::vector<ShaderParam2f> Params2f;
