@@ -16,6 +16,11 @@ constexpr int64_t kChunkFrames = kAudioRate / 100; // 10 ms a write
 constexpr int64_t kChunkNs = kChunkFrames * kNsPerSecond / kAudioRate;
 // A waiting frame looks at the sound this often: the device's time moves in steps of a write.
 constexpr std::chrono::milliseconds kWaitSlice{4};
+// A device that has played nothing for this long (one that wakes slowly, a busy server) no longer holds
+// the picture: the clock runs on by itself and the sound skips ahead to meet it.
+constexpr int64_t kStallNs = 100'000'000;
+// How far behind the sound may fall before it skips; below it the clock simply waits for the sound.
+constexpr int64_t kCatchUpNs = 15'000'000;
 constexpr const char* kNoDeviceText = "No sound device: the video plays silent";
 constexpr const char* kServerGoneText = "The sound server went away: the video plays on silent";
 
@@ -99,10 +104,33 @@ int64_t TAudioClock::HeardWrittenNsLocked() const {
     return std::min(heard, FramesToNs(FWrittenFrames));
 }
 
+const TAudioClock::TSegment& TAudioClock::SegmentAtLocked(int64_t writtenNs) const {
+    const TSegment* segment = &FSegments.front();
+    for (const TSegment& s : FSegments)
+        if (FramesToNs(s.WrittenFrames) <= writtenNs) segment = &s;
+    return *segment;
+}
+
+int64_t TAudioClock::SoundNowLocked() const {
+    const int64_t heardNs = HeardWrittenNsLocked();
+    const TSegment& segment = SegmentAtLocked(heardNs);
+    return segment.ClockNs + heardNs - FramesToNs(segment.WrittenFrames);
+}
+
 int64_t TAudioClock::NowLocked() const {
-    const int64_t now =
-        FFollowsSound ? FAnchorNs + HeardWrittenNsLocked() : FSteadyBaseNs + (SteadyNs() - FSteadyStartNs);
+    const int64_t steady = SteadyNs();
+    int64_t now = 0;
+    if (!FFollowsSound) {
+        now = FSteadyBaseNs + (steady - FSteadyStartNs);
+    } else {
+        const int64_t freeNs = FLastNowNs + (steady - FLastSteadyNs);
+        const int64_t soundNs = SoundNowLocked();
+        // Once running on, the clock takes the sound back only when the sound has caught up with it.
+        FRunsFree = steady - FMovedNs >= kStallNs || (FRunsFree && soundNs + kCatchUpNs < freeNs);
+        now = FRunsFree ? freeNs : soundNs;
+    }
     FLastNowNs = std::max(FLastNowNs, now);
+    FLastSteadyNs = steady;
     return FLastNowNs;
 }
 
@@ -115,10 +143,8 @@ int64_t TAudioClock::HeardMediaNs() const {
     std::lock_guard<std::mutex> guard(FMutex);
     if (!FFollowsSound || FSegments.empty()) return -1;
     const int64_t heardNs = HeardWrittenNsLocked();
-    const TSegment* segment = &FSegments.front();
-    for (const TSegment& s : FSegments)
-        if (FramesToNs(s.WrittenFrames) <= heardNs) segment = &s;
-    return segment->MediaNs + heardNs - FramesToNs(segment->WrittenFrames);
+    const TSegment& segment = SegmentAtLocked(heardNs);
+    return segment.MediaNs + heardNs - FramesToNs(segment.WrittenFrames);
 }
 
 void TAudioClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
@@ -146,11 +172,14 @@ void TAudioClock::MediaStarted(int64_t mediaNs, int64_t clockNs) {
     // A restart due later (a loop's first frame) lets the sound before it play out; any other starts now.
     FDeferred = FFollowsSound && clockNs > NowLocked();
     if (!FDeferred) {
-        FAnchorNs = NowLocked();
         FWrittenFrames = 0;
         FPlayedNs = 0;
         FAdvancing = false;
-        FSegments.assign(1, TSegment{0, mediaNs});
+        FSegments.assign(1, TSegment{0, mediaNs, NowLocked()});
+        // The device gets as long to start as it may stall later.
+        FMovedNs = SteadyNs();
+        FCatchUpFrames = 0;
+        FRunsFree = false;
         FFollowsSound = true;
         FFlush = true;
         ++FRun;
@@ -216,13 +245,15 @@ bool TAudioClock::WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& o
     std::vector<int16_t>& decoded = FDecoded;
     int64_t frames = kChunkFrames;
     if (FDeferred) {
-        const int64_t dueFrames = (FRestartClockNs - FAnchorNs) * kAudioRate / kNsPerSecond - FWrittenFrames;
+        const TSegment& last = FSegments.back();
+        const int64_t endClockNs = last.ClockNs + FramesToNs(FWrittenFrames - last.WrittenFrames);
+        const int64_t dueFrames = (FRestartClockNs - endClockNs) * kAudioRate / kNsPerSecond;
         if (dueFrames <= 0) {
             // The loop's restart. What the server holds already plays out; the new position starts where its
             // time falls, late by as much as was written past it (the server's buffer, at most).
             FDeferred = false;
-            FSegments.push_back(TSegment{FWrittenFrames + dueFrames, FRestartMediaNs});
-            FRestartMediaNs += FramesToNs(-dueFrames);
+            FRestartMediaNs += endClockNs - FRestartClockNs;
+            FSegments.push_back(TSegment{FWrittenFrames, FRestartMediaNs, endClockNs});
             if (FSegments.size() > 8) FSegments.pop_front();
             return true; // the seek itself runs on the next turn
         }
@@ -230,7 +261,9 @@ bool TAudioClock::WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& o
     }
     const uint64_t run = FRun;
     const int volume = FMute ? 0 : FVolume;
+    const int64_t skipFrames = CatchUpFramesLocked();
     lock.unlock();
+    SkipDecoded(skipFrames);
     while (!FEnded && decoded.size() < static_cast<size_t>(frames * kAudioChannels))
         FEnded = !FDecoder->Read(decoded);
     // A stream that ends before the picture goes on as silence, so the clock keeps its pace.
@@ -244,10 +277,34 @@ bool TAudioClock::WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& o
     lock.lock();
     if (!written) return false;
     if (run != FRun) return true; // flushed: the restart decides what comes next
+    if (skipFrames > 0) {
+        const TSegment& last = FSegments.back();
+        const int64_t sinceNs = FramesToNs(FWrittenFrames - last.WrittenFrames) + FramesToNs(skipFrames);
+        FSegments.push_back(TSegment{FWrittenFrames, last.MediaNs + sinceNs, last.ClockNs + sinceNs});
+        if (FSegments.size() > 8) FSegments.pop_front();
+        FCatchUpFrames = FWrittenFrames;
+    }
     FWrittenFrames += frames;
     const int64_t played = std::max<int64_t>(0, FramesToNs(FWrittenFrames) - std::max<int64_t>(latencyNs, 0));
     FAdvancing = played > FPlayedNs;
+    if (FAdvancing) FMovedNs = SteadyNs();
     FPlayedNs = std::max(FPlayedNs, played);
     FStampNs = SteadyNs();
     return true;
+}
+
+int64_t TAudioClock::CatchUpFramesLocked() {
+    // Only a device that plays again can tell how far behind it is, and a skip must be heard first.
+    if (FDeferred || SteadyNs() - FMovedNs >= kStallNs || HeardWrittenNsLocked() < FramesToNs(FCatchUpFrames))
+        return 0;
+    const int64_t lagNs = NowLocked() - SoundNowLocked();
+    return lagNs > kCatchUpNs ? lagNs * kAudioRate / kNsPerSecond : 0;
+}
+
+void TAudioClock::SkipDecoded(int64_t frames) {
+    const size_t values = static_cast<size_t>(frames * kAudioChannels);
+    while (!FEnded && FDecoded.size() < values)
+        FEnded = !FDecoder->Read(FDecoded);
+    FDecoded.erase(FDecoded.begin(),
+                   FDecoded.begin() + static_cast<std::ptrdiff_t>(std::min(values, FDecoded.size())));
 }

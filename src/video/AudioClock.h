@@ -48,12 +48,17 @@ private:
     struct TSegment {
         int64_t WrittenFrames; // where in the written sound the segment starts
         int64_t MediaNs;       // the stream time it starts at
+        int64_t ClockNs;       // the clock time it is heard at
     };
     void Run();
     bool WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& output);
     void FollowSteadyLocked();
     int64_t NowLocked() const;
     int64_t HeardWrittenNsLocked() const;
+    const TSegment& SegmentAtLocked(int64_t writtenNs) const;
+    int64_t SoundNowLocked() const;
+    int64_t CatchUpFramesLocked();
+    void SkipDecoded(int64_t frames);
 
     std::unique_ptr<TAudioDecoder> FDecoder; // the sound thread's once it runs
     std::thread FThread;
@@ -76,13 +81,16 @@ private:
     bool FDeferred = false;
     uint64_t FRun = 0; // a halt or restart makes a write in flight belong to the past
     bool FFollowsSound = false;
-    int64_t FAnchorNs = 0;      // clock time of the first written frame of this run
     int64_t FWrittenFrames = 0; // this run's frames given to the server
     int64_t FPlayedNs = 0;      // of them, heard so far (at FStampNs)
     int64_t FStampNs = 0;       // steady time of the last report
+    int64_t FMovedNs = 0;       // steady time the device was last heard to play on
+    int64_t FCatchUpFrames = 0; // written frames up to the last skip; no new skip before it is heard
     bool FAdvancing = false;
     std::deque<TSegment> FSegments;
     int64_t FSteadyBaseNs = 0; // without sound: clock time FSteadyBaseNs was steady time FSteadyStartNs
     int64_t FSteadyStartNs = 0;
     mutable int64_t FLastNowNs = 0;
+    mutable int64_t FLastSteadyNs = 0; // steady time of FLastNowNs
+    mutable bool FRunsFree = false;    // the device stalled: the clock runs on until the sound catches up
 };

@@ -66,26 +66,39 @@ void StopProcess(pid_t pid) {
 // A sound server of the test's own, its null sink's monitor read by parec into time-stamped blocks.
 class TPrivateSoundServer {
 public:
-    TPrivateSoundServer() {
-        const std::string dir = Folder().File("pulse");
+    explicit TPrivateSoundServer(bool keepAwake = true, const std::string& name = "pulse") {
+        const std::string dir = Folder().File(name);
         std::filesystem::create_directories(dir);
         const std::string socket = dir + "/native";
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
         setenv("HOME", dir.c_str(), 1);
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+        FAddress = "unix:" + socket;
+        setenv("PULSE_SERVER", FAddress.c_str(), 1);
         FServer = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--log-target=stderr",
                          "-L", "module-null-sink sink_name=lumatex_null", "-L",
                          "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
         for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
             std::this_thread::sleep_for(50ms);
         Ready = std::filesystem::exists(socket);
+        // A null sink that has just been woken holds its first stream for about two seconds; kept busy with
+        // silence, it takes every later stream at once.
+        if (!Ready || !keepAwake) return;
+        FKeepAwake = Spawn({"pacat", "--raw", "--latency-msec=20", "/dev/zero"});
+        std::this_thread::sleep_for(2500ms);
     }
     ~TPrivateSoundServer() {
         StopRecording();
+        StopProcess(FKeepAwake);
         StopProcess(FServer);
         unsetenv("PULSE_SERVER");
     }
+    // PULSE_SERVER again after a test that pointed it elsewhere.
+    void Select() const { setenv("PULSE_SERVER", FAddress.c_str(), 1); }
     void StartRecording() {
+        {
+            std::lock_guard<std::mutex> guard(FMutex);
+            FBlocks.clear();
+        }
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         FRecorder = Spawn({"parec", "-d", "lumatex_null.monitor", "--raw", "--format=s16le", "--rate=48000",
@@ -137,7 +150,8 @@ private:
         double Rms;
         int Crossings, Samples;
     };
-    pid_t FServer = -1, FRecorder = -1;
+    pid_t FServer = -1, FRecorder = -1, FKeepAwake = -1;
+    std::string FAddress;
     std::thread FReader;
     std::mutex FMutex;
     std::vector<TBlock> FBlocks;
@@ -145,11 +159,15 @@ private:
 
 // Every frame's time against the stream time heard when it was delivered.
 struct TSyncProbe {
-    explicit TSyncProbe(TFilterGraph& graph, TAudioClock& clock) {
-        Grabber.OnBuffer = [this, &clock](TSampleGrabber*, double sampleTime, const uint8_t*, int32_t) {
+    // A looping clip's end and start are the same moment: offsets are taken modulo its length.
+    explicit TSyncProbe(TFilterGraph& graph, TAudioClock& clock, double loopMs = 0) {
+        Grabber.OnBuffer = [this, &clock, loopMs](TSampleGrabber*, double sampleTime, const uint8_t*,
+                                                  int32_t) {
             const int64_t heard = clock.HeardMediaNs();
             std::lock_guard<std::mutex> guard(Mutex);
-            if (heard >= 0) OffsetsMs.push_back(sampleTime * 1e3 - heard / 1e6);
+            double offset = sampleTime * 1e3 - heard / 1e6;
+            if (loopMs > 0) offset = std::remainder(offset, loopMs);
+            if (heard >= 0) OffsetsMs.push_back(offset);
             ++Frames;
         };
         Grabber.SetFilterGraph(&graph);
@@ -167,16 +185,21 @@ struct TSyncProbe {
     int Frames = 0;
 };
 
+// One server for the whole run: waking its sink costs seconds.
+TPrivateSoundServer& Server() {
+    static TPrivateSoundServer server;
+    server.Select();
+    return server;
+}
+
 struct TSoundGraph {
     TSoundGraph() : Clock(std::make_shared<TAudioClock>()), Graph(Clock) { Graph.SetActive(true); }
     std::shared_ptr<TAudioClock> Clock;
     TFilterGraph Graph;
 };
 
-// Disabled: the tone, mute and sync checks pass, but the picture stops after about a second while the sound
-// plays on (being looked into).
-TEST(AudioClockTest, DISABLED_ToneIsHeardInSyncAndMuteIsSilent) {
-    TPrivateSoundServer server;
+TEST(AudioClockTest, ToneIsHeardInSyncAndMuteIsSilent) {
+    TPrivateSoundServer& server = Server();
     ASSERT_TRUE(server.Ready);
     const std::string clip = MakeClip("tone2.avi", "sine=f=1000:d=5", 5);
     TSoundGraph g;
@@ -202,9 +225,8 @@ TEST(AudioClockTest, DISABLED_ToneIsHeardInSyncAndMuteIsSilent) {
     EXPECT_LT(probe.MaxAbsMs(), 40.0);
 }
 
-// Disabled: after a pause the sound resumes but the picture does not (being looked into).
-TEST(AudioClockTest, DISABLED_ToneIsHeardInSyncAndPauseAndMuteAreSilent) {
-    TPrivateSoundServer server;
+TEST(AudioClockTest, ToneIsHeardInSyncAndPauseAndMuteAreSilent) {
+    TPrivateSoundServer& server = Server();
     ASSERT_TRUE(server.Ready);
     const std::string clip = MakeClip("tone.avi", "sine=f=1000:d=8", 8);
     TSoundGraph g;
@@ -239,13 +261,12 @@ TEST(AudioClockTest, DISABLED_ToneIsHeardInSyncAndPauseAndMuteAreSilent) {
     EXPECT_LT(probe.MaxAbsMs(), 40.0);
 }
 
-// Disabled with the pause case: the picture stops after a while (being looked into).
-TEST(AudioClockTest, DISABLED_SeekAndLoopKeepThePictureOnTheSound) {
-    TPrivateSoundServer server;
+TEST(AudioClockTest, SeekAndLoopKeepThePictureOnTheSound) {
+    TPrivateSoundServer& server = Server();
     ASSERT_TRUE(server.Ready);
     const std::string clip = MakeClip("loop.avi", "sine=f=440:d=2", 2);
     TSoundGraph g;
-    TSyncProbe probe(g.Graph, *g.Clock);
+    TSyncProbe probe(g.Graph, *g.Clock, 2000);
     g.Graph.RenderFile(clip);
     ASSERT_TRUE(g.Clock->Open(clip));
     g.Graph.SetLoop(true);
@@ -267,6 +288,26 @@ TEST(AudioClockTest, DISABLED_SeekAndLoopKeepThePictureOnTheSound) {
     EXPECT_LT(probe.MaxAbsMs(), 40.0);
 }
 
+// A sink just woken holds the sound for about two seconds: the picture runs on and the sound catches up.
+TEST(AudioClockTest, ADeviceSlowToStartDoesNotHoldThePicture) {
+    TPrivateSoundServer server(false, "pulse-slow");
+    ASSERT_TRUE(server.Ready);
+    const std::string clip = MakeClip("slow.avi", "sine=f=1000:d=4", 4);
+    TSoundGraph g;
+    TSyncProbe probe(g.Graph, *g.Clock);
+    g.Graph.RenderFile(clip);
+    ASSERT_TRUE(g.Clock->Open(clip));
+    g.Graph.Play();
+    std::this_thread::sleep_for(3000ms);
+    g.Graph.Stop();
+    EXPECT_GT(probe.Frames, 60); // 3 s at 25 fps, less one stall
+    std::lock_guard<std::mutex> guard(probe.Mutex);
+    ASSERT_GT(probe.OffsetsMs.size(), 25u);
+    // Once the sound plays, it has caught up with the picture.
+    for (size_t i = probe.OffsetsMs.size() - 10; i < probe.OffsetsMs.size(); ++i)
+        EXPECT_LT(std::abs(probe.OffsetsMs[i]), 40.0) << i;
+}
+
 TEST(AudioClockTest, WithoutADeviceThePicturePlaysSilentWithOneStatus) {
     setenv("PULSE_SERVER", ("unix:" + Folder().File("no-server")).c_str(), 1);
     const std::string clip = MakeClip("nodevice.avi", "sine=d=2", 2);
@@ -277,7 +318,6 @@ TEST(AudioClockTest, WithoutADeviceThePicturePlaysSilentWithOneStatus) {
     g.Graph.Play();
     std::this_thread::sleep_for(1000ms);
     g.Graph.Stop();
-    unsetenv("PULSE_SERVER");
     EXPECT_EQ(g.Clock->StatusText(), "No sound device: the video plays silent");
     EXPECT_GE(probe.Frames, 20); // paced by the steady clock: about 25 in the second
     EXPECT_LE(probe.Frames, 30);
