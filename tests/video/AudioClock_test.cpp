@@ -142,6 +142,19 @@ public:
         if (samples == 0) return {0, 0};
         return {std::sqrt(sum / samples), crossings * 48000 / samples};
     }
+    // When each click began: the first loud block after a quiet stretch.
+    std::vector<std::chrono::steady_clock::time_point> Onsets(double threshold) {
+        std::lock_guard<std::mutex> guard(FMutex);
+        std::vector<std::chrono::steady_clock::time_point> onsets;
+        bool quiet = true;
+        for (const TBlock& b : FBlocks) {
+            // A block is stamped when read: its first sample was heard the block's length before.
+            if (quiet && b.Rms > threshold)
+                onsets.push_back(b.At - std::chrono::microseconds(b.Samples * 1000000LL / 48000));
+            quiet = b.Rms < threshold / 4;
+        }
+        return onsets;
+    }
     bool Ready = false;
 
 private:
@@ -286,6 +299,56 @@ TEST(AudioClockTest, SeekAndLoopKeepThePictureOnTheSound) {
         EXPECT_LT(last, 40.0);
     }
     EXPECT_LT(probe.MaxAbsMs(), 40.0);
+}
+
+// A click and a white flash every second: the click heard (the recording) and the flash handed to the
+// screen are within 40 ms of each other all along the clip.
+TEST(AudioClockTest, ClickAndFlashArriveTogether) {
+    TPrivateSoundServer& server = Server();
+    ASSERT_TRUE(server.Ready);
+    const std::string path = Folder().File("click.avi");
+    const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=black:s=64x48:r=25:d=8,"
+                            "geq=lum='if(lt(mod(T,1),0.02),255,16)':cb=128:cr=128\" -f lavfi -i "
+                            "\"aevalsrc='if(lt(mod(t,1),0.01),0.8*sin(2*PI*1000*t),0)':s=48000:d=8\" "
+                            "-c:v mjpeg -q:v 2 -c:a pcm_s16le -shortest \"" +
+                            path + "\"";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    TSoundGraph g;
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> flashes;
+    bool lit = false;
+    TSampleGrabber grabber;
+    grabber.OnBuffer = [&](TSampleGrabber*, double, const uint8_t* data, int32_t) {
+        const bool bright = data[0] > 128;
+        std::lock_guard<std::mutex> guard(mutex);
+        if (bright && !lit) flashes.push_back(std::chrono::steady_clock::now());
+        lit = bright;
+    };
+    grabber.SetFilterGraph(&g.Graph);
+    g.Graph.RenderFile(path);
+    ASSERT_TRUE(g.Clock->Open(path));
+    server.StartRecording();
+    g.Graph.Play();
+    std::this_thread::sleep_for(7800ms);
+    g.Graph.Stop();
+    server.StopRecording();
+    const auto clicks = server.Onsets(2000);
+    std::lock_guard<std::mutex> guard(mutex);
+    ASSERT_GE(flashes.size(), 7u);
+    std::vector<double> offsets;
+    for (auto flash : flashes) {
+        double best = 1e9;
+        for (auto click : clicks) {
+            const double ms = std::chrono::duration<double, std::milli>(click - flash).count();
+            if (std::abs(ms) < std::abs(best)) best = ms;
+        }
+        offsets.push_back(best);
+    }
+    for (size_t i = 0; i < offsets.size(); ++i)
+        EXPECT_LT(std::abs(offsets[i]), 40.0) << "flash " << i;
+    std::sort(offsets.begin(), offsets.end());
+    std::printf("click after flash: median %.1f ms, min %.1f ms, max %.1f ms over %zu flashes\n",
+                offsets[offsets.size() / 2], offsets.front(), offsets.back(), offsets.size());
 }
 
 // A sink just woken holds the sound for about two seconds: the picture runs on and the sound catches up.
