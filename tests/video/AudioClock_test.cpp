@@ -1,5 +1,6 @@
 // The sound of a file through a private sound server with a null sink: what it plays (recorded from the
 // sink's monitor), and how far the picture is from the sound heard.
+#include "support/PrivateSoundServer.h"
 #include "support/TestSupport.h"
 #include "video/AudioClock.h"
 #include "video/AudioDecoder.h"
@@ -26,6 +27,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using sound_test::TPrivateSoundServer;
 
 TTempFolder& Folder() {
     static TTempFolder folder;
@@ -42,133 +44,6 @@ std::string MakeClip(const std::string& name, const std::string& audio, double s
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return path;
 }
-
-pid_t Spawn(const std::vector<std::string>& args, int stdoutFd = -1) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (stdoutFd >= 0) dup2(stdoutFd, 1);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-void StopProcess(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-// A sound server of the test's own, its null sink's monitor read by parec into time-stamped blocks.
-class TPrivateSoundServer {
-public:
-    explicit TPrivateSoundServer(bool keepAwake = true, const std::string& name = "pulse") {
-        const std::string dir = Folder().File(name);
-        std::filesystem::create_directories(dir);
-        const std::string socket = dir + "/native";
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        setenv("HOME", dir.c_str(), 1);
-        FAddress = "unix:" + socket;
-        setenv("PULSE_SERVER", FAddress.c_str(), 1);
-        FServer = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--log-target=stderr",
-                         "-L", "module-null-sink sink_name=lumatex_null", "-L",
-                         "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(50ms);
-        Ready = std::filesystem::exists(socket);
-        // A null sink that has just been woken holds its first stream for about two seconds; kept busy with
-        // silence, it takes every later stream at once.
-        if (!Ready || !keepAwake) return;
-        FKeepAwake = Spawn({"pacat", "--raw", "--latency-msec=20", "/dev/zero"});
-        std::this_thread::sleep_for(2500ms);
-    }
-    ~TPrivateSoundServer() {
-        StopRecording();
-        StopProcess(FKeepAwake);
-        StopProcess(FServer);
-        unsetenv("PULSE_SERVER");
-    }
-    // PULSE_SERVER again after a test that pointed it elsewhere.
-    void Select() const { setenv("PULSE_SERVER", FAddress.c_str(), 1); }
-    void StartRecording() {
-        {
-            std::lock_guard<std::mutex> guard(FMutex);
-            FBlocks.clear();
-        }
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        FRecorder = Spawn({"parec", "-d", "lumatex_null.monitor", "--raw", "--format=s16le", "--rate=48000",
-                           "--channels=1", "--latency-msec=10"},
-                          fds[1]);
-        close(fds[1]);
-        FReader = std::thread([this, fd = fds[0]] {
-            int16_t block[480];
-            ssize_t got = 0;
-            while ((got = read(fd, block, sizeof block)) > 0) {
-                double sum = 0;
-                int crossings = 0;
-                const int n = static_cast<int>(got / 2);
-                for (int i = 0; i < n; ++i) {
-                    sum += double(block[i]) * block[i];
-                    if (i > 0 && (block[i - 1] < 0) != (block[i] < 0)) ++crossings;
-                }
-                std::lock_guard<std::mutex> guard(FMutex);
-                FBlocks.push_back(
-                    {std::chrono::steady_clock::now(), std::sqrt(sum / std::max(n, 1)), crossings, n});
-            }
-            close(fd);
-        });
-    }
-    void StopRecording() {
-        StopProcess(FRecorder);
-        FRecorder = -1;
-        if (FReader.joinable()) FReader.join();
-    }
-    // The loudness (RMS) and the zero crossings a second recorded between two moments.
-    std::pair<double, double> Between(std::chrono::steady_clock::time_point from,
-                                      std::chrono::steady_clock::time_point to) {
-        std::lock_guard<std::mutex> guard(FMutex);
-        double sum = 0, crossings = 0, samples = 0;
-        for (const TBlock& b : FBlocks)
-            if (b.At >= from && b.At < to) {
-                sum += b.Rms * b.Rms * b.Samples;
-                crossings += b.Crossings;
-                samples += b.Samples;
-            }
-        if (samples == 0) return {0, 0};
-        return {std::sqrt(sum / samples), crossings * 48000 / samples};
-    }
-    // When each click began: the first loud block after a quiet stretch.
-    std::vector<std::chrono::steady_clock::time_point> Onsets(double threshold) {
-        std::lock_guard<std::mutex> guard(FMutex);
-        std::vector<std::chrono::steady_clock::time_point> onsets;
-        bool quiet = true;
-        for (const TBlock& b : FBlocks) {
-            // A block is stamped when read: its first sample was heard the block's length before.
-            if (quiet && b.Rms > threshold)
-                onsets.push_back(b.At - std::chrono::microseconds(b.Samples * 1000000LL / 48000));
-            quiet = b.Rms < threshold / 4;
-        }
-        return onsets;
-    }
-    bool Ready = false;
-
-private:
-    struct TBlock {
-        std::chrono::steady_clock::time_point At;
-        double Rms;
-        int Crossings, Samples;
-    };
-    pid_t FServer = -1, FRecorder = -1, FKeepAwake = -1;
-    std::string FAddress;
-    std::thread FReader;
-    std::mutex FMutex;
-    std::vector<TBlock> FBlocks;
-};
 
 // Every frame's time against the stream time heard when it was delivered.
 struct TSyncProbe {
@@ -200,7 +75,7 @@ struct TSyncProbe {
 
 // One server for the whole run: waking its sink costs seconds.
 TPrivateSoundServer& Server() {
-    static TPrivateSoundServer server;
+    static TPrivateSoundServer server(Folder().File("pulse"));
     server.Select();
     return server;
 }
@@ -353,7 +228,7 @@ TEST(AudioClockTest, ClickAndFlashArriveTogether) {
 
 // A sink just woken holds the sound for about two seconds: the picture runs on and the sound catches up.
 TEST(AudioClockTest, ADeviceSlowToStartDoesNotHoldThePicture) {
-    TPrivateSoundServer server(false, "pulse-slow");
+    TPrivateSoundServer server(Folder().File("pulse-slow"), false);
     ASSERT_TRUE(server.Ready);
     const std::string clip = MakeClip("slow.avi", "sine=f=1000:d=4", 4);
     TSoundGraph g;
