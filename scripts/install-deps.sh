@@ -11,8 +11,9 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # cameras (v4l2) and test sources (lavfi) through FFmpeg's input devices
   libavdevice-dev
-  # sound carried into rendered videos when it must be encoded again
-  libswresample-dev
+  # sound: resampling (also for rendered videos), the sound server's client library; the tests' private
+  # server and its recorder
+  libswresample-dev libpulse-dev pulseaudio pulseaudio-utils
   # remote control: OSC (liblo; oscsend for the tests) and MIDI through the ALSA sequencer
   liblo-dev liblo-tools libasound2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2

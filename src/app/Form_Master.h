@@ -80,6 +80,7 @@ inline constexpr const char* kOpenDefaultSuffix = "avi";
 // Sizes the layout arithmetic starts from.
 constexpr int kBottomPanelHeight = 54;
 constexpr int kStatusBarHeight = 19;
+constexpr int kVolumeStep = 10; // Volume Up and Volume Down
 constexpr int kStatusPanelWidth = 100;
 constexpr int kStatusPanelCount = 5;
 constexpr int kToolBarHeight = 24;
@@ -245,6 +246,9 @@ public:
     QAction* Action_ShowBoth = nullptr;
     QAction* Action_ShowDS = nullptr;
     QAction* Action_ShowGL = nullptr;
+    QAction* Action_Mute = nullptr;
+    QAction* Action_VolumeUp = nullptr;
+    QAction* Action_VolumeDown = nullptr;
     QAction* Action_OscPort = nullptr;
     QAction* Action_Tempo = nullptr;
     QAction* Action_TapTempo = nullptr;
@@ -290,6 +294,10 @@ private:
     std::unique_ptr<TVideoDecoder> ReopenLiveSource(); // null when cancelled or failed (told)
     void LiveSourceEnded(int32_t result);
     void SetLoop(bool loop);
+    // Form_MasterSound.cpp: the Audio menu and the sound's one status text.
+    void SetMute(bool mute);
+    void SetVolume(int volume); // clamped to 0..100
+    void ShowSoundStatus();     // while a video plays: a sound that cannot be heard is told once
     // Form_MasterPlugins.cpp: the clock and pointer plugins see, high precision, watching plugin files.
     void PreparePluginInputs();
     void RestartPluginClock(); // a new source: frame 0, time 0, every slot's memory black
@@ -321,4 +329,5 @@ private:
     std::unique_ptr<TPluginReloader> FPluginReloader;
     QTimer* FPluginWatchTimer = nullptr;
     std::chrono::steady_clock::time_point FSourceOpened = std::chrono::steady_clock::now();
+    std::string FSoundStatusShown; // the sound's status text told for the open video
 };

@@ -36,11 +36,9 @@ struct TMenuRow {
     const char* Caption;
     const char* Name;
 };
-constexpr TMenuRow kMenus[] = {{"File", "&File", "Menu_File"},
-                               {"OpenGL", "&OpenGL", "Menu_OpenGL"},
-                               {"View", "&View", "Menu_View"},
-                               {"Control", "&Control", "Menu_Control"},
-                               {"Help", "&Help", "Menu_Help"}};
+constexpr TMenuRow kMenus[] = {{"File", "&File", "Menu_File"},          {"OpenGL", "&OpenGL", "Menu_OpenGL"},
+                               {"View", "&View", "Menu_View"},          {"Audio", "&Audio", "Menu_Audio"},
+                               {"Control", "&Control", "Menu_Control"}, {"Help", "&Help", "Menu_Help"}};
 
 } // namespace
 
@@ -89,6 +87,12 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::VideoOnly)); }},
     {&TForm_Master::Action_ShowGL, "Action_ShowGL", "&OpenGL", "View", Qt::Key_F3, true, false, true,
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::GLOnly)); }},
+    {&TForm_Master::Action_Mute, "Action_Mute", "&Mute", "Audio", Qt::Key_M, true, false, false,
+     [](TForm_Master& w, bool checked) { w.SetMute(checked); }},
+    {&TForm_Master::Action_VolumeUp, "Action_VolumeUp", "Volume &Up", "Audio", Qt::Key_Plus, false, true,
+     false, [](TForm_Master& w, bool) { w.SetVolume(w.Settings.Volume + kVolumeStep); }},
+    {&TForm_Master::Action_VolumeDown, "Action_VolumeDown", "Volume &Down", "Audio", Qt::Key_Minus, false,
+     false, false, [](TForm_Master& w, bool) { w.SetVolume(w.Settings.Volume - kVolumeStep); }},
     {&TForm_Master::Action_OscPort, "Action_OscPort", "&OSC Port...", "Control", kNoKey, false, false, false,
      [](TForm_Master& w, bool) { w.Action_OscPortExecute(); }},
     {&TForm_Master::Action_Tempo, "Action_Tempo", "T&empo...", "Control", kNoKey, false, true, false,

@@ -107,6 +107,7 @@ void TForm_Master::StartVideo(bool keepPosition, int64_t positionMs, std::unique
 
     Playback.AttachVideo(Settings.Show_GLRenderer);
     SyncTrackBar();
+    FSoundStatusShown.clear();
     // A live source opened again for a new viewer mode goes the way of its first open: off this thread,
     // with the time limit and Cancel. Gone meanwhile, it ends as a live source ends.
     if (!opened && FSource.Kind != TSourceKind::File && !(opened = ReopenLiveSource())) {

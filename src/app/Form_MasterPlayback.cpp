@@ -35,6 +35,7 @@ void TForm_Master::ConnectVideo() {
         SyncTrackBar();
         // A live source's bar stays at 0; its time counts on by itself.
         if (Playback.FilterGraph.Live()) TrackBarChange();
+        ShowSoundStatus();
     });
     TrackBar->installEventFilter(this);
     connect(TrackBar, &QSlider::valueChanged, this, &TForm_Master::TrackBarValueChanged);

@@ -144,6 +144,8 @@ void TForm_Master::FormShow() {
     Action_HUD->setChecked(Settings.RenderHUD);
     Action_Aspect->setChecked(Settings.ForceAspectRatio);
     SetLoop(Settings.Loop);
+    SetMute(Settings.Mute);
+    SetVolume(Settings.Volume);
     ApplyPluginSettings();
     if (Settings.Show_VideoRenderer && Settings.Show_GLRenderer) {
         Action_ShowBoth->setChecked(true);

@@ -21,7 +21,7 @@ struct TSettingsValue {
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
 // Values added later come after the first 27: an older file then stops the reading only at them.
-const std::array<TSettingsValue, 31> kSettingsValues{{
+const std::array<TSettingsValue, 33> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -53,12 +53,15 @@ const std::array<TSettingsValue, 31> kSettingsValues{{
     {"OscPort", &TSettings::OscPort},
     {"FBOFloat", &TSettings::FBOFloat},
     {"WatchPluginFiles", &TSettings::WatchPluginFiles},
+    {"Volume", &TSettings::Volume},
+    {"Mute", &TSettings::Mute},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {
     if (field == &TSettings::FBOSize) return value == 256 || value == 512 || value == 1024;
     if (field == &TSettings::JpegQuality) return value >= 0 && value <= 100;
     if (field == &TSettings::OscPort) return value >= 0 && value <= 65535;
+    if (field == &TSettings::Volume) return value >= 0 && value <= 100;
     return true;
 }
 

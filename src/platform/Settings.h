@@ -42,6 +42,8 @@ struct TSettings {
     int32_t OscPort = 0;          // the Control menu's "OSC Port...", 0 = off; 1..65535
     bool FBOFloat = false;        // the OpenGL menu's "High Precision": 16-bit float framebuffers
     bool WatchPluginFiles = true; // the View menu's "Watch Plugin Files": edited plugins reload
+    int32_t Volume = 100;         // the Audio menu's volume of a video's sound, 0..100
+    bool Mute = false;            // the Audio menu's "Mute"
 
     bool operator==(const TSettings&) const = default;
 };
@@ -54,9 +56,9 @@ std::string SettingsFilePath();
 
 // Overwrites settings from the file in field order. A value that is missing or of another type stops the
 // reading there: the fields before it keep what was read, it and all later ones keep what they held. A
-// value outside its accepted range (FBOSize, JpegQuality), a LastFile that is no file and a LastPath that is
-// no folder leave their field alone, and the reading goes on. A missing or unreadable file reads nothing.
-// Never raises, never reports.
+// value outside its accepted range (FBOSize, JpegQuality, OscPort, Volume), a LastFile that is no file and a
+// LastPath that is no folder leave their field alone, and the reading goes on. A missing or unreadable file
+// reads nothing. Never raises, never reports.
 void LoadSettings(TSettings& settings, const std::string& path);
 
 // Writes all 27 values in one atomic replace, creating the folders: each in the place it has in the file,

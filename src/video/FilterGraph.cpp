@@ -89,6 +89,7 @@ void TFilterGraph::ClearGraph() {
     FLive = false;
     FPending = TBitmap();
     std::lock_guard<std::mutex> guard(FMutex);
+    FClock->MediaHalted();
     FState = TGraphState::Stopped;
     FStreamThreadId = std::thread::id();
     ++FGeneration;
@@ -161,6 +162,7 @@ void TFilterGraph::Play() {
     if (FState == TGraphState::Running) return;
     FClockBaseNs = FClock->NowNs();
     FState = TGraphState::Running;
+    FClock->MediaStarted(FMediaBaseNs, FClockBaseNs);
     // A run that starts at the end meets the end again and reports it again; a live source's end, once.
     if (FEndReached && !FHavePending && !FLive) FCompletePosted = false;
     WakeLocked();
@@ -170,6 +172,7 @@ void TFilterGraph::Pause() {
     std::unique_lock<std::mutex> lock(FMutex);
     if (FState == TGraphState::Running) FMediaBaseNs = MediaNowNs();
     FState = TGraphState::Paused;
+    FClock->MediaHalted();
     WakeLocked();
     WaitWhileDelivering(lock);
 }
@@ -179,6 +182,7 @@ void TFilterGraph::Stop() {
     if (FState == TGraphState::Running) FMediaBaseNs = MediaNowNs();
     FState = TGraphState::Stopped;
     FCue = false;
+    FClock->MediaHalted();
     WakeLocked();
     WaitWhileDelivering(lock);
 }
@@ -226,6 +230,7 @@ void TFilterGraph::SetPosition(int64_t ms) {
     // The position reads as the target at once; the clock restarts there.
     FMediaBaseNs = targetNs;
     FClockBaseNs = FClock->NowNs();
+    if (FState == TGraphState::Running) FClock->MediaStarted(targetNs, FClockBaseNs);
     WakeLocked();
     if (OnStreamingThread()) return;
     FOwnerCv.wait(lock, [&] { return FSeekDoneSerial >= serial || FQuit; });
@@ -398,7 +403,10 @@ void TFilterGraph::LoopToStart(std::unique_lock<std::mutex>& lock) {
     FHavePending = converted;
     FPendingNs = landedNs;
     FEndDueNs = landedNs + FFrameDurationNs;
-    if (FState == TGraphState::Running) FClockBaseNs = restartClockNs;
+    if (FState == TGraphState::Running) {
+        FClockBaseNs = restartClockNs;
+        FClock->MediaStarted(0, restartClockNs);
+    }
     FMediaBaseNs = 0;
 }
 

@@ -2,7 +2,11 @@
 
 #include "platform/ELumatex.h"
 
-TPlayback::TPlayback(std::shared_ptr<IVideoClock> clock) : FilterGraph(std::move(clock)) {
+TPlayback::TPlayback(std::shared_ptr<IVideoClock> clock)
+    : TPlayback(clock, clock ? nullptr : std::make_shared<TAudioClock>()) {}
+
+TPlayback::TPlayback(std::shared_ptr<IVideoClock> clock, std::shared_ptr<TAudioClock> sound)
+    : FilterGraph(clock ? std::move(clock) : sound), FSound(std::move(sound)) {
     SampleGrabber.OnBuffer = [this](TSampleGrabber* sender, double sampleTime, const uint8_t* buffer,
                                     int32_t length) { FrameDelivered(sender, sampleTime, buffer, length); };
     Publish();
@@ -10,6 +14,7 @@ TPlayback::TPlayback(std::shared_ptr<IVideoClock> clock) : FilterGraph(std::move
 
 TPlayback::~TPlayback() {
     FilterGraph.ClearGraph();
+    if (FSound) FSound->Close();
 }
 
 void TPlayback::SetDispatcher(TFilterGraph::TDispatcher dispatcher) {
@@ -49,6 +54,26 @@ void TPlayback::SetViewFlags(bool renderGLWindow, bool showGLRenderer) {
 void TPlayback::Close() {
     FilterGraph.ClearGraph();
     FilterGraph.SetActive(false);
+    OpenSound(std::string());
+}
+
+void TPlayback::OpenSound(const std::string& path) {
+    FSoundPlaying = false;
+    if (!FSound) return;
+    FSound->Close();
+    if (!path.empty()) FSoundPlaying = FSound->Open(path);
+}
+
+void TPlayback::SetVolume(int volume) {
+    if (FSound) FSound->SetVolume(volume);
+}
+
+void TPlayback::SetMute(bool mute) {
+    if (FSound) FSound->SetMute(mute);
+}
+
+std::string TPlayback::SoundStatusText() const {
+    return FSoundPlaying ? FSound->StatusText() : std::string();
 }
 
 void TPlayback::AttachVideo(bool takeFrames) {
@@ -69,13 +94,20 @@ void TPlayback::DetachVideo() {
 void TPlayback::RenderFile(const std::string& path) {
     FilterGraph.SetActive(true);
     FilterGraph.ClearGraph();
-    FilterGraph.RenderFile(path);
+    OpenSound(path);
+    try {
+        FilterGraph.RenderFile(path);
+    } catch (...) {
+        OpenSound(std::string()); // a file whose picture is refused plays no sound either
+        throw;
+    }
     SourceStarted();
 }
 
 void TPlayback::RenderDecoder(std::unique_ptr<TVideoDecoder> decoder) {
     FilterGraph.SetActive(true);
     FilterGraph.ClearGraph();
+    OpenSound(std::string());
     FilterGraph.RenderDecoder(std::move(decoder));
     SourceStarted();
     // Nothing to seek to: the bar stays at the start, the time display counts on by itself.

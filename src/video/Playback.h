@@ -9,6 +9,7 @@
 // Owner's thread (the GUI thread) for every call; the graph's streaming thread only runs the frame route.
 #pragma once
 
+#include "video/AudioClock.h"
 #include "video/DSTrackBar.h"
 #include "video/FilterGraph.h"
 #include "video/FrameAdmission.h"
@@ -23,7 +24,8 @@
 
 class TPlayback {
 public:
-    // Without a clock the graph paces frames by the steady clock.
+    // Without a clock the playback plays a file's sound and the graph paces frames by it (by the steady
+    // clock when there is no sound to play); a clock given (tests, benchmarks) paces a silent playback.
     explicit TPlayback(std::shared_ptr<IVideoClock> clock = nullptr);
     ~TPlayback(); // the streaming thread ends before the parts it delivers to
     TPlayback(const TPlayback&) = delete;
@@ -58,6 +60,13 @@ public:
     void RenderDecoder(std::unique_ptr<TVideoDecoder> decoder);
     void RenderSource(const TVideoSource& source);
 
+    // The sound of the file playing. Live sources and decoders opened elsewhere play silent.
+    bool HasSound() const { return FSoundPlaying; }
+    void SetVolume(int volume); // 0..100
+    void SetMute(bool mute);
+    // One line for the status bar when the file's sound cannot be heard; empty otherwise.
+    std::string SoundStatusText() const;
+
     // A video is playing: its frames are what the OpenGL view shows.
     bool VideoPlaying() const { return FAdmission.PlayState == TPlayState::Playing && FilterGraph.HasFile(); }
     // The view should not draw the playing video again until its next frame is there: a frame drawn in
@@ -76,7 +85,9 @@ public:
     uint64_t FramesUploaded() const { return FFramesUploaded; }
 
 private:
+    TPlayback(std::shared_ptr<IVideoClock> clock, std::shared_ptr<TAudioClock> sound);
     void Publish();
+    void OpenSound(const std::string& path);
     void SourceStarted();
     void FrameDelivered(TSampleGrabber* sender, double sampleTime, const uint8_t* buffer, int32_t length);
 
@@ -85,4 +96,8 @@ private:
     // Shared with the posted wake-ups, which may run after the model is gone.
     std::shared_ptr<std::atomic<bool>> FWakePending = std::make_shared<std::atomic<bool>>(false);
     uint64_t FFramesUploaded = 0;
+    // The graph's clock when none was given. Opened and closed only while the graph is cleared, so the
+    // streaming thread never meets a sound thread starting or ending.
+    const std::shared_ptr<TAudioClock> FSound;
+    bool FSoundPlaying = false;
 };

@@ -18,6 +18,10 @@ public:
     // re-checks its state either way). Releases the lock while it sleeps, never spins.
     virtual void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
                            int64_t deadlineNs) = 0;
+    // The graph tells a clock that follows the sound where the stream goes: from mediaNs at clock time
+    // clockNs (a play, a seek while playing, a loop's restart), or nowhere (paused, stopped, cleared).
+    virtual void MediaStarted(int64_t /*mediaNs*/, int64_t /*clockNs*/) {}
+    virtual void MediaHalted() {}
 };
 
 // std::chrono::steady_clock in nanoseconds.

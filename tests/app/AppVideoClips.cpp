@@ -53,6 +53,12 @@ const std::string& CounterMp4Clip() {
     return path;
 }
 
+const std::string& ToneClip() {
+    static const std::string path = Make("tone.avi", "-f lavfi -i sine=f=1000:d=8 " + Counter(320, 240, 200) +
+                                                         "-c:v mpeg4 -c:a pcm_s16le OUT");
+    return path;
+}
+
 const std::string& LongGreyClip() {
     static const std::string path =
         Make("long.avi", "-f lavfi -i color=c=gray:s=32x32:r=1:d=601 -c:v mpeg4 -pix_fmt yuv420p OUT");

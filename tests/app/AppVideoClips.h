@@ -15,7 +15,9 @@ CounterMp4Clip();                  // 320 x 240 counter, MPEG-4 in MP4 (no exten
 const std::string& LongGreyClip(); // 32 x 32 grey, one frame a second, 601 s
 const std::string& OnePixelClip(); // 1 x 1 uncompressed, 10 frames
 const std::string& HugeClip();     // 8192 x 8192 Motion JPEG, 2 frames
-const std::string& SizeChangeClip(); // MPEG-2: 1 s at 320 x 240, then 1 s at 160 x 128
+const std::string& SizeChangeClip();
+const std::string& ToneClip(); // 320 x 240 counter, 8 s, with a 1 kHz tone (PCM) as its sound // MPEG-2: 1 s
+                               // at 320 x 240, then 1 s at 160 x 128
 
 // The number of the counter frame shown stretched over area of image, or -1 when it shows none (black,
 // another picture).

@@ -21,11 +21,12 @@ TSettings Unusual(const TTempFolder& tmp, const std::string& fileName = "clip.av
     TSettings s;
     s.RenderGLWindow = s.RenderHUD = s.ForceAspectRatio = s.Show_VideoRenderer = s.Show_GLRenderer = false;
     s.Show_ShaderPluginChain = s.Save_ViewPort = s.Save_ForceAspect = s.GroupPlugins = false;
-    s.main_maximized = s.presets_maximized = s.Loop = s.FBOFloat = true;
+    s.main_maximized = s.presets_maximized = s.Loop = s.FBOFloat = s.Mute = true;
     s.WatchPluginFiles = false;
     s.FBOSize = 1024;
     s.JpegQuality = 85;
     s.OscPort = 9000;
+    s.Volume = 30;
     // Placements on monitors left of and above the primary one, and the extremes of the type.
     s.main_left = s.spc_left = -1920;
     s.main_top = s.presets_top = INT32_MIN;
@@ -78,7 +79,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles ");
+                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -143,6 +144,8 @@ TEST(Settings, AMissingOrMistypedValueStopsTheReadingThere) {
     expected.OscPort = defaults.OscPort;
     expected.FBOFloat = defaults.FBOFloat;
     expected.WatchPluginFiles = defaults.WatchPluginFiles;
+    expected.Volume = defaults.Volume;
+    expected.Mute = defaults.Mute;
     EXPECT_EQ(Loaded(path), expected);
 }
 
@@ -153,7 +156,8 @@ TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
     SaveSettings(stored, path);
     const std::string complete = ReadTextFile(path);
     // Each later value missing: the ones before it are read, it and the ones after keep their defaults.
-    for (const char* name : {"\"Loop\"", "\"OscPort\"", "\"FBOFloat\"", "\"WatchPluginFiles\""}) {
+    for (const char* name :
+         {"\"Loop\"", "\"OscPort\"", "\"FBOFloat\"", "\"WatchPluginFiles\"", "\"Volume\"", "\"Mute\""}) {
         const size_t at = complete.find(name);
         ASSERT_NE(at, std::string::npos);
         WriteTextFile(path, complete.substr(0, at));
@@ -161,8 +165,11 @@ TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
         const std::string n = name;
         if (n == "\"Loop\"") expected.Loop = false;
         if (n == "\"Loop\"" || n == "\"OscPort\"") expected.OscPort = 0;
-        if (n != "\"WatchPluginFiles\"") expected.FBOFloat = false;
-        expected.WatchPluginFiles = true;
+        const bool beforeSound = n != "\"Volume\"" && n != "\"Mute\"";
+        if (beforeSound && n != "\"WatchPluginFiles\"") expected.FBOFloat = false;
+        if (beforeSound) expected.WatchPluginFiles = true;
+        if (n != "\"Mute\"") expected.Volume = 100;
+        expected.Mute = false;
         EXPECT_EQ(Loaded(path), expected) << name;
     }
 }
@@ -181,6 +188,21 @@ TEST(Settings, AnOscPortOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
     stored.OscPort = 65535;
     SaveSettings(stored, path);
     EXPECT_EQ(Loaded(path).OscPort, 65535);
+}
+
+TEST(Settings, AVolumeOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    TSettings stored = Unusual(tmp);
+    // {stored, read}
+    for (const auto& [volume, wanted] :
+         std::vector<std::array<int32_t, 2>>{{-1, 100}, {101, 100}, {INT32_MIN, 100}, {0, 0}, {100, 100}}) {
+        stored.Volume = volume;
+        SaveSettings(stored, path);
+        TSettings expected = stored;
+        expected.Volume = wanted;
+        EXPECT_EQ(Loaded(path), expected) << volume;
+    }
 }
 
 TEST(Settings, TheFileLivesInTheUsersConfigFolder) {
@@ -243,7 +265,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 32u) << "the program's 31 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 34u) << "the program's 33 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),
