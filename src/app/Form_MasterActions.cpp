@@ -89,6 +89,8 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::VideoOnly)); }},
     {&TForm_Master::Action_ShowGL, "Action_ShowGL", "&OpenGL", "View", Qt::Key_F3, true, false, true,
      [](TForm_Master& w, bool) { w.SetViewerMode(int(TViewerMode::GLOnly)); }},
+    {&TForm_Master::Action_OutputWindow, "Action_OutputWindow", "&Output Window", "View", Qt::Key_F11, true,
+     true, false, [](TForm_Master& w, bool checked) { w.SetOutputWindow(checked); }},
     {&TForm_Master::Action_OscPort, "Action_OscPort", "&OSC Port...", "Control", kNoKey, false, false, false,
      [](TForm_Master& w, bool) { w.Action_OscPortExecute(); }},
     {&TForm_Master::Action_Tempo, "Action_Tempo", "T&empo...", "Control", kNoKey, false, true, false,
