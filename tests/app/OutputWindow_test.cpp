@@ -100,6 +100,13 @@ TEST_F(OutputWindowTest, CoversTheLastScreenWithTheProcessedPictureInBlackBars) 
     EXPECT_TRUE(Form->SetOutputWindow(false));
     EXPECT_EQ(Form->OutputWindow(), nullptr);
     EXPECT_TRUE(RunLoopUntil([&] { return Frames() >= frames + 6; })) << "the view draws on without it";
+
+    // Left open, it goes with the main window, before the engine.
+    ASSERT_TRUE(Form->SetOutputWindow(true, 1));
+    EXPECT_EQ(Form->OutputWindow()->screen(), QGuiApplication::screens().front());
+    ASSERT_TRUE(RunLoopUntil([&] { return Form->OutputWindow()->FramesShown() >= 2; }));
+    Form.reset();
+    EXPECT_EQ(Messages.Entries.size(), 0u);
 }
 
 } // namespace
