@@ -65,6 +65,15 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.OscPort = int(port);
         } else if (argument == "--side-by-side") {
             line.SideBySide = true;
+        } else if (argument == "--fullscreen" || argument.rfind("--fullscreen=", 0) == 0) {
+            line.FullScreen = 0;
+            if (argument == "--fullscreen") continue;
+            const std::string value = argument.substr(sizeof("--fullscreen=") - 1);
+            char* end = nullptr;
+            const long screen = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || screen < 1 || screen > 64)
+                return Usage("--fullscreen=N needs a screen number from 1: " + value);
+            line.FullScreen = int(screen);
         } else if (argument == "--preset" || argument.rfind("--preset=", 0) == 0) {
             std::string value;
             if (argument == "--preset") {
@@ -96,6 +105,8 @@ SOURCE is one of
 Options:
   --preset P        apply a preset once the program has started: a path ending in .prs is used as given,
                     any other text is the name of a preset in the presets folders (see Files)
+  --fullscreen[=N]  open the output window at start: full screen on screen N (counted from 1), by
+                    default the last screen (the View menu's Output Window, F11)
   --loop            play the video in a loop (the View menu's Loop)
   --osc PORT        listen for OSC messages on UDP port PORT for this run (0: off; the Control menu's
                     OSC Port... keeps one for every run)

@@ -17,6 +17,7 @@ struct TCommandLine {
     int OscPort = -1;        // --osc: the OSC port for this run (0 = off); -1: as the settings say
     std::string OscBind;     // --osc-bind: the address the OSC port listens on; empty: 127.0.0.1
     bool SideBySide = false; // the windows beside each other at this start (the stored placement otherwise)
+    int FullScreen = -1;     // --fullscreen[=N]: the output window at start on screen N (from 1; 0: the last)
     std::string Source;      // empty: start without a source
     std::string Error;       // for UsageError: what was wrong, one line
 };

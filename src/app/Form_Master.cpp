@@ -4,6 +4,7 @@
 
 #include "app/ControlBridge.h"
 #include "app/IdleRenderer.h"
+#include "app/OutputWindow.h"
 #include "app/QtGLSurface.h"
 #include "app/ViewGLScope.h"
 #include "gl/GLCheck.h"
@@ -42,6 +43,7 @@ TForm_Master::~TForm_Master() {
     // Its threads end, and it lets go of the chain, before the engine goes.
     delete FControl;
     FControl = nullptr;
+    SetOutputWindow(false);
     if (FRenderSetup) FRenderSetup->Destroy();
     ReleaseGLContext();
 }
@@ -148,7 +150,9 @@ void TForm_Master::StartIdleRendering() {
         // Remote commands and modulators first: the plugins' inputs are those of the frame about to be drawn.
         if (FControl) FControl->BeforeFrame();
         PreparePluginInputs();
+        OutputBeforeFrame();
     };
+    handlers.AfterFrame = [this] { OutputAfterFrame(); };
     handlers.ShowHUD = [this] { return Settings.RenderHUD; };
     handlers.RenderFailed = [this](const std::exception&) {
         SetPlayState(TPlayState::Stopped);

@@ -51,6 +51,7 @@ class TRenderEngine;
 class TRenderSetup;
 class TSourceOpener;
 class TForm_OpenCamera;
+class TOutputWindow;
 
 inline constexpr const char* kMainCaption = "Lumatex";
 inline constexpr const char* kRenderFailedText = "Could not render GLFrame. Please check the used plugins!";
@@ -194,6 +195,10 @@ public:
     std::function<bool(int& port)> AskOscPort;
     std::function<bool(double& bpm)> AskTempo;
     TQtGLSurface* GLView() const { return FGLView; }
+    // Form_MasterOutput.cpp: "Output Window" on (on the screen counted from 1, 0: the last one) or off.
+    // False when it could not be opened (told in a message).
+    bool SetOutputWindow(bool on, int screen = 0);
+    TOutputWindow* OutputWindow() const { return FOutputWindow.get(); }
     TIdleRenderer* IdleRenderer() const { return FIdleRenderer; }
     QWidget* GLContainer() const { return FGLContainer; }
     QString StatusText(int panel) const;
@@ -249,6 +254,7 @@ public:
     QAction* Action_Mute = nullptr;
     QAction* Action_VolumeUp = nullptr;
     QAction* Action_VolumeDown = nullptr;
+    QAction* Action_OutputWindow = nullptr;
     QAction* Action_OscPort = nullptr;
     QAction* Action_Tempo = nullptr;
     QAction* Action_TapTempo = nullptr;
@@ -317,6 +323,9 @@ private:
     TQtGLSurface* FGLView = nullptr; // owned by its container
     QWidget* FGLContainer = nullptr;
     std::unique_ptr<TRenderSetup> FRenderSetup;
+    std::unique_ptr<TOutputWindow> FOutputWindow; // while "Output Window" is on
+    void OutputBeforeFrame();
+    void OutputAfterFrame();
     TIdleRenderer* FIdleRenderer = nullptr;
     TControlBridge* FControl = nullptr; // a child of the window, freed before the engine
     std::array<QLabel*, kStatusPanelCount> FStatusPanels{};

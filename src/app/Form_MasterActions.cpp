@@ -93,6 +93,8 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      false, [](TForm_Master& w, bool) { w.SetVolume(w.Settings.Volume + kVolumeStep); }},
     {&TForm_Master::Action_VolumeDown, "Action_VolumeDown", "Volume &Down", "Audio", Qt::Key_Minus, false,
      false, false, [](TForm_Master& w, bool) { w.SetVolume(w.Settings.Volume - kVolumeStep); }},
+    {&TForm_Master::Action_OutputWindow, "Action_OutputWindow", "&Output Window", "View", Qt::Key_F11, true,
+     true, false, [](TForm_Master& w, bool checked) { w.SetOutputWindow(checked); }},
     {&TForm_Master::Action_OscPort, "Action_OscPort", "&OSC Port...", "Control", kNoKey, false, false, false,
      [](TForm_Master& w, bool) { w.Action_OscPortExecute(); }},
     {&TForm_Master::Action_Tempo, "Action_Tempo", "T&empo...", "Control", kNoKey, false, true, false,

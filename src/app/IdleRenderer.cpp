@@ -62,6 +62,7 @@ void TIdleRenderer::RenderOne() {
         try {
             Engine->RenderFrame(Handlers.ShowHUD && Handlers.ShowHUD());
             ++Frames;
+            if (Handlers.AfterFrame) Handlers.AfterFrame();
         } catch (const std::exception& e) {
             if (Handlers.RenderFailed) Handlers.RenderFailed(e);
         }

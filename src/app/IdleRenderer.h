@@ -26,6 +26,8 @@ public:
         std::function<bool()> HasPicture;  // a source is shown in the OpenGL view, suspended or not
         std::function<void()> BeforeFrame; // more work before each frame; may be empty
         std::function<bool()> ShowHUD;
+        // More work after each frame drawn (the output window's picture); may be empty.
+        std::function<void()> AfterFrame;
         // The frame failed: the engine is at rest again. Called once per failed frame.
         std::function<void(const std::exception& error)> RenderFailed;
     };

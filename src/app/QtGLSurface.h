@@ -33,6 +33,8 @@ public:
     void ReleaseContext();
     bool HasContext() const { return Context != nullptr; }
     const std::string& LastError() const { return FLastError; }
+    // The one rendering context, for a window that shares its objects (the output window); null without.
+    QOpenGLContext* GLContext() const { return Context.get(); }
 
     bool MakeCurrent() override;
     void SwapBuffers() override; // nothing while the window is not exposed: nothing would be shown

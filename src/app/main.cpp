@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
         master.StartOsc(master.Settings.OscPort, line.OscBind);
     if (!line.Preset.empty()) master.ApplyStartPreset(StartPresetFile(line.Preset));
     master.show();
+    if (line.FullScreen >= 0) master.SetOutputWindow(true, line.FullScreen);
 
     if (!line.Source.empty())
         QTimer::singleShot(0, &master, [&master, source = line.Source] { master.OpenAddress(source); });

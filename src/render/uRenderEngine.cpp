@@ -320,6 +320,8 @@ void TRenderEngine::RenderFrame(bool showHUD) {
     Timer->Update();
     TFBO& last = RunFramebufferPasses();
     PassToWindow(last, FinalPassSlot);
+    // The same last pass once more for an output window: the chain itself runs once per frame.
+    if (OutputTarget) DrawLastPassInto(last, *OutputTarget);
     if (showHUD) DrawHUD();
     Surface.SwapBuffers();
 }
@@ -532,12 +534,19 @@ bool TRenderEngine::SaveGLImage(int width, int height, const std::function<bool(
 
 void TRenderEngine::RenderInto(TFBO& target) {
     assert(FBOA && FBOB && SourceTexture && "Init comes first");
-    TFBO& last = RunFramebufferPasses();
-    TFBOPassScope pass(&target, {0, 0, target.Width, target.Height}, FBOSize, FBOSize);
-    glClear(GL_COLOR_BUFFER_BIT);
-    TDrawStepScope step;
-    DrawPass(&last, TQuadCoords::Flipped, FinalPassSlot, TQuadSize::Framebuffer,
-             {target.Width, target.Height});
+    DrawLastPassInto(RunFramebufferPasses(), target);
+}
+
+void TRenderEngine::DrawLastPassInto(TFBO& last, TFBO& target) {
+    {
+        TFBOPassScope pass(&target, {0, 0, target.Width, target.Height}, FBOSize, FBOSize);
+        glClear(GL_COLOR_BUFFER_BIT);
+        TDrawStepScope step;
+        DrawPass(&last, TQuadCoords::Flipped, FinalPassSlot, TQuadSize::Framebuffer,
+                 {target.Width, target.Height});
+    }
+    // Another context (the output window's) reads the texture next: the commands have to be on their way.
+    if (&target == OutputTarget) glFlush();
 }
 
 bool TRenderEngine::SaveGLImageThrough(int width, int height, const std::function<bool(TGLBMP&)>& capture) {

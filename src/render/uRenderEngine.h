@@ -107,6 +107,9 @@ public:
     // SaveGLImage draws it: the output framebuffer that lives across frames (a batch of files, a video
     // encoder, a sender, the output window). The view, the timer and the HUD are untouched.
     void RenderInto(TFBO& target);
+    // While set, every RenderFrame also draws its last pass into this framebuffer at its whole size, for an
+    // output window to show; set by whoever owns the framebuffer, reset before it goes.
+    TFBO* OutputTarget = nullptr;
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.
@@ -193,6 +196,7 @@ private:
     void PassFromSource(int slot, TFBO& target);
     void PassBetweenFBOs(TFBO& source, TFBO& target, int slot);
     void PassToWindow(TFBO& source, int slot);
+    void DrawLastPassInto(TFBO& last, TFBO& target);
     // Reads the framebuffer's colour texture, or SourceTexture when source is null; target is the size of
     // what the pass draws into.
     void DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSize size, TPassResolution target);

@@ -86,6 +86,29 @@ TEST(CommandLine, ArgumentsBecomeOptionsASourceOrOneUsageError) {
     }
 }
 
+TEST(CommandLine, FullScreenTakesAScreenCountedFromOneOrTheLast) {
+    struct TCase {
+        std::vector<std::string> Args;
+        int FullScreen;
+        std::string Error;
+    } cases[] = {
+        {{}, -1, ""},
+        {{"--fullscreen"}, 0, ""},
+        {{"--fullscreen=2", "clip.avi"}, 2, ""},
+        {{"--fullscreen=0"}, -1, "--fullscreen=N needs a screen number from 1: 0"},
+        {{"--fullscreen="}, -1, "--fullscreen=N needs a screen number from 1: "},
+        {{"--fullscreen=2x"}, -1, "--fullscreen=N needs a screen number from 1: 2x"},
+    };
+    for (const TCase& c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Args);
+        const std::string trace = c.Args.empty() ? "(none)" : c.Args.front();
+        EXPECT_EQ(line.Error, c.Error) << trace;
+        if (c.Error.empty()) {
+            EXPECT_EQ(line.FullScreen, c.FullScreen) << trace;
+        }
+    }
+}
+
 TEST(CommandLine, APresetIsAFileWhenItEndsInPrsAndANameInThePresetsFolderOtherwise) {
     EXPECT_EQ(PresetFileFor("Edges", "/opt/lumatex/"), "/opt/lumatex/presets/Edges.prs");
     EXPECT_EQ(PresetFileFor("../mine.PRS", "/opt/lumatex/"), "../mine.PRS");
