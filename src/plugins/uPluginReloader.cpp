@@ -129,7 +129,8 @@ bool TPluginReloader::Reload() {
             changed = ReloadEntry(k) || changed;
         }
     }
-    for (const auto& [path, stamp] : ListDescriptions()) {
+    for (const auto& description : ListDescriptions()) {
+        const std::string& path = description.first; // clang 14 cannot capture a structured binding
         const bool listed = std::any_of(catalogue.begin(), catalogue.end(), [&path](const auto& entry) {
             return entry->PluginFolder + entry->IniFileName == path;
         });
