@@ -136,3 +136,7 @@ float IsfBarValue(const TShaderPlugin& plugin, const TShaderParam<1>& param, flo
     if (last <= 0.0f || !std::isfinite(stored)) return 0.0f;
     return std::clamp(std::round(stored), 0.0f, last) / last;
 }
+
+const TIsfInput* IsfInputOf(const TShaderPlugin& plugin, const std::string& uniformName) {
+    return plugin.Isf ? plugin.Isf->FindInput(uniformName) : nullptr;
+}

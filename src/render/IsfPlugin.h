@@ -7,6 +7,7 @@
 #include <string>
 
 class TShaderPlugin;
+struct TIsfInput;
 template <int N> struct TShaderParam;
 
 inline constexpr const char* kIsfExtension = ".fs";
@@ -30,3 +31,6 @@ float IsfStoredValue(const TShaderPlugin& plugin, const TShaderParam<1>& param);
 // The bar position for what a preset kept, the inverse of IsfStoredValue; an index out of the list is
 // taken as its nearest end.
 float IsfBarValue(const TShaderPlugin& plugin, const TShaderParam<1>& param, float stored);
+
+// The effect file input a parameter of that uniform name stands for; null for a description plugin.
+const TIsfInput* IsfInputOf(const TShaderPlugin& plugin, const std::string& uniformName);
