@@ -2,22 +2,29 @@
 
 #include "platform/NumberText.h"
 #include "plugins/uWSGradientBar.h"
+#include "render/IsfFile.h"
+#include "render/IsfPlugin.h"
 #include "render/uShaderPlugin.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr const char* kTagProperty = "Tag";
+// Set on the fields of parameters whose real values reach below 0: they take a "-".
+constexpr const char* kSignedProperty = "Signed";
 
-QString DisplayText(float value, float scale) {
-    return QString::fromStdString(FormatFloat("0.00", double(value) * double(scale)));
+QString DisplayText(float value, float scale, float offset) {
+    return QString::fromStdString(FormatFloat("0.00", double(offset) + double(value) * double(scale)));
 }
 
 // Captions are shown as written: a "&" is no mnemonic here.
@@ -25,9 +32,11 @@ QString PlainCaption(const std::string& text) {
     return QString::fromStdString(text).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
-template <int N> float* ComponentIn(std::vector<TShaderParam<N>>& list, int index, int k, float& scale) {
+template <int N>
+float* ComponentIn(std::vector<TShaderParam<N>>& list, int index, int k, float& scale, float& offset) {
     if (index < 0 || size_t(index) >= list.size() || k < 0 || k >= N) return nullptr;
     scale = list[size_t(index)].Scale;
+    offset = list[size_t(index)].Offset;
     return &list[size_t(index)].Value[size_t(k)];
 }
 
@@ -49,9 +58,44 @@ template <int N> double HomeValue(const TShaderPlugin* description, const std::s
     return param ? double(param->Value[size_t(k)]) : std::nan("");
 }
 
+// The drop-down of a long at its index for value.
+int ChoiceIndex(const QComboBox& choice, double value) {
+    const int last = choice.count() - 1;
+    return last <= 0 ? 0 : std::clamp(int(std::lround(value * last)), 0, last);
+}
+
+// A long's drop-down or an event's button in place of bar and field; false for the inputs that keep them.
+bool AddOwnControl(TParamPanel& panel, ParamPanelEntry& entry, const TIsfInput& input, double value, int e) {
+    using L = TParamPanelLayout;
+    const QRect place(L::BarLeft, L::EditTop[0], L::EditLeft + L::EditWidth - L::BarLeft, L::EditHeight);
+    if (input.Type == TIsfInputType::Long) {
+        auto* choice = new QComboBox(entry.GroupBox);
+        choice->setObjectName(QStringLiteral("Choice_%1").arg(e));
+        choice->setGeometry(place);
+        for (const std::string& label : input.Labels)
+            choice->addItem(QString::fromStdString(label));
+        choice->setCurrentIndex(ChoiceIndex(*choice, value));
+        // Only now: showing the value must not write it back.
+        QObject::connect(choice, qOverload<int>(&QComboBox::activated), &panel,
+                         [&panel, choice](int index) { panel.ChoiceChange(choice, index); });
+        entry.Choice = choice;
+        return true;
+    }
+    if (input.Type == TIsfInputType::Event) {
+        auto* button = new QPushButton(PlainCaption(input.Label), entry.GroupBox);
+        button->setObjectName(QStringLiteral("Fire_%1").arg(e));
+        button->setGeometry(place);
+        QObject::connect(button, &QPushButton::clicked, &panel,
+                         [&panel, button] { panel.FireEvent(button); });
+        entry.Fire = button;
+        return true;
+    }
+    return false;
+}
+
 template <int N>
 void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidget* box, int slotIndex,
-                const std::vector<TShaderParam<N>>& list, int& y) {
+                const TShaderPlugin* plugin, const std::vector<TShaderParam<N>>& list, int& y) {
     const TShaderPlugin* description = panel.Description ? panel.Description(slotIndex) : nullptr;
     using L = TParamPanelLayout;
     for (size_t j = 0; j < list.size(); ++j) {
@@ -69,6 +113,13 @@ void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidg
         entry.GroupBox = group;
         y += L::GroupHeight[N - 1] + L::GroupGap;
 
+        const TIsfInput* input = plugin ? IsfInputOf(*plugin, param.UniformName) : nullptr;
+        if (N == 1 && input && AddOwnControl(panel, entry, *input, double(param.Value[0]), e)) {
+            entries.push_back(entry);
+            group->show();
+            continue;
+        }
+        entry.Snaps = input && input->Type == TIsfInputType::Bool;
         for (int k = 0; k < N; ++k) {
             auto* bar = new TWSGradientBar(group);
             bar->setObjectName(QStringLiteral("WSGradientbar%1_%2").arg(k + 1).arg(e));
@@ -92,7 +143,8 @@ void AddEntries(TParamPanel& panel, std::vector<ParamPanelEntry>& entries, QWidg
             // Composed input would bypass the key filter.
             edit->setAttribute(Qt::WA_InputMethodEnabled, false);
             edit->installEventFilter(&panel);
-            edit->setText(DisplayText(param.Value[size_t(k)], param.Scale));
+            edit->setProperty(kSignedProperty, param.Offset < 0.0f);
+            edit->setText(DisplayText(param.Value[size_t(k)], param.Scale, param.Offset));
             entry.ValueEdits[size_t(k)] = edit;
         }
         entries.push_back(entry);
@@ -116,10 +168,10 @@ void TParamPanel::BuildParamPanel(int slotIndex) {
     QWidget* box = ScrollBox.widget();
     if (!box) return;
     int y = TParamPanelLayout::GroupFirstTop;
-    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params1f, y);
-    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params2f, y);
-    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params3f, y);
-    AddEntries(*this, PanelEntries, box, slotIndex, plugin->Params4f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin, plugin->Params1f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin, plugin->Params2f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin, plugin->Params3f, y);
+    AddEntries(*this, PanelEntries, box, slotIndex, plugin, plugin->Params4f, y);
     // Taller groups scroll vertically; the width always follows the visible area.
     box->setMinimumHeight(y);
 }
@@ -134,25 +186,28 @@ void TParamPanel::Clear() {
             delete bar;
         for (QLineEdit* edit : entry.ValueEdits)
             delete edit;
+        delete entry.Choice;
+        delete entry.Fire;
         delete entry.GroupBox;
     }
     PanelEntries.clear();
     if (QWidget* box = ScrollBox.widget()) box->setMinimumHeight(0);
 }
 
-float* TParamPanel::Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale) const {
+float* TParamPanel::Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale,
+                              float& offset) const {
     if (slotIndex < 0 || slotIndex >= kSlotCount) return nullptr;
     TShaderPlugin* plugin = Slots[size_t(slotIndex)].get();
     if (!plugin) return nullptr;
     switch (entry.ComponentCount) {
     case 1:
-        return ComponentIn(plugin->Params1f, entry.ParamIndex, k, scale);
+        return ComponentIn(plugin->Params1f, entry.ParamIndex, k, scale, offset);
     case 2:
-        return ComponentIn(plugin->Params2f, entry.ParamIndex, k, scale);
+        return ComponentIn(plugin->Params2f, entry.ParamIndex, k, scale, offset);
     case 3:
-        return ComponentIn(plugin->Params3f, entry.ParamIndex, k, scale);
+        return ComponentIn(plugin->Params3f, entry.ParamIndex, k, scale, offset);
     case 4:
-        return ComponentIn(plugin->Params4f, entry.ParamIndex, k, scale);
+        return ComponentIn(plugin->Params4f, entry.ParamIndex, k, scale, offset);
     }
     return nullptr;
 }
@@ -162,10 +217,14 @@ void TParamPanel::ParamBarChange(TWSGradientBar* bar) {
         for (int k = 0; k < entry.ComponentCount; ++k) {
             if (entry.ValueBars[size_t(k)] != bar) continue;
             float scale = 0.0f;
-            float* value = bar->Tag == -1 ? nullptr : Component(entry, bar->Tag, k, scale);
+            float offset = 0.0f;
+            float* value = bar->Tag == -1 ? nullptr : Component(entry, bar->Tag, k, scale, offset);
             if (!value) return;
+            const double snapped = bar->Position() >= 0.5 ? 1.0 : 0.0;
+            // Moving the bar again raises this once more, with the snapped position.
+            if (entry.Snaps && bar->Position() != snapped) return bar->SetPosition(snapped);
             *value = float(bar->Position());
-            entry.ValueEdits[size_t(k)]->setText(DisplayText(*value, scale));
+            entry.ValueEdits[size_t(k)]->setText(DisplayText(*value, scale, offset));
             return;
         }
 }
@@ -182,6 +241,7 @@ bool TParamPanel::ParamEditKeyPress(QLineEdit* edit, const QKeyEvent& key) {
     const QString text = key.text();
     if (text.size() != 1 || !text.at(0).isPrint()) return true;
     const QChar c = text.at(0);
+    if (c == QLatin1Char('-')) return edit->property(kSignedProperty).toBool();
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(',') || c == QLatin1Char('.');
 }
 
@@ -191,10 +251,11 @@ void TParamPanel::ParamEditEnter(QLineEdit* edit) {
             if (entry.ValueEdits[size_t(k)] != edit) continue;
             const int slotIndex = edit->property(kTagProperty).toInt();
             float scale = 0.0f;
-            if (slotIndex == -1 || !Component(entry, slotIndex, k, scale)) return;
+            float offset = 0.0f;
+            if (slotIndex == -1 || !Component(entry, slotIndex, k, scale, offset)) return;
             const std::optional<double> typed = ParseFloat(edit->text().toStdString());
             if (!typed || scale == 0.0f) return;
-            const double value = *typed / double(scale);
+            const double value = (*typed - double(offset)) / double(scale);
             if (!std::isfinite(value)) return;
             // The bar limits the value to 0..1 and, through its OnChange, stores it and rewrites the field.
             entry.ValueBars[size_t(k)]->SetPosition(value);
@@ -238,8 +299,12 @@ void TParamPanel::ShowValues() {
         for (int k = 0; k < entry.ComponentCount; ++k) {
             TWSGradientBar* bar = entry.ValueBars[size_t(k)];
             float scale = 0.0f;
-            const float* value = Component(entry, bar->Tag, k, scale);
+            float offset = 0.0f;
+            const int slotIndex = entry.GroupBox->property(kTagProperty).toInt();
+            const float* value = Component(entry, slotIndex, k, scale, offset);
             if (!value) continue;
+            if (entry.Choice) entry.Choice->setCurrentIndex(ChoiceIndex(*entry.Choice, double(*value)));
+            if (!bar) continue;
             // Without its handler, so that showing does not store the clamped position back.
             auto handler = std::move(bar->OnChange);
             bar->OnChange = nullptr;
@@ -247,8 +312,32 @@ void TParamPanel::ShowValues() {
             bar->OnChange = std::move(handler);
             QLineEdit* edit = entry.ValueEdits[size_t(k)];
             // A number being typed stays until it is stored or the field is left.
-            if (!edit->hasFocus() || !edit->isModified()) edit->setText(DisplayText(*value, scale));
+            if (!edit->hasFocus() || !edit->isModified()) edit->setText(DisplayText(*value, scale, offset));
         }
+}
+
+void TParamPanel::ChoiceChange(QComboBox* choice, int index) {
+    for (const ParamPanelEntry& entry : PanelEntries) {
+        if (entry.Choice != choice) continue;
+        float scale = 0.0f;
+        float offset = 0.0f;
+        float* value = Component(entry, entry.GroupBox->property(kTagProperty).toInt(), 0, scale, offset);
+        const int last = choice->count() - 1;
+        if (value) *value = last > 0 ? float(std::clamp(index, 0, last)) / float(last) : 0.0f;
+        return;
+    }
+}
+
+void TParamPanel::FireEvent(QPushButton* button) {
+    for (const ParamPanelEntry& entry : PanelEntries) {
+        if (entry.Fire != button) continue;
+        float scale = 0.0f;
+        float offset = 0.0f;
+        // The slot's passes set it back once a frame has been drawn with it.
+        if (float* value = Component(entry, entry.GroupBox->property(kTagProperty).toInt(), 0, scale, offset))
+            *value = 1.0f;
+        return;
+    }
 }
 
 bool TParamPanel::eventFilter(QObject* watched, QEvent* event) {

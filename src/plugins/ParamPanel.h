@@ -1,6 +1,8 @@
 // ParamPanel.h: the parameter panel of the chain window: one framed group per parameter of the plugin in a
 // slot, with a gradient bar and a small edit field per component. A bar's position is the component's value;
-// the field shows value x Scale and takes a typed number divided by Scale (Enter), limited to 0..1.
+// the field shows the real value, Offset + value x Scale, and takes a typed real value back (Enter), the bar
+// limited to 0..1. Effect file inputs that are no range: a bool's bar snaps to 0 or 1, a long is a drop-down
+// of its labels (the value the index's place on the bar), an event a button that sets 1 for one frame.
 //
 // The controls never hold a slot instance: each carries its slot index (Tag) and its entry's parameter
 // position, and every change looks the instance up in the slots again, so a slot emptied or refilled
@@ -19,11 +21,13 @@
 #include <string>
 #include <vector>
 
+class QComboBox;
 class QEvent;
 class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
 class QPoint;
+class QPushButton;
 class QScrollArea;
 class TShaderPlugin;
 class TWSGradientBar;
@@ -56,8 +60,11 @@ struct ParamPanelEntry {
     QGroupBox* GroupBox = nullptr;
     std::array<TWSGradientBar*, 4> ValueBars{};
     std::array<QLineEdit*, 4> ValueEdits{};
-    int ParamIndex = 0;     // position in its list of the slot instance
-    int ComponentCount = 0; // 1..4: Params1f .. Params4f
+    QComboBox* Choice = nullptr; // a long input's drop-down ("Choice_<e>"), instead of bar and field
+    QPushButton* Fire = nullptr; // an event input's button ("Fire_<e>"), instead of bar and field
+    bool Snaps = false;          // a bool input: the bar goes to 0 or 1
+    int ParamIndex = 0;          // position in its list of the slot instance
+    int ComponentCount = 0;      // 1..4: Params1f .. Params4f
 };
 
 // The component a bar edits, for whoever offers more on the bar's context menu.
@@ -83,15 +90,20 @@ public:
     // Destroys every control of the panel (bars and edits before their group box); PanelEntries empty.
     void Clear();
 
-    // OnChange of every bar: component := the bar's position; its field shows it times Scale.
+    // OnChange of every bar: component := the bar's position (a bool's snapped to 0 or 1); its field
+    // shows the real value.
     void ParamBarChange(TWSGradientBar* bar);
+    // A long's drop-down picked index: the value is the index's place on the bar (index / (count - 1)).
+    void ChoiceChange(QComboBox* choice, int index);
+    // An event's button: the value is 1 until the slot has drawn one frame with it.
+    void FireEvent(QPushButton* button);
     // A key typed into one of the panel's edit fields; false: the key is discarded. Printable characters
-    // other than the digits, "," and "." are discarded (shortcuts with Ctrl or Alt are not typing); Enter
-    // (also the keypad's) stores the field.
+    // other than the digits, "," and "." (and "-" where the real values reach below 0) are discarded
+    // (shortcuts with Ctrl or Alt are not typing); Enter (also the keypad's) stores the field.
     bool ParamEditKeyPress(QLineEdit* edit, const QKeyEvent& key);
-    // Enter in an edit field: the typed number / Scale, limited to 0..1, becomes the component, the bar
-    // moves and the field shows value x Scale. Text that is no number, or a Scale of 0, changes nothing
-    // and the field keeps the text.
+    // Enter in an edit field: (the typed number - Offset) / Scale, limited to 0..1, becomes the component,
+    // the bar moves and the field shows the real value. Text that is no number, or a Scale of 0, changes
+    // nothing and the field keeps the text.
     void ParamEditEnter(QLineEdit* edit);
     // Bars and fields show the slot instance's values again (changed from elsewhere), without storing
     // them: a value outside 0..1 stays as it is.
@@ -111,7 +123,7 @@ protected:
 private:
     // The slot instance and the component a control edits, or null when the control is not the panel's,
     // its slot is empty or no longer holds such a parameter.
-    float* Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale) const;
+    float* Component(const ParamPanelEntry& entry, int slotIndex, int k, float& scale, float& offset) const;
 
     QScrollArea& ScrollBox;
     TSlots& Slots;

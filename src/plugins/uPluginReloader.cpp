@@ -4,6 +4,8 @@
 #include "platform/MessageSink.h"
 #include "platform/Text.h"
 #include "plugins/uChainState.h"
+#include "render/IsfFile.h"
+#include "render/IsfPlugin.h"
 #include "render/uPluginTextures.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
@@ -73,6 +75,14 @@ TPluginReloader::TStamps TPluginReloader::FilesOf(const TShaderPlugin& plugin) c
     TStamps files;
     auto add = [&files](const std::string& path) { files[path] = StampOf(path); };
     add(plugin.PluginFolder + plugin.IniFileName);
+    if (plugin.Isf) {
+        // An effect file is its own fragment shader; its vertex shader and images sit beside it.
+        const std::string vertex = plugin.PluginFolder + plugin.ShaderFileName + kIsfVertexExtension;
+        add(FindFileNoCase(vertex).value_or(vertex));
+        for (const TIsfImport& image : plugin.Isf->Imported)
+            add(plugin.PluginFolder + image.Path);
+        return files;
+    }
     for (const char* ext : {".vert", ".frag"}) {
         const std::string path = plugin.ShaderFolder + plugin.ShaderFileName + ext;
         add(FindFileNoCase(path).value_or(path));
@@ -98,7 +108,9 @@ std::map<std::string, TPluginReloader::TStamp> TPluginReloader::ListDescriptions
     std::map<std::string, TStamp> found;
     for (const std::string& folder : DescriptionFolders())
         ListFolder(folder, [&found](const std::string& in, const TFolderEntry& entry) {
-            if (LowerExtension(entry.Name) == ".ini") found[in + entry.Name] = StampOf(in + entry.Name);
+            const std::string extension = LowerExtension(entry.Name);
+            if (extension == ".ini" || extension == kIsfExtension)
+                found[in + entry.Name] = StampOf(in + entry.Name);
             return true;
         });
     return found;
@@ -132,7 +144,8 @@ bool TPluginReloader::Reload() {
             changed = ReloadEntry(k) || changed;
         }
     }
-    for (const auto& [path, stamp] : ListDescriptions()) {
+    for (const auto& description : ListDescriptions()) {
+        const std::string& path = description.first; // clang 14 cannot capture a structured binding
         const bool listed = std::any_of(catalogue.begin(), catalogue.end(), [&path](const auto& entry) {
             return entry->PluginFolder + entry->IniFileName == path;
         });

@@ -4,7 +4,8 @@
 // and every slot instance made from it (keeping the parameter values whose uniforms still exist), a new
 // description into the catalogue, a removed one out of it with its slots emptied. A description or shader
 // that no longer builds leaves the working one running and is reported through OnProblem, not in a box.
-// Keyed on each plugin's own files, so entries from several folders reload alike.
+// Keyed on each plugin's own files, so entries from several folders reload alike. Effect files (".fs") are
+// watched as descriptions are, with their ".vs" and imported images as their shader and look-up images.
 // GUI thread; Reload builds shader programs: the engine's context must be current. The chain outlives it.
 #pragma once
 

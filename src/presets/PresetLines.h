@@ -15,6 +15,8 @@ inline constexpr const char* kPresetActiveKey = "active";
 inline constexpr const char* kPresetEmptySlot = "NONE";
 // Index k holds the key of the parameters with k + 1 components: the description file's section names.
 inline constexpr const std::array<const char*, 4>& kPresetParamKeys = kParamSections;
+// Between a kind's key and a parameter's name in the keys of effect file slots ("parameter_u1f_amount").
+inline constexpr const char* kPresetOwnKeyJoint = "_";
 
 // "name:x" for one component, "name:x;y" ... "name:x;y;z;w" for four; each number in the general format
 // with "." (the single-precision value widened first, so 0.3f gives 0.300000011920929).

@@ -6,10 +6,12 @@
 #include "platform/Text.h"
 #include "plugins/uChainState.h"
 #include "presets/PresetLines.h"
+#include "render/IsfPlugin.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <unordered_map>
@@ -17,18 +19,28 @@
 namespace {
 
 template <int N>
-void WriteParams(TIniFile& ini, const std::string& section, const std::vector<TShaderParam<N>>& params) {
+void WriteParams(TIniFile& ini, const std::string& section, const TShaderPlugin& plugin,
+                 const std::vector<TShaderParam<N>>& params) {
     // One key per kind: every write replaces the previous one, so the last parameter of a kind is kept.
-    for (const TShaderParam<N>& param : params)
-        ini.WriteString(section, kPresetParamKeys[N - 1],
-                        PresetParamValue(param.UniformName, param.Value.data(), N));
+    // An effect file's inputs each get a key of their own, the kind's key with the name after it, which
+    // the reader takes as that kind's line; a file that brings many inputs of a kind keeps them all.
+    for (const TShaderParam<N>& param : params) {
+        std::array<float, N> stored = param.Value;
+        if constexpr (N == 1) stored[0] = IsfStoredValue(plugin, param);
+        const std::string key = std::string(kPresetParamKeys[N - 1]) +
+                                (plugin.Isf ? kPresetOwnKeyJoint + param.UniformName : std::string());
+        ini.WriteString(section, key, PresetParamValue(param.UniformName, stored.data(), N));
+    }
 }
 
-template <int N> void StoreParam(std::vector<TShaderParam<N>>& params, const TPresetParamLine& line) {
+template <int N>
+void StoreParam(const TShaderPlugin& plugin, std::vector<TShaderParam<N>>& params,
+                const TPresetParamLine& line) {
     for (TShaderParam<N>& param : params) {
         if (!SameTextAscii(param.UniformName, line.Name)) continue;
         for (int k = 0; k < N; ++k)
             param.Value[static_cast<size_t>(k)] = line.Value[static_cast<size_t>(k)];
+        if constexpr (N == 1) param.Value[0] = IsfBarValue(plugin, param, param.Value[0]);
         return;
     }
 }
@@ -36,16 +48,16 @@ template <int N> void StoreParam(std::vector<TShaderParam<N>>& params, const TPr
 void StoreParam(TShaderPlugin& plugin, const TPresetParamLine& line) {
     switch (line.Components) {
     case 1:
-        StoreParam(plugin.Params1f, line);
+        StoreParam(plugin, plugin.Params1f, line);
         break;
     case 2:
-        StoreParam(plugin.Params2f, line);
+        StoreParam(plugin, plugin.Params2f, line);
         break;
     case 3:
-        StoreParam(plugin.Params3f, line);
+        StoreParam(plugin, plugin.Params3f, line);
         break;
     case 4:
-        StoreParam(plugin.Params4f, line);
+        StoreParam(plugin, plugin.Params4f, line);
         break;
     default:
         break;
@@ -103,10 +115,10 @@ bool WritePreset(const TChainState& chain, const std::string& path) {
                         engine.Catalogue[static_cast<size_t>(tag)]->IniFileName);
         // A slot whose instance could not be built has no values to write: its name and switch only.
         if (const TShaderPlugin* plugin = engine.Slots[static_cast<size_t>(slot - 1)].get()) {
-            WriteParams(ini, section, plugin->Params1f);
-            WriteParams(ini, section, plugin->Params2f);
-            WriteParams(ini, section, plugin->Params3f);
-            WriteParams(ini, section, plugin->Params4f);
+            WriteParams(ini, section, *plugin, plugin->Params1f);
+            WriteParams(ini, section, *plugin, plugin->Params2f);
+            WriteParams(ini, section, *plugin, plugin->Params3f);
+            WriteParams(ini, section, *plugin, plugin->Params4f);
         }
         ini.WriteString(section, kPresetActiveKey,
                         engine.SlotActive[static_cast<size_t>(slot - 1)] ? "1" : "0");

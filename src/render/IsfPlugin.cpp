@@ -8,6 +8,7 @@
 #include "render/uShaderPlugin.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -51,6 +52,12 @@ template <int N> void AddParam(std::vector<TShaderParam<N>>& list, const TIsfInp
     for (size_t k = 0; k < size_t(N); ++k)
         param.Value[k] = input.HasRange ? Fraction(input.Default[k], input.Min[k], input.Max[k])
                                         : std::clamp(input.Default[k] / kPluginTextureEdge, 0.0f, 1.0f);
+}
+
+// The long input a parameter stands for, or null.
+const TIsfInput* LongInput(const TShaderPlugin& plugin, const TShaderParam<1>& param) {
+    const TIsfInput* input = plugin.Isf ? plugin.Isf->FindInput(param.UniformName) : nullptr;
+    return input && input->Type == TIsfInputType::Long ? input : nullptr;
 }
 
 std::string BaseName(const std::string& fileName) {
@@ -113,4 +120,23 @@ bool LoadIsfPlugin(TShaderPlugin& plugin) {
         return false;
     }
     return true;
+}
+
+float IsfStoredValue(const TShaderPlugin& plugin, const TShaderParam<1>& param) {
+    const TIsfInput* input = LongInput(plugin, param);
+    if (!input) return param.Value[0];
+    const long last = long(input->Values.size()) - 1;
+    return float(std::clamp(std::lround(param.Offset + param.Value[0] * param.Scale), 0L, last));
+}
+
+float IsfBarValue(const TShaderPlugin& plugin, const TShaderParam<1>& param, float stored) {
+    const TIsfInput* input = LongInput(plugin, param);
+    if (!input) return stored;
+    const float last = float(input->Values.size() - 1);
+    if (last <= 0.0f || !std::isfinite(stored)) return 0.0f;
+    return std::clamp(std::round(stored), 0.0f, last) / last;
+}
+
+const TIsfInput* IsfInputOf(const TShaderPlugin& plugin, const std::string& uniformName) {
+    return plugin.Isf ? plugin.Isf->FindInput(uniformName) : nullptr;
 }

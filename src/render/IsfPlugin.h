@@ -7,6 +7,8 @@
 #include <string>
 
 class TShaderPlugin;
+struct TIsfInput;
+template <int N> struct TShaderParam;
 
 inline constexpr const char* kIsfExtension = ".fs";
 inline constexpr const char* kIsfVertexExtension = ".vs";
@@ -22,3 +24,13 @@ bool ReadIsfPlugin(TShaderPlugin& plugin);
 // ReadIsfPlugin, then the program and the imported images; a program that does not compile or link
 // refuses the file too.
 bool LoadIsfPlugin(TShaderPlugin& plugin);
+
+// What a preset keeps of a one-component parameter: a long's index into VALUES (so a preset still picks the
+// same entry when VALUES are renumbered or the list grows), else the bar position.
+float IsfStoredValue(const TShaderPlugin& plugin, const TShaderParam<1>& param);
+// The bar position for what a preset kept, the inverse of IsfStoredValue; an index out of the list is
+// taken as its nearest end.
+float IsfBarValue(const TShaderPlugin& plugin, const TShaderParam<1>& param, float stored);
+
+// The effect file input a parameter of that uniform name stands for; null for a description plugin.
+const TIsfInput* IsfInputOf(const TShaderPlugin& plugin, const std::string& uniformName);

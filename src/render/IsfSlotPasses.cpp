@@ -131,9 +131,29 @@ void TIsfSlotPasses::DrawPassQuad(bool topRowFirst) const {
     glEnd();
 }
 
+void TIsfSlotPasses::ExpireEvents(TShaderPlugin& plugin, int64_t frame) {
+    if (!File) return;
+    size_t one = 0;
+    for (const TIsfInput& input : File->Inputs) {
+        if (input.Components != 1 || one >= plugin.Params1f.size()) continue;
+        float& value = plugin.Params1f[one++].Value[0];
+        if (input.Type != TIsfInputType::Event) continue;
+        if (value < 0.5f) {
+            EventFrames.erase(input.Name);
+            continue;
+        }
+        const auto [at, first] = EventFrames.try_emplace(input.Name, frame);
+        if (!first && at->second != frame) {
+            value = 0.0f;
+            EventFrames.erase(at);
+        }
+    }
+}
+
 bool TIsfSlotPasses::RunPasses(TShaderPlugin& plugin, const TPluginFrameInputs& frame, TPassResolution final,
                                bool topRowFirst) {
     if (!File || !plugin.Shader) return false;
+    ExpireEvents(plugin, frame.Frame);
     const int last = int(File->Passes.size()) - 1;
     const bool lastHasTarget = !File->Passes.back().Target.empty();
     const int drawn = lastHasTarget ? last + 1 : last;

@@ -44,6 +44,10 @@ public:
                       TPassResolution resolution) const;
     void Unbind() const; // the targets and imported images off their units
 
+    // An event input is 1 for the frame it is first sent in (and that frame drawn again), then set back to
+    // 0 in the plugin's values before the next frame is drawn. RunPasses calls it first.
+    void ExpireEvents(TShaderPlugin& plugin, int64_t frame);
+
     // Drops every target's picture: the next frame starts from black.
     void Reset();
 
@@ -61,4 +65,5 @@ private:
     std::map<std::string, TTarget> Targets;
     std::unique_ptr<TPluginTextures> Imported;
     int64_t LastFrame = -1;
+    std::map<std::string, int64_t> EventFrames; // the frame each event now on was first sent in
 };

@@ -129,7 +129,10 @@ bool TPluginTextures::Read(const TIniFile& description, const std::string& shade
         problems.push_back(text);
         ok = false;
     };
-    for (const auto& [key, value] : description.ReadSection(kTexturesSection)) {
+    for (const auto& entry : description.ReadSection(kTexturesSection)) {
+        // Named copies rather than a structured binding: clang 14 (the fuzz tree) cannot capture those.
+        const std::string& key = entry.first;
+        const std::string& value = entry.second;
         const std::string line = "textures line \"" + key + "=" + value + "\": ";
         if (!IsSamplerName(key)) {
             fail(line + "\"" + key + "\" is no sampler name");

@@ -122,3 +122,44 @@ TEST_F(PluginReloader, NewDescriptionsJoinTheCatalogueAndRemovedOnesEmptyTheirSl
     EXPECT_TRUE(Reloader->Reload());
     EXPECT_EQ(Engine->Catalogue.size(), count);
 }
+
+TEST_F(PluginReloader, EffectFilesJoinReloadWithTheirVertexShaderAndLeaveAsDescriptionsDo) {
+    const std::string fs = R"(/*{"INPUTS": [{"NAME": "level", "TYPE": "float", "DEFAULT": 0.5}]}*/
+void main() { gl_FragColor = vec4(level, 0.0, 0.0, 1.0); }
+)";
+    WriteTextFile(Root.File("plugins/glow.fs"), fs);
+    EXPECT_TRUE(Reloader->Poll());
+    EXPECT_TRUE(Reloader->Reload());
+    ASSERT_NE(IndexOf("glow.fs"), -1) << "a new effect file joins the catalogue";
+    Chain->AssignSlot(1, IndexOf("glow.fs"), true);
+    Engine->Slots[0]->Params1f.at(0).Value[0] = 0.8f;
+    EXPECT_FALSE(Reloader->Poll());
+
+    // Edited, then a vertex shader put beside it: each rebuilds the slot keeping the value.
+    Rewrite("plugins/glow.fs", fs + "// edited\n");
+    for (const char* file : {"plugins/glow.fs", "plugins/glow.vs"}) {
+        if (std::string(file) == "plugins/glow.vs") Rewrite(file, "void main() { isf_vertShaderInit(); }\n");
+        EXPECT_TRUE(Reloader->Poll()) << file;
+        const TShaderPlugin* before = Engine->Slots[0].get();
+        EXPECT_TRUE(Reloader->Reload()) << file;
+        EXPECT_NE(Engine->Slots[0].get(), before) << file;
+        EXPECT_FLOAT_EQ(Engine->Slots[0]->Params1f.at(0).Value[0], 0.8f) << file;
+    }
+    EXPECT_TRUE(Problems.empty()) << Problems.front();
+
+    // Broken: the working program stays and the reason is reported under the file's name.
+    const TShaderPlugin* working = Engine->Slots[0].get();
+    Rewrite("plugins/glow.fs", "/*{\"INPUTS\": [{\"TYPE\": \"float\"}]}*/\nvoid main() {}\n");
+    EXPECT_FALSE(Reloader->Reload());
+    EXPECT_EQ(Engine->Slots[0].get(), working);
+    ASSERT_EQ(Problems.size(), 1u);
+    EXPECT_THAT(Problems[0], HasSubstr("glow.fs: "));
+    EXPECT_THAT(Problems[0], HasSubstr("NAME"));
+    Engine->RenderFrame(false);
+    EXPECT_TRUE(Near(Centre(), TRGBA{204, 0, 0, 255}, 1)) << Centre();
+
+    fs::remove(Root.File("plugins/glow.fs"));
+    EXPECT_TRUE(Reloader->Reload());
+    EXPECT_EQ(IndexOf("glow.fs"), -1);
+    EXPECT_EQ(Engine->Slots[0], nullptr);
+}
