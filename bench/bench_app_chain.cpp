@@ -4,6 +4,8 @@
 //    slot holds the threshold plugin at level 0, so the whole picture takes its light colour, and the bar
 //    moved is that colour's red: each frame's centre pixel, read back from the X server right after its
 //    swap, tells which value the frame carried, whatever the source shows.
+//  - The same from an OSC message (/lumatex/slot/8/colour/1 sent with liblo on the loopback to the program's
+//    OSC port) to the first swapped frame showing it (target: under one frame interval plus 5 ms).
 //  - The cost of the panel's rebuild (controls destroyed, BuildParamPanel) for a plugin with one parameter
 //    of each kind, 40 single values and 40 quadruples, alone and with the paint that follows (target: under
 //    one frame at 60 fps, 16.7 ms).
@@ -32,11 +34,17 @@
 #include <QScrollArea>
 #include <QTimer>
 
+#include <lo/lo.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -119,8 +127,25 @@ struct TLatency {
     int Interrupted = 0; // the clip was started again before the move showed: not counted
 };
 
+// A UDP port of the loopback that nothing holds at this moment.
+int FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(fd);
+    return port;
+}
+
+// move(light): turns the light colour's red on or off, by whatever way is measured.
 // restarts: how often the source has been started again so far (null for a picture).
-TLatency MeasureBarToFrame(TForm_Master& master, TWSGradientBar* bar, const int* restarts) {
+TLatency MeasureMoveToFrame(TForm_Master& master, const std::function<void(bool)>& move,
+                            const int* restarts) {
     TLatency result;
     TIdleRenderer& renderer = *master.IdleRenderer();
     bool pending = false;
@@ -172,7 +197,7 @@ TLatency MeasureBarToFrame(TForm_Master& master, TWSGradientBar* bar, const int*
             return;
         }
         wantLight = !wantLight;
-        DragBar(bar, wantLight ? bar->width() + 5 : -5);
+        move(wantLight);
         movedAt = renderer.FramesRendered();
         restartsAtMove = restarts ? *restarts : 0;
         start = Clock::now();
@@ -221,6 +246,17 @@ std::string Params(int singles, int quadruples, bool oneOfEach) {
     for (int i = 0; i < quadruples; ++i)
         text += "q" + std::to_string(i) + " = 0.1;0.2;0.3;0.4 : 255 : Quadruple " + std::to_string(i) + "\n";
     return text;
+}
+
+void ReportLatency(const TLatency& latency, double fps, const char* framesLine) {
+    std::printf("shown: %zu, %d not shown within %d frames, %d not counted (the clip started again)\n",
+                latency.Frames.size(), latency.Missed, kGiveUpFrames, latency.Interrupted);
+    std::printf(framesLine, Median(latency.Frames),
+                *std::max_element(latency.Frames.begin(), latency.Frames.end()));
+    std::printf("time to that frame's swap: median %.1f ms, max %.1f ms (with one screen read per frame; a "
+                "frame takes %.1f ms)\n",
+                Median(latency.Ms), *std::max_element(latency.Ms.begin(), latency.Ms.end()),
+                fps > 0 ? 1000.0 / fps : 0.0);
 }
 
 } // namespace
@@ -323,17 +359,34 @@ int main(int argc, char** argv) {
     std::printf("== bar move to the first frame showing it: %s, 8 active slots, FBO %d, view %dx%d\n",
                 source.c_str(), engine.FBOSize, engine.ViewWidth, engine.ViewHeight);
     std::printf("frame rate without moves: %.1f fps (%.1f ms a frame)\n", fps, fps > 0 ? 1000.0 / fps : 0.0);
-    const TLatency latency = MeasureBarToFrame(master, red, keepPlaying ? &keepPlaying->Restarts : nullptr);
+    const int* restarts = keepPlaying ? &keepPlaying->Restarts : nullptr;
+    const TLatency latency = MeasureMoveToFrame(
+        master, [red](bool light) { DragBar(red, light ? red->width() + 5 : -5); }, restarts);
     if (latency.Frames.empty()) {
         std::fprintf(stderr, "bench_app_chain: no frame showed a move\n");
         return 1;
     }
-    std::printf("moves: %zu shown, %d not shown within %d frames, %d not counted (the clip started again)\n",
-                latency.Frames.size(), latency.Missed, kGiveUpFrames, latency.Interrupted);
-    std::printf("frames after the move: median %.0f, max %.0f (target: 1, the next frame)\n",
-                Median(latency.Frames), *std::max_element(latency.Frames.begin(), latency.Frames.end()));
-    std::printf("time to that frame's swap: median %.1f ms, max %.1f ms (with one screen read per frame)\n",
-                Median(latency.Ms), *std::max_element(latency.Ms.begin(), latency.Ms.end()));
+    ReportLatency(latency, fps, "frames after the move: median %.0f, max %.0f (target: 1, the next frame)\n");
+
+    const int port = FreeLoopbackPort();
+    std::printf("\n== OSC message to the first frame showing it: /lumatex/slot/8/colour/1 on 127.0.0.1:%d\n",
+                port);
+    if (port == 0 || !master.StartOsc(port, "")) {
+        std::printf("the OSC port could not be opened: not measured\n");
+    } else {
+        lo_address target = lo_address_new("127.0.0.1", std::to_string(port).c_str());
+        const TLatency osc = MeasureMoveToFrame(
+            master,
+            [target](bool light) { lo_send(target, "/lumatex/slot/8/colour/1", "f", light ? 1.0f : 0.0f); },
+            restarts);
+        lo_address_free(target);
+        if (osc.Frames.empty())
+            std::printf("no frame showed a message\n");
+        else
+            ReportLatency(osc, fps, "frames after the message: median %.0f, max %.0f\n");
+        std::printf("target: under one frame interval plus 5 ms, %.1f ms\n",
+                    fps > 0 ? 1000.0 / fps + 5.0 : 0.0);
+    }
     if (keepPlaying) std::printf("the clip was started again %d times\n", keepPlaying->Restarts);
     keepPlaying.reset();
 

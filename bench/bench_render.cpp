@@ -2,7 +2,9 @@
 // against a hand-written GL loop doing the same work (uploads, binds with completeness checks, uniform
 // look-ups by name, draws, the swap's glFinish), in the same run, for 0, 2 and 8 active pass-through plugins
 // at framebuffer edges 256, 512 and 1024 into a 1024 x 768 view. Also the start-up cost of the catalogue.
-// The table at the end gives the engine's frame rate as a share of the hand-written loop's.
+// The table at the end gives the engine's frame rate as a share of the hand-written loop's. Then 8 slots at
+// FBO 512 in the engine alone, paired the same way: plain slots against slots that ask for their previous
+// frame (and mix it in, as a feedback effect does), and 8-bit against 16-bit float framebuffers.
 #include "gl/GL.h"
 #include "gl/HeadlessContext.h"
 #include "imaging/glBitmap.h"
@@ -135,6 +137,63 @@ std::unique_ptr<TRenderEngine> MakeEngine(benchmark::State& state, int activeSlo
 void EngineFrame(TRenderEngine& engine, const TBitmap& source) {
     engine.UploadSourceFrame(source);
     engine.RenderFrame(false);
+}
+
+// A description that asks for its slot's previous frame and mixes it into the picture.
+void AddFeedbackPlugin(const std::string& programFolder) {
+    const fs::path folder(programFolder);
+    WriteFile(folder / "shader" / "feedback.vert", kVertexShader);
+    WriteFile(folder / "shader" / "feedback.frag",
+              "uniform sampler2D Texture0;\nuniform sampler2D PreviousFrame;\nvoid main()\n{\n"
+              "    vec2 st = gl_TexCoord[0].st;\n"
+              "    gl_FragColor = mix(texture2D(Texture0, st), texture2D(PreviousFrame, st), 0.5);\n}\n");
+    WriteFile(
+        folder / "plugins" / "feedback.ini",
+        "[FileName]\r\nShaderFileName=feedback\r\n[ScreenName]\r\nFullName=Feedback\r\n[Group]\r\n"
+        "GroupName=Bench\r\n[Version]\r\nPluginReader=0.2\r\n[provides]\r\ntexture0=1\r\nprevious=1\r\n");
+}
+
+// Eight slots of one description at FBO 512, float framebuffers or not.
+std::unique_ptr<TRenderEngine> MakeVariant(benchmark::State& state, const std::string& ini, bool floatFBOs) {
+    auto engine = MakeEngine(state, 0, 512);
+    if (floatFBOs && !engine->SetFloatFramebuffers(true)) state.SkipWithError("no float framebuffers");
+    for (size_t k = 0; k < 8; ++k) {
+        engine->Slots[k] =
+            std::make_unique<TShaderPlugin>(ProgramFolder + "plugins/", ini, ProgramFolder + "shader/");
+        if (!engine->Slots[k]->Load()) state.SkipWithError("plugin did not load");
+        engine->SlotActive[k] = true;
+    }
+    engine->RebuildActiveOrder();
+    return engine;
+}
+
+// Two engines' frames alternating as in BM_Paired: range(0) 0 = plain against previous-frame slots,
+// 1 = 8-bit against float framebuffers. "ratio": the second's frame rate as a share of the first's.
+std::map<int64_t, std::vector<double>> VariantRatios;
+void BM_Variants(benchmark::State& state) {
+    const bool precision = state.range(0) == 1;
+    auto first = MakeVariant(state, "pass000.ini", false);
+    auto second = MakeVariant(state, precision ? "pass000.ini" : "feedback.ini", precision);
+    const TBitmap source = MakeSource();
+    double seconds[2] = {0, 0};
+    uint64_t frame = 0;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int which = (turn + int(frame & 1)) % 2;
+            TRenderEngine& engine = which == 0 ? *first : *second;
+            engine.FrameInputs.Frame = int64_t(frame); // the previous frames move on once per frame
+            TStopwatch watch;
+            EngineFrame(engine, source);
+            seconds[which] += watch.Seconds();
+        }
+        ++frame;
+    }
+    const double frames = double(state.iterations());
+    state.counters["first_fps"] = frames / seconds[0];
+    state.counters["second_fps"] = frames / seconds[1];
+    state.counters["ratio"] = seconds[0] / seconds[1];
+    if (seconds[0] + seconds[1] >= 0.9 * kMinTimeSeconds)
+        VariantRatios[state.range(0)].push_back(seconds[0] / seconds[1]);
 }
 
 // The same frame written out by hand: one texture, two framebuffers and the programs, called directly.
@@ -335,6 +394,7 @@ void BM_EngineStartup(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_Paired)->Apply(RenderArguments);
+BENCHMARK(BM_Variants)->Arg(0)->Arg(1)->ArgName("float")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EngineStartup)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
@@ -345,6 +405,7 @@ int main(int argc, char** argv) {
     }
     Context = &context;
     ProgramFolder = MakeProgramFolder(1);
+    AddFeedbackPlugin(ProgramFolder);
 
     // Unless told otherwise: three runs of each configuration, engine and hand-written runs interleaved at
     // random, so that a busy moment of the machine does not fall on one side only.
@@ -378,6 +439,11 @@ int main(int argc, char** argv) {
                         median(&TPairedRun::Ratio), median(&TPairedRun::EngineCpuMs),
                         median(&TPairedRun::RawCpuMs));
         }
+    const char* variants[] = {"8 slots asking for their previous frame / 8 plain slots",
+                              "8 slots, 16-bit float / 8-bit framebuffers"};
+    std::printf("\nframe rate ratios at FBO 512, paired runs, medians (reported, no target)\n");
+    for (int64_t v : {0, 1})
+        if (!VariantRatios[v].empty()) std::printf("%-58s %7.3f\n", variants[v], Median(VariantRatios[v]));
     fs::remove_all(ProgramFolder);
     return 0;
 }
