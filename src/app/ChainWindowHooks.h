@@ -14,6 +14,7 @@
 #include "app/ViewGLScope.h"
 #include "plugins/Form_spc.h"
 #include "plugins/ParamPanel.h"
+#include "plugins/uChainState.h"
 #include "presets/Form_presets.h"
 
 #include <functional>
@@ -25,6 +26,10 @@ inline void AttachChainWindow(TForm_Master& master, TForm_spc& chainWindow) {
     };
     chainWindow.ShowShaderPluginChain = [&master](bool visible) { master.ShowShaderPluginChain(visible); };
     master.ChainWindow = &chainWindow;
+    master.OnPluginsReloaded = [&master, &chainWindow] {
+        chainWindow.BuildPluginMenu(master.Settings.GroupPlugins);
+        chainWindow.RefreshSlots(chainWindow.Chain.SelectedSlot, true);
+    };
     if (TControlBridge* control = master.Control()) {
         control->ShowValues = [&chainWindow] { chainWindow.ParamPanel->ShowValues(); };
         chainWindow.ParamPanel->OnBarContextMenu = [control, &chainWindow](const TParamBarTarget& target,

@@ -208,6 +208,8 @@ public:
     // Windows of the program that the main window shows: the chain window with the chain setting, the
     // others from their actions (when set).
     QWidget* ChainWindow = nullptr;
+    // After the watched plugin files changed the catalogue or a slot: the chain window's menu and slots.
+    std::function<void()> OnPluginsReloaded;
     std::function<void()> OnSaveSampleBuffer;
     std::function<void()> OnSaveGLImage;
     std::function<void()> OnAbout;

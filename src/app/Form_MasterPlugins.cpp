@@ -108,8 +108,10 @@ void TForm_Master::WatchPluginFilesTimer() {
     TViewGLScope work(FGLView);
     if (TRenderEngine* engine = Engine()) engine->HUDNotice.clear();
     try {
-        if (FPluginReloader->Reload())
+        if (FPluginReloader->Reload()) {
             StatusBar1->showMessage(QStringLiteral("  Plugins reloaded"), kReloadNoticeMs);
+            if (OnPluginsReloaded) OnPluginsReloaded();
+        }
     } catch (const std::exception& e) {
         StatusBar1->showMessage(QString::fromStdString("  " + std::string(e.what())), kReloadNoticeMs);
     }
