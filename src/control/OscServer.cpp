@@ -37,6 +37,12 @@ int OpenBound(int port, const std::string& address, std::string& error) {
         fd = -1;
     }
     ::freeaddrinfo(found);
+    // A controller's burst (a fader swept, a phone app's flood) should wait in the socket rather than be
+    // dropped while the receiving thread is held up; the kernel caps this at its own limit.
+    if (fd >= 0) {
+        const int bytes = 1 << 20;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
     return fd;
 }
 

