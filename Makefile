@@ -35,13 +35,16 @@ test-unit:
 test-asan: deps
 	cmake --preset asan -DLUMATEX_WERROR=$(WERROR)
 	cmake --build build-asan -j $(JOBS)
-	bash scripts/run-ctest.sh build-asan
+	# Sound against picture to within 40 ms holds for the optimised build; the sanitizers slow decoding
+	# enough for the sound to skip (as designed) and leave nothing to measure.
+	bash scripts/run-ctest.sh build-asan -E 'AudioClockTest\.ClickAndFlashArriveTogether'
 
 # The whole video library's tests (streaming thread, hand-off, graph) under ThreadSanitizer.
 test-tsan: deps
 	cmake --preset tsan -DLUMATEX_WERROR=$(WERROR)
 	cmake --build build-tsan -j $(JOBS) --target test_video
-	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_video
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_video \
+	  --gtest_filter=-AudioClockTest.ClickAndFlashArriveTogether
 
 test-fuzz: deps
 	cmake --preset fuzz
