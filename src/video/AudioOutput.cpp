@@ -25,21 +25,21 @@ bool TAudioOutput::Failed(int error) {
 
 bool TAudioOutput::Open(const std::string& streamName) {
     Close();
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kAudioRate;
-    spec.channels = kAudioChannels;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = kAudioRate;
+    sampleFormat.channels = kAudioChannels;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetBufferUs, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetBufferUs, &sampleFormat));
     // Playback starts once this much is there; with the whole buffer asked for, a write smaller than what the
     // server requests could wait for a start that never comes.
-    attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kPrebufferUs, &spec));
+    attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kPrebufferUs, &sampleFormat));
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
     int error = 0;
-    FStream = pa_simple_new(nullptr, "Lumatex", PA_STREAM_PLAYBACK, nullptr, streamName.c_str(), &spec,
-                            nullptr, &attr, &error);
+    FStream = pa_simple_new(nullptr, "Lumatex", PA_STREAM_PLAYBACK, nullptr, streamName.c_str(),
+                            &sampleFormat, nullptr, &attr, &error);
     if (!FStream) return Failed(error);
     FErrorText.clear();
     return true;
