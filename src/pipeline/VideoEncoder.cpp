@@ -162,6 +162,9 @@ struct TVideoEncoder::TState {
         Encoder->time_base = av_inv_q(rate);
         Encoder->gop_size = options.LowLatency ? std::max(1, int(std::lround(av_q2d(rate)))) : 250;
         if (options.LowLatency) Encoder->max_b_frames = 0;
+        // The encoder picks its own thread count, as FFmpeg's command line does: on a file it is most of
+        // the render's time.
+        Encoder->thread_count = 0;
         if (Out->oformat->flags & AVFMT_GLOBALHEADER) Encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         SetQuality(codecName, options);
         if (options.LowLatency && codecName == "libx264") {
