@@ -4,9 +4,12 @@
 //    loop does nothing but the same passes and the swap. Interleaved rounds, medians; target ratio >= 0.95.
 //  - CPU time of the program with its window shown and no source open (target: under 1 % of a core).
 //  - Start-up to the first frame of a picture, against lumatex-render rendering the same picture.
+//  - The view's frame rate with the full-screen output window open against without it (2 slots, FBO 512;
+//    interleaved rounds, medians; target ratio >= 0.9), and the frames the output window showed meanwhile.
 // Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
 #include "app/Form_Master.h"
 #include "app/IdleRenderer.h"
+#include "app/OutputWindow.h"
 #include "app/QtGLSurface.h"
 #include "pipeline/RenderSetup.h"
 #include "platform/MessageSink.h"
@@ -206,6 +209,54 @@ void MeasureFrameRates(TForm_Master& master, TBareLoop& bare) {
     }
 }
 
+void MeasureStartup(const TWorkFolder& work, const std::string& bin) {
+    std::printf("== start-up to the first frame of a %dx%d picture (medians of %d)\n", kPictureWidth,
+                kPictureHeight, kRounds);
+    std::vector<double> startup, cli;
+    for (int round = 0; round < kRounds; ++round) {
+        startup.push_back(StartupToFirstFrameMs(work));
+        cli.push_back(1000.0 * RunProcessSeconds(
+                                   {bin + "lumatex-render", work.Picture, (work.Path / "cli.bmp").string()}));
+    }
+    std::printf("main window, in process:        %8.1f ms\n", Median(startup));
+    std::printf("lumatex-render, whole process:  %8.1f ms\n", Median(cli));
+}
+
+void MeasureIdleCpu() {
+    std::printf("\n== CPU with no source open, window shown, over %.0f s\n", kMeasureSeconds);
+    const double cpuBefore = ProcessCpuSeconds();
+    RunLoop(kMeasureSeconds);
+    const double cpuShare = (ProcessCpuSeconds() - cpuBefore) / kMeasureSeconds;
+    std::printf("CPU: %.3f %% of a core (target < 1 %%)\n", cpuShare * 100.0);
+}
+
+void MeasureOutputWindow(TForm_Master& master) {
+    master.SetRenderSuspended(true);
+    master.GLView()->MakeCurrent();
+    master.SetFBOSize(2);
+    FillSlots(*master.Chain(), 2);
+    std::vector<double> without, with, shown;
+    for (int round = 0; round < kRounds; ++round) {
+        without.push_back(MainWindowFramesPerSecond(master, kMeasureSeconds));
+        if (!master.SetOutputWindow(true)) {
+            std::printf("output window: could not be opened\n");
+            return;
+        }
+        RunLoop(0.5); // mapped, full screen, its context made
+        const uint64_t before = master.OutputWindow()->FramesShown();
+        with.push_back(MainWindowFramesPerSecond(master, kMeasureSeconds));
+        shown.push_back(double(master.OutputWindow()->FramesShown() - before) / kMeasureSeconds);
+        const QSize screen = master.OutputWindow()->size();
+        if (round == 0) std::printf("output window %dx%d\n", screen.width(), screen.height());
+        master.SetOutputWindow(false);
+        RunLoop(0.3);
+    }
+    const double w = Median(with), wo = Median(without);
+    std::printf("view without the output window %8.1f fps, with it %8.1f fps, ratio %.3f (target >= 0.9);"
+                " output window showed %.1f frames/s\n",
+                wo, w, wo > 0 ? w / wo : 0.0, Median(shown));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -218,17 +269,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string bin = std::string(LUMATEX_BIN_DIR) + "/";
-
-    std::printf("== start-up to the first frame of a %dx%d picture (medians of %d)\n", kPictureWidth,
-                kPictureHeight, kRounds);
-    std::vector<double> startup, cli;
-    for (int round = 0; round < kRounds; ++round) {
-        startup.push_back(StartupToFirstFrameMs(work));
-        cli.push_back(1000.0 * RunProcessSeconds(
-                                   {bin + "lumatex-render", work.Picture, (work.Path / "cli.bmp").string()}));
-    }
-    std::printf("main window, in process:        %8.1f ms\n", Median(startup));
-    std::printf("lumatex-render, whole process:  %8.1f ms\n", Median(cli));
+    // "--output-window": that section alone, for a quick look while working on it.
+    const bool outputOnly = argc > 1 && std::string(argv[1]) == "--output-window";
+    if (!outputOnly) MeasureStartup(work, bin);
 
     TForm_Master master;
     master.SettingsPath = (work.Path / "settings.reg").string();
@@ -239,11 +282,7 @@ int main(int argc, char** argv) {
     master.show();
     RunLoop(1.0);
 
-    std::printf("\n== CPU with no source open, window shown, over %.0f s\n", kMeasureSeconds);
-    const double cpuBefore = ProcessCpuSeconds();
-    RunLoop(kMeasureSeconds);
-    const double cpuShare = (ProcessCpuSeconds() - cpuBefore) / kMeasureSeconds;
-    std::printf("CPU: %.3f %% of a core (target < 1 %%)\n", cpuShare * 100.0);
+    if (!outputOnly) MeasureIdleCpu();
 
     master.OpenFile(work.Picture);
     RunLoop(0.5);
@@ -258,13 +297,19 @@ int main(int argc, char** argv) {
         "medians\n",
         kMeasureSeconds, viewWidth, viewHeight, engine.ViewWidth, engine.ViewHeight, kRounds);
     TBitmap picture;
-    master.Playback.HandOff.WithFrameBitmap([&picture](const TBitmap& frame) { picture = frame; });
-    TBareLoop bare;
-    if (!bare.Create(engine, viewWidth, viewHeight, bin, picture)) {
-        std::fprintf(stderr, "bench_app: no bare OpenGL window\n");
-        return 1;
+    if (!outputOnly) {
+        master.Playback.HandOff.WithFrameBitmap([&picture](const TBitmap& frame) { picture = frame; });
+        TBareLoop bare;
+        if (!bare.Create(engine, viewWidth, viewHeight, bin, picture)) {
+            std::fprintf(stderr, "bench_app: no bare OpenGL window\n");
+            return 1;
+        }
+        MeasureFrameRates(master, bare);
     }
-    MeasureFrameRates(master, bare);
+    std::printf("\n== the view with the full-screen output window open against without (2 slots, FBO 512, "
+                "%d interleaved rounds of %.0f s, medians)\n",
+                kRounds, kMeasureSeconds);
+    MeasureOutputWindow(master);
     master.close();
     return 0;
 }
