@@ -40,10 +40,18 @@ TMidiInput::~TMidiInput() {
     Close();
 }
 
+namespace {
+// ALSA prints its own complaint on stderr when there is no sequencer; the caller tells the user once.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+} // namespace
+
 bool TMidiInput::Open(std::string& error) {
     Close();
     snd_seq_t* seq = nullptr;
-    if (const int status = snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK); status < 0) {
+    snd_lib_error_set_handler(QuietAlsa);
+    const int status = snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK);
+    snd_lib_error_set_handler(nullptr);
+    if (status < 0) {
         error = std::string("no MIDI sequencer: ") + snd_strerror(status);
         return false;
     }
