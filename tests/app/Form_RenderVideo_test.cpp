@@ -86,7 +86,6 @@ TEST_F(RenderVideoTest, TheClipThroughAnInvertingChainIntoMp4WhileTheWindowPlays
     OpenAndSettle(clip);
     ApplyInvert();
     Form->Settings.Save_ViewPort = true;
-    EXPECT_EQ(Form->Action_RenderVideo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
     const uint64_t uploaded = Form->VideoFramesUploaded();
     const std::string target = Temp.File("out/inverted.mp4");
     ASSERT_TRUE(RenderInto(target));
