@@ -31,11 +31,12 @@ std::string Probe(const std::string& file, const char* entries) {
                  "-of", "csv=p=0", QString::fromStdString(file)});
 }
 
-// Frame n of a video as packed RGB.
-std::string FrameRgb(const std::string& file, int n) {
-    return Tool("ffmpeg", {"-v", "error", "-i", QString::fromStdString(file), "-vf",
-                           QStringLiteral("select=eq(n\\,%1)").arg(n), "-frames:v", "1", "-f", "rawvideo",
-                           "-pix_fmt", "rgb24", "-"});
+// Frame n of a video as packed RGB, at width x height.
+std::string FrameRgb(const std::string& file, int n, int width, int height) {
+    return Tool("ffmpeg",
+                {"-v", "error", "-i", QString::fromStdString(file), "-vf",
+                 QStringLiteral("select=eq(n\\,%1),scale=%2:%3:flags=area").arg(n).arg(width).arg(height),
+                 "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {
@@ -85,7 +86,11 @@ TEST_F(RenderVideoTest, TheClipThroughAnInvertingChainIntoMp4WhileTheWindowPlays
     const std::string clip = ProgramDataFolder() + "media/sample.avi";
     OpenAndSettle(clip);
     ApplyInvert();
-    Form->Settings.Save_ViewPort = true;
+    // The export window's size rules: a box of 320 x 320, the video's 4:3 kept within it.
+    Form->Settings.Save_ViewPort = false;
+    Form->Settings.Save_Size_X = 320;
+    Form->Settings.Save_Size_Y = 320;
+    Form->Settings.Save_ForceAspect = true;
     const uint64_t uploaded = Form->VideoFramesUploaded();
     const std::string target = Temp.File("out/inverted.mp4");
     ASSERT_TRUE(RenderInto(target));
@@ -97,13 +102,13 @@ TEST_F(RenderVideoTest, TheClipThroughAnInvertingChainIntoMp4WhileTheWindowPlays
     EXPECT_EQ(Filters.first(), QStringLiteral("MP4 video (*.mp4)"));
     EXPECT_EQ(FilesIn(Temp.File("out")), std::vector<std::string>{"inverted.mp4"});
 
-    EXPECT_EQ(Probe(target, "codec_type,codec_name,width,height"), "h264,video,640,480\n");
+    EXPECT_EQ(Probe(target, "codec_type,codec_name,width,height"), "h264,video,320,240\n");
     EXPECT_EQ(Probe(target, "nb_read_frames"), Probe(clip, "nb_read_frames"));
     // Every frame went through the chain: a frame of the file is the source's frame inverted.
     for (const int n : {0, 50, 99}) {
         SCOPED_TRACE(n);
-        const std::string mine = FrameRgb(target, n), source = FrameRgb(clip, n);
-        ASSERT_EQ(mine.size(), size_t(640 * 480 * 3));
+        const std::string mine = FrameRgb(target, n, 320, 240), source = FrameRgb(clip, n, 320, 240);
+        ASSERT_EQ(mine.size(), size_t(320 * 240 * 3));
         ASSERT_EQ(source.size(), mine.size());
         double difference = 0;
         for (size_t i = 0; i < mine.size(); ++i)
@@ -113,8 +118,13 @@ TEST_F(RenderVideoTest, TheClipThroughAnInvertingChainIntoMp4WhileTheWindowPlays
 }
 
 TEST_F(RenderVideoTest, CancelledAndRefusedRendersLeaveNoFile) {
+    if (!Form->Action_Loop->isChecked()) Form->Action_Loop->trigger(); // plays on past its 4 s
     OpenAndSettle(CounterClip());
     ApplyInvert();
+    // Frames large enough that half of them take a while to render and encode.
+    Form->Settings.Save_ViewPort = false;
+    Form->Settings.Save_Size_X = 1280;
+    Form->Settings.Save_Size_Y = 960;
     // Cancel half way: nothing under the name, no scratch file, and the program plays on.
     ASSERT_TRUE(RenderInto(Temp.File("out/cancelled.mp4")));
     ASSERT_TRUE(RunLoopUntil(
