@@ -167,9 +167,12 @@ void TForm_RenderVideo::Poll() {
     }
     const int64_t total = Thread->FramesTotal();
     const int64_t done = Thread->FramesDone();
-    if (total > 0) ProgressBar_Render->setRange(0, int(total));
-    if (total > 0) ProgressBar_Render->setValue(int(std::min(done, total)));
-    L_Progress->setText(ProgressText(done, total));
+    if (total > 0) {
+        ProgressBar_Render->setRange(0, int(total));
+        ProgressBar_Render->setValue(int(std::min(done, total)));
+    }
+    // Once Cancel is pressed the text says so until the thread has stopped.
+    if (BT_Cancel->isEnabled()) L_Progress->setText(ProgressText(done, total));
 }
 
 void TForm_RenderVideo::Finish() {
