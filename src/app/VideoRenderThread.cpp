@@ -14,6 +14,7 @@
 #include "video/ClipFrameReader.h"
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 TVideoRenderThread::TVideoRenderThread(TVideoRenderRequest request)
@@ -34,6 +35,9 @@ void TVideoRenderThread::Run() {
         FError = e.what();
     } catch (const std::bad_alloc&) {
         FError = "cannot write " + FRequest.Output + ": out of memory";
+    } catch (const std::exception& e) {
+        // Nothing may leave the thread: the program would end.
+        FError = "cannot write " + FRequest.Output + ": " + e.what();
     }
     std::remove(FRequest.PresetFile.c_str());
     FFinished.store(true);
