@@ -212,6 +212,7 @@ public:
     std::function<void()> OnPluginsReloaded;
     std::function<void()> OnSaveSampleBuffer;
     std::function<void()> OnSaveGLImage;
+    std::function<void()> OnRenderVideo;
     std::function<void()> OnAbout;
     // Runs the prepared open dialog and answers the chosen file, empty when cancelled. Tests replace it.
     std::function<QString(QFileDialog& dialog)> RunOpenDialog;
@@ -264,6 +265,7 @@ public:
     QAction* Action_MidiLearnSwitch = nullptr;
     QAction* Action_hp = nullptr;
     QAction* Action_Help = nullptr;
+    QAction* Action_RenderVideo = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

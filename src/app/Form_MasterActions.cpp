@@ -56,6 +56,8 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
     {&TForm_Master::Action_saveGLImg, "Action_saveGLImg", "S&ave OpenGL image...", "File",
      Qt::CTRL | Qt::Key_S, false, false, true,
      [](TForm_Master& w, bool) { if (w.OnSaveGLImage) w.OnSaveGLImage(); }},
+    {&TForm_Master::Action_RenderVideo, "Action_RenderVideo", "Render &Video...", "File", Qt::CTRL | Qt::Key_R,
+     false, false, true, [](TForm_Master& w, bool) { if (w.OnRenderVideo) w.OnRenderVideo(); }},
     {&TForm_Master::Action_Exit, "Action_Exit", "&Exit", "File", kNoKey, false, true, false,
      [](TForm_Master& w, bool) { w.close(); }},
     {&TForm_Master::Action_RenderGL, "Action_RenderGL", "&Render OpenGL", "OpenGL", kNoKey, true, false, true,

@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "app/Form_ImgSave.h"
 #include "app/Form_Master.h"
+#include "app/Form_RenderVideo.h"
 #include "app/Form_info.h"
 #include "app/QtMessageSink.h"
 #include "app/SampleBufferExport.h"
@@ -108,6 +109,10 @@ int main(int argc, char** argv) {
     TForm_info about(&master);
     master.OnAbout = [&about] { about.exec(); };
     AttachSampleBufferExport(master);
+    // Hidden until "Render Video..." starts a render; destroyed before the main window, which it renders
+    // from.
+    TForm_RenderVideo renderVideo(master, &master);
+    AttachRenderVideoWindow(master, renderVideo);
     if (line.Loop) master.Settings.Loop = true; // as if ticked in the View menu, and kept like that
     if (line.SideBySide) {
         const QScreen* screen = QGuiApplication::primaryScreen();

@@ -1,5 +1,7 @@
 #include "platform/MessageSink.h"
 
+#include "platform/ThreadMessageSink.h"
+
 #include <cstdio>
 
 namespace {
@@ -31,18 +33,20 @@ void SetMessageSink(IMessageSink* sink) {
 }
 
 IMessageSink& MessageSink() {
-    return *CurrentSink;
+    // A worker thread's own sink wins over the process-wide one.
+    IMessageSink* own = ThreadMessageSink();
+    return own ? *own : *CurrentSink;
 }
 
 void ShowMessage(const std::string& text, const std::string& caption, TMessageIcon icon) {
-    CurrentSink->ShowMessage(text, caption, icon);
+    MessageSink().ShowMessage(text, caption, icon);
 }
 
 bool AskYesNo(const std::string& text, const std::string& caption, TMessageIcon icon) {
-    return CurrentSink->AskYesNo(text, caption, icon);
+    return MessageSink().AskYesNo(text, caption, icon);
 }
 
-TMessageSinkGuard::TMessageSinkGuard(IMessageSink& sink) : Previous(&MessageSink()) {
+TMessageSinkGuard::TMessageSinkGuard(IMessageSink& sink) : Previous(CurrentSink) {
     SetMessageSink(&sink);
 }
 

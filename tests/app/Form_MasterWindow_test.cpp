@@ -52,6 +52,7 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
          false},
         {"Action_saveGLImg", "&File", "S&ave OpenGL image...", QKeySequence(Qt::CTRL | Qt::Key_S), false,
          false},
+        {"Action_RenderVideo", "&File", "Render &Video...", QKeySequence(Qt::CTRL | Qt::Key_R), false, false},
         {"Action_Exit", "&File", "&Exit", QKeySequence(), false, true},
         {"Action_RenderGL", "&OpenGL", "&Render OpenGL", QKeySequence(), true, false},
         {"Action_HUD", "&OpenGL", "&Show HUD", QKeySequence(), true, false},

@@ -6,6 +6,7 @@
 #include "gl/GLCheck.h"
 #include "gl/HeadlessContext.h"
 #include "imaging/glBitmap.h"
+#include "pipeline/ClipRender.h"
 #include "pipeline/ExportSteps.h"
 #include "pipeline/FrameExport.h"
 #include "pipeline/MediaFiles.h"
@@ -21,8 +22,7 @@
 #include "render/uOutputTarget.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
-#include "video/FilterGraph.h"
-#include "video/VideoDecoder.h"
+#include "video/ClipFrameReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,11 +32,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <thread>
-
-extern "C" {
-#include <libavutil/error.h>
-}
 
 namespace RenderCli {
 
@@ -187,14 +182,18 @@ struct THeadlessJob {
     TRenderEngine& Engine() const { return Setup.GetEngine(); }
 };
 
-// Frames of a video in presentation order, counted from 0, decoded straight (no playback pacing).
+// Frames of a video in presentation order, counted from 0, decoded straight (no playback pacing); what
+// cannot be read is an input error.
 class TVideoFrames {
 public:
     void Open(const std::string& path) {
-        const int result = Decoder.Open(path);
-        if (result != 0) Fail(kExitInput, "cannot open the video " + path + ": " + Decoder.ErrorText(result));
+        try {
+            Reader.Open(path);
+        } catch (const ELumatex& e) {
+            Fail(kExitInput, e.what());
+        }
         // The main window's size check for the OpenGL view.
-        const TVideoFormat& format = Decoder.Format();
+        const TVideoFormat& format = Reader.Format();
         if (!VideoSizeSupported(NpotSupported, true, format.Width, format.Height)) {
             ShowMessage(kVideoSizeRefused, kMessageCaption, TMessageIcon::Information);
             Fail(kExitInput, "");
@@ -202,42 +201,32 @@ public:
     }
     // Decodes up to frame index and converts it; false when the stream ends before it.
     bool Read(int64_t index, TBitmap& frame) {
-        while (Next <= index) {
-            int64_t mediaNs = 0;
-            const int result = Decoder.Decode(mediaNs);
-            FrameNs = mediaNs;
-            if (result == AVERROR_EOF) return false;
-            if (result != 0)
-                Fail(kExitInput, FormatText("cannot decode frame %lld: %s", static_cast<long long>(Next),
-                                            TFilterGraph::ErrorText(result).c_str()));
-            ++Next;
+        try {
+            return Reader.Read(index, frame);
+        } catch (const ELumatex& e) {
+            Fail(kExitInput, e.what());
         }
-        const TVideoFormat& format = Decoder.Format();
-        frame.SetSize(format.Width, format.Height, 24);
-        const int result = Decoder.Convert(frame.Data());
-        if (result != 0) Fail(kExitInput, "cannot convert a frame: " + TFilterGraph::ErrorText(result));
-        return true;
     }
-    TPixelSize Size() const { return {Decoder.Format().Width, Decoder.Format().Height}; }
-    int64_t FrameDurationNs() const { return Decoder.FrameDurationNs(); }
-    // The number of frames the stream's duration holds, or -1 when it names none.
-    int64_t EstimatedFrames() const {
-        const int64_t frame = Decoder.FrameDurationNs();
-        return Decoder.DurationNs() > 0 && frame > 0 ? (Decoder.DurationNs() + frame / 2) / frame : -1;
-    }
+    int64_t FrameDurationNs() const { return Reader.FrameDurationNs(); }
     // The clock plugins see for the frame Read gave out last.
     TPluginFrameInputs Inputs(int64_t index) const {
         TPluginFrameInputs inputs;
-        inputs.Time = double(FrameNs) / 1e9;
-        inputs.TimeDelta = double(Decoder.FrameDurationNs()) / 1e9;
+        inputs.Time = double(Reader.FrameTimeNs()) / 1e9;
+        inputs.TimeDelta = double(Reader.FrameDurationNs()) / 1e9;
         inputs.Frame = index;
         return inputs;
     }
+    TClipSource ClipSource() {
+        TClipSource source;
+        source.Read = [this](int64_t index, TBitmap& frame) { return Read(index, frame); };
+        source.FrameTimeNs = [this] { return Reader.FrameTimeNs(); };
+        source.FrameDurationNs = Reader.FrameDurationNs();
+        source.EstimatedFrames = Reader.EstimatedFrames();
+        return source;
+    }
 
 private:
-    int64_t FrameNs = 0;
-    TVideoDecoder Decoder;
-    int64_t Next = 0; // index of the frame the next Decode gives out
+    TClipFrameReader Reader;
 };
 
 void CheckInputFile(const TCommandLine& commandLine) {
@@ -379,11 +368,21 @@ TVideoEncodeOptions EncodeOptions(const TRenderOptions& o) {
 void CheckVideoTarget(const TRenderOptions& o) {
     if (const std::string problem = VideoEncodeProblem(o.Output, EncodeOptions(o)); !problem.empty())
         Fail(kExitUsage, problem);
-    if (o.Output == "-" || IsOutputAddress(o.Output)) return;
-    const size_t slash = o.Output.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : o.Output.substr(0, slash + 1);
-    if (!folder.empty() && !DirectoryExists(folder))
-        Fail(kExitRender, "cannot write " + o.Output + ": no such folder " + folder);
+    if (const std::string problem = OutputFolderProblem(o.Output); !problem.empty())
+        Fail(kExitRender, problem);
+}
+
+TClipRenderJob ClipJob(const TRenderOptions& o, TPixelSize size) {
+    TClipRenderJob job;
+    job.Output = o.Output;
+    job.AudioSource = IsVideoFileName(o.Output) ? o.Input : std::string();
+    job.Size = size;
+    job.Encode = EncodeOptions(o);
+    job.First = o.Frames.First;
+    job.Last = o.Frames.All ? -1 : o.Frames.Last;
+    // A live address gets the frames at the source's pace, as a camera would send them.
+    job.Paced = IsOutputAddress(o.Output);
+    return job;
 }
 
 // The chosen frames through the chain into one video file; frames past the end of a range are an input
@@ -395,54 +394,22 @@ int RenderVideoFile(const TCommandLine& commandLine) {
     std::optional<TVideoFrames> video;
     TBitmap frame;
     const TPixelSize size = PrepareJob(commandLine, setup, video, frame, false);
-    TVideoEncoder encoder;
-    const bool live = IsOutputAddress(o.Output);
+    TClipRender clip(setup.Engine(), video->ClipSource(), ClipJob(o, size));
+    TProgressBar progress(stderr, TProgressBar::IsTerminal(stderr), clip.Total());
+    TClipRenderResult result = TClipRenderResult::Done;
     try {
-        if (live || o.Output == "-") {
-            TVideoEncodeOptions options = EncodeOptions(o);
-            options.LowLatency = live;
-            encoder.OpenAddress(o.Output, MuxerForAddress(o.Output), size, video->FrameDurationNs(), options);
-        } else {
-            encoder.Open(o.Output, size, video->FrameDurationNs(), EncodeOptions(o),
-                         IsVideoFileName(o.Output) ? o.Input : std::string());
-        }
-    } catch (const ELumatex& e) {
-        Fail(kExitRender, e.what());
-    }
-    // A live address gets the frames at the source's pace, as a camera would send them.
-    const auto started = std::chrono::steady_clock::now();
-    double firstTime = -1;
-    const int64_t total = o.Frames.All ? std::max<int64_t>(-1, video->EstimatedFrames() - o.Frames.First)
-                                       : o.Frames.Last - o.Frames.First + 1;
-    TProgressBar progress(stderr, TProgressBar::IsTerminal(stderr), total);
-    for (int64_t index = o.Frames.First, done = 0;; ++index) {
-        const TPluginFrameInputs inputs = video->Inputs(index);
-        if (firstTime < 0) firstTime = inputs.Time;
-        if (live)
-            std::this_thread::sleep_until(started +
-                                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                              std::chrono::duration<double>(inputs.Time - firstTime)));
-        try {
-            RenderPicture(setup, frame, size, inputs);
-            encoder.WriteFrame(setup.Picture, int64_t(std::llround(inputs.Time * 1e9)));
-        } catch (const ELumatex& e) {
-            Fail(kExitRender, e.what());
-        }
-        progress.Update(++done);
-        if (!o.Frames.All && index >= o.Frames.Last) break;
-        if (!video->Read(index + 1, frame)) {
-            if (o.Frames.All) break;
-            progress.Finish();
-            Fail(kExitInput, FormatText("the video ends after frame %lld; nothing was written",
-                                        static_cast<long long>(index)));
-        }
-    }
-    try {
-        encoder.Finish();
+        result = clip.Run(
+            frame, [&progress](int64_t done, int64_t) { progress.Update(done); },
+            [&setup](double seconds) {
+                EvaluateModulatorsAt(setup.Engine().Slots, setup.Modulators, setup.Tempo, seconds);
+            });
     } catch (const ELumatex& e) {
         Fail(kExitRender, e.what());
     }
     progress.Finish();
+    if (result == TClipRenderResult::EndedEarly)
+        Fail(kExitInput, FormatText("the video ends after frame %lld; nothing was written",
+                                    static_cast<long long>(clip.LastFrame())));
     return kExitSuccess;
 }
 
