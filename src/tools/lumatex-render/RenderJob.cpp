@@ -21,6 +21,7 @@
 #include "render/uOutputTarget.h"
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
+#include "video/ClipSound.h"
 #include "video/FilterGraph.h"
 #include "video/VideoDecoder.h"
 
@@ -193,6 +194,8 @@ public:
     void Open(const std::string& path) {
         const int result = Decoder.Open(path);
         if (result != 0) Fail(kExitInput, "cannot open the video " + path + ": " + Decoder.ErrorText(result));
+        // A clip without sound, or with a stream that cannot be decoded, renders with silence.
+        Sound.Open(path);
         // The main window's size check for the OpenGL view.
         const TVideoFormat& format = Decoder.Format();
         if (!VideoSizeSupported(NpotSupported, true, format.Width, format.Height)) {
@@ -226,16 +229,19 @@ public:
         return Decoder.DurationNs() > 0 && frame > 0 ? (Decoder.DurationNs() + frame / 2) / frame : -1;
     }
     // The clock plugins see for the frame Read gave out last.
-    TPluginFrameInputs Inputs(int64_t index) const {
+    // The sound is that of the window ending at the frame's time.
+    TPluginFrameInputs Inputs(int64_t index) {
         TPluginFrameInputs inputs;
         inputs.Time = double(FrameNs) / 1e9;
         inputs.TimeDelta = double(Decoder.FrameDurationNs()) / 1e9;
         inputs.Frame = index;
+        inputs.Audio = Sound.At(FrameNs);
         return inputs;
     }
 
 private:
     int64_t FrameNs = 0;
+    TClipSound Sound;
     TVideoDecoder Decoder;
     int64_t Next = 0; // index of the frame the next Decode gives out
 };
