@@ -9,6 +9,10 @@
 
 inline constexpr const char* kSettingsKey = "HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V1\\settings";
 
+inline constexpr const char* kListenToVideo = "video";
+inline constexpr const char* kListenToOff = "off";
+inline constexpr const char* kListenToDevice = "device:";
+
 // Fields in the order they are read and written.
 struct TSettings {
     bool RenderGLWindow = true;
@@ -44,6 +48,8 @@ struct TSettings {
     bool WatchPluginFiles = true; // the View menu's "Watch Plugin Files": edited plugins reload
     int32_t Volume = 100;         // the Audio menu's volume of a video's sound, 0..100
     bool Mute = false;            // the Audio menu's "Mute"
+    // The Audio menu's "Listen To": kListenToVideo, kListenToOff, or kListenToDevice + a source name.
+    std::string ListenTo = "video";
 
     bool operator==(const TSettings&) const = default;
 };

@@ -79,7 +79,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ");
+                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
