@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "AppVideoClips.h"
 
+#include "render/uRenderEngine.h"
 #include "support/PrivateSoundServer.h"
 
 #include <QMenu>
