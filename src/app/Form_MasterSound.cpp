@@ -51,6 +51,8 @@ void TForm_Master::AddListenToMenu(QMenu* audio) {
 
 void TForm_Master::FillListenToMenu() {
     Menu_ListenTo->clear();
+    for (QActionGroup* old : Menu_ListenTo->findChildren<QActionGroup*>())
+        delete old;
     auto* group = new QActionGroup(Menu_ListenTo);
     const auto add = [&](const QString& text, const char* name, const std::string& choice) {
         QAction* action = Menu_ListenTo->addAction(text);

@@ -69,6 +69,9 @@ bool Accepted(int32_t TSettings::*field, int32_t value) {
 bool Accepted(std::string TSettings::*field, const std::string& value) {
     if (field == &TSettings::LastFile) return FileExists(value);
     if (field == &TSettings::LastPath) return DirectoryExists(value);
+    if (field == &TSettings::ListenTo)
+        return value == kListenToVideo || value == kListenToOff ||
+               (value.rfind(kListenToDevice, 0) == 0 && value.size() > std::string(kListenToDevice).size());
     return true;
 }
 

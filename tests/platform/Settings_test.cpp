@@ -205,6 +205,23 @@ TEST(Settings, AVolumeOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
     }
 }
 
+TEST(Settings, AListenToChoiceThatNamesNothingKeepsTheVideoSound) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    TSettings stored = Unusual(tmp);
+    // {stored, read}
+    for (const auto& [choice, wanted] : std::vector<std::array<std::string, 2>>{
+             {"off", "off"},
+             {"device:alsa_input.usb-mic.analog-stereo", "device:alsa_input.usb-mic.analog-stereo"},
+             {"device:", "video"},
+             {"Video Sound", "video"},
+             {"", "video"}}) {
+        stored.ListenTo = choice;
+        SaveSettings(stored, path);
+        EXPECT_EQ(Loaded(path).ListenTo, wanted) << choice;
+    }
+}
+
 TEST(Settings, TheFileLivesInTheUsersConfigFolder) {
     const char *home = std::getenv("HOME"), *config = std::getenv("XDG_CONFIG_HOME");
     const std::string savedHome = home ? home : "", savedConfig = config ? config : "";
