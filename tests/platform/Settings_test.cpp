@@ -282,7 +282,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 34u) << "the program's 33 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 35u) << "the program's 34 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),
