@@ -62,9 +62,9 @@ std::string SettingsFilePath();
 
 // Overwrites settings from the file in field order. A value that is missing or of another type stops the
 // reading there: the fields before it keep what was read, it and all later ones keep what they held. A
-// value outside its accepted range (FBOSize, JpegQuality, OscPort, Volume, ListenTo), a LastFile that is no file and a
-// LastPath that is no folder leave their field alone, and the reading goes on. A missing or unreadable file
-// reads nothing. Never raises, never reports.
+// value outside its accepted range (FBOSize, JpegQuality, OscPort, Volume, ListenTo), a LastFile that is no
+// file and a LastPath that is no folder leave their field alone, and the reading goes on. A missing or
+// unreadable file reads nothing. Never raises, never reports.
 void LoadSettings(TSettings& settings, const std::string& path);
 
 // Writes all 27 values in one atomic replace, creating the folders: each in the place it has in the file,
