@@ -14,6 +14,8 @@ PACKAGES=(
   # sound: resampling (also for rendered videos), the sound server's client library; the tests' private
   # server and its recorder
   libswresample-dev libpulse-dev pulseaudio pulseaudio-utils
+  # the spectrum of sound-reactive effects
+  libkissfft-dev
   # remote control: OSC (liblo; oscsend for the tests) and MIDI through the ALSA sequencer
   liblo-dev liblo-tools libasound2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2

@@ -18,6 +18,7 @@
 #include "platform/DataFolders.h"
 #include "platform/Settings.h"
 #include "render/uPluginClock.h"
+#include "video/AudioCapture.h"
 #include "video/CameraList.h"
 #include "video/Playback.h"
 
@@ -343,4 +344,12 @@ private:
     QTimer* FPluginWatchTimer = nullptr;
     std::chrono::steady_clock::time_point FSourceOpened = std::chrono::steady_clock::now();
     std::string FSoundStatusShown; // the sound's status text told for the open video
+    // Form_MasterSound.cpp: what sound-reactive effects listen to (Settings.ListenTo).
+    void AddListenToMenu(QMenu* audio);
+    void FillListenToMenu(); // the choices as they are now: the sound server's inputs change
+    void SetListenTo(const std::string& choice);
+    TAudioFeatures ListenedFeatures();
+    QMenu* Menu_ListenTo = nullptr;
+    std::unique_ptr<TAudioCapture> FCapture; // while an input device is listened to
+    std::string FCaptureStatusShown;
 };

@@ -148,6 +148,7 @@ void TForm_Master::CreateMenus() {
             menu->addAction(this->*row.Member);
             first = false;
         }
+        if (qstrcmp(menuRow.Category, "Audio") == 0) AddListenToMenu(menu);
     }
     setMenuBar(ActionMainMenuBar1);
 }

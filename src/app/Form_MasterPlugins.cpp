@@ -46,6 +46,7 @@ void TForm_Master::PreparePluginInputs() {
     inputs.Mouse = {Fraction(pointer.X, engine->ViewX, engine->ViewWidth),
                     Fraction(pointer.Y, engine->ViewY, engine->ViewHeight), pointer.Left ? 1.0f : 0.0f,
                     pointer.Right ? 1.0f : 0.0f};
+    inputs.Audio = ListenedFeatures();
     engine->FrameInputs = inputs;
 }
 

@@ -146,6 +146,7 @@ void TForm_Master::FormShow() {
     SetLoop(Settings.Loop);
     SetMute(Settings.Mute);
     SetVolume(Settings.Volume);
+    SetListenTo(Settings.ListenTo);
     ApplyPluginSettings();
     if (Settings.Show_VideoRenderer && Settings.Show_GLRenderer) {
         Action_ShowBoth->setChecked(true);

@@ -9,6 +9,10 @@
 
 inline constexpr const char* kSettingsKey = "HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V1\\settings";
 
+inline constexpr const char* kListenToVideo = "video";
+inline constexpr const char* kListenToOff = "off";
+inline constexpr const char* kListenToDevice = "device:";
+
 // Fields in the order they are read and written.
 struct TSettings {
     bool RenderGLWindow = true;
@@ -44,6 +48,8 @@ struct TSettings {
     bool WatchPluginFiles = true; // the View menu's "Watch Plugin Files": edited plugins reload
     int32_t Volume = 100;         // the Audio menu's volume of a video's sound, 0..100
     bool Mute = false;            // the Audio menu's "Mute"
+    // The Audio menu's "Listen To": kListenToVideo, kListenToOff, or kListenToDevice + a source name.
+    std::string ListenTo = "video";
 
     bool operator==(const TSettings&) const = default;
 };
@@ -56,9 +62,9 @@ std::string SettingsFilePath();
 
 // Overwrites settings from the file in field order. A value that is missing or of another type stops the
 // reading there: the fields before it keep what was read, it and all later ones keep what they held. A
-// value outside its accepted range (FBOSize, JpegQuality, OscPort, Volume), a LastFile that is no file and a
-// LastPath that is no folder leave their field alone, and the reading goes on. A missing or unreadable file
-// reads nothing. Never raises, never reports.
+// value outside its accepted range (FBOSize, JpegQuality, OscPort, Volume, ListenTo), a LastFile that is no
+// file and a LastPath that is no folder leave their field alone, and the reading goes on. A missing or
+// unreadable file reads nothing. Never raises, never reports.
 void LoadSettings(TSettings& settings, const std::string& path);
 
 // Writes all 27 values in one atomic replace, creating the folders: each in the place it has in the file,

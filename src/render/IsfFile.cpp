@@ -173,8 +173,8 @@ private:
         input.Components = known->Components;
         if (input.Type == TIsfInputType::Audio || input.Type == TIsfInputType::AudioFFT) {
             Fail(quoted + ": sound inputs (" + type +
-                 ") are not supported yet: Lumatex has no sound source for "
-                 "plugins");
+                 ") are not supported in effect files; a description file with the provides key "
+                 "\"audio\" gives a plugin the sound");
             return false;
         }
         if (input.Type == TIsfInputType::Long) return ReadLong(entry, input, quoted);

@@ -4,6 +4,8 @@
 // command-line renderer) and read by TShaderPlugin::Bind.
 #pragma once
 
+#include "platform/AudioFeatures.h"
+
 #include <array>
 #include <cstdint>
 
@@ -13,6 +15,8 @@ struct TPluginFrameInputs {
     int64_t Frame = 0;      // frames rendered since the source was opened, counted from 0
     // Pointer over the OpenGL view: x, y in 0..1 from the bottom left, left button, right button (0 or 1).
     std::array<float, 4> Mouse{};
+    // The sound at the frame's time, for plugins providing "audio"; all zero without sound.
+    TAudioFeatures Audio;
 };
 
 // Pixels of the target one pass draws into.
@@ -29,3 +33,5 @@ constexpr int kFirstPluginTextureUnit = 3;
 constexpr int kMaxPluginTextures = 8;
 // Look-up images are small; an edge past this is a mistake (or a hostile file), refused before decoding.
 constexpr int kMaxPluginTextureEdge = 4096;
+// "AudioSpectrum", after the look-up images.
+constexpr int kAudioSpectrumUnit = kFirstPluginTextureUnit + kMaxPluginTextures;

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Names the engine gives its own samplers; a look-up image under one of them would never be seen.
-constexpr const char* kProvidedSamplers[] = {"Texture0", "PreviousFrame", "Original"};
+constexpr const char* kProvidedSamplers[] = {"Texture0", "PreviousFrame", "Original", "AudioSpectrum"};
 // A look-up image file is never larger than its biggest picture needs (plus what PNG may add).
 constexpr size_t kMaxTextureFileBytes =
     size_t(kMaxPluginTextureEdge) * size_t(kMaxPluginTextureEdge) * 4 + 1024 * 1024;

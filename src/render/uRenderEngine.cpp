@@ -10,6 +10,7 @@
 #include "render/IsfPlugin.h"
 #include "render/IsfSlotPasses.h"
 #include "render/glPBuffer.h"
+#include "render/uAudioTexture.h"
 #include "render/uBitmapFontExt.h"
 #include "render/uFBO.h"
 #include "render/uFBOPass.h"
@@ -96,6 +97,7 @@ void TRenderEngine::FreeResources() {
     for (auto& feedback : Feedback)
         feedback.reset();
     OriginalFBO.reset();
+    AudioTexture.reset();
     Catalogue.clear();
     for (auto& slot : Slots)
         slot.reset();
@@ -292,6 +294,20 @@ TFBO* TRenderEngine::PrepareOriginal() {
     return OriginalFBO.get();
 }
 
+void TRenderEngine::PrepareAudio() {
+    bool wanted = false;
+    for (int k = 0; k < ActiveCount; ++k) {
+        const TShaderPlugin* plugin = Slots[size_t(ActiveOrder[size_t(k)])].get();
+        if (plugin && plugin->Provides.Audio) wanted = true;
+    }
+    if (!wanted) {
+        AudioTexture.reset();
+        return;
+    }
+    if (!AudioTexture) AudioTexture = std::make_unique<TAudioTexture>();
+    AudioTexture->Upload(FrameInputs.Audio);
+}
+
 TFBO& TRenderEngine::TargetFor(int slot, TFBO& pingPong) {
     if (slot >= 0 && slot < kSlotCount && Feedback[size_t(slot)]) return Feedback[size_t(slot)]->Output();
     return pingPong;
@@ -329,6 +345,7 @@ void TRenderEngine::RenderFrame(bool showHUD) {
 TFBO& TRenderEngine::RunFramebufferPasses() {
     const int n = ActiveCount;
     PrepareFeedback();
+    PrepareAudio();
     TFBO* const original = PrepareOriginal();
     const int first = n >= 1 ? ActiveOrder[0] : kNoSlot;
     TFBO* last = &TargetFor(first, *FBOA);
@@ -397,6 +414,10 @@ void TRenderEngine::BindExtraSamplers(const TShaderPlugin& plugin, int slot, boo
         glActiveTexture(GL_TEXTURE0 + kOriginalUnit);
         glBindTexture(GL_TEXTURE_2D, on ? OriginalFBO->TextureHandle : 0);
     }
+    if (plugin.Provides.Audio && AudioTexture) {
+        glActiveTexture(GL_TEXTURE0 + kAudioSpectrumUnit);
+        glBindTexture(GL_TEXTURE_2D, on ? AudioTexture->Handle() : 0);
+    }
     glActiveTexture(GL_TEXTURE0);
 }
 
@@ -404,7 +425,8 @@ void TRenderEngine::DrawPass(TFBO* source, TQuadCoords coords, int slot, TQuadSi
                              TPassResolution target) {
     // A slot emptied without RebuildActiveOrder has no plugin left: its pass copies.
     TShaderPlugin* plugin = slot >= 0 && slot < kSlotCount ? Slots[size_t(slot)].get() : nullptr;
-    const bool extras = plugin && (plugin->Provides.Previous || plugin->Provides.Original);
+    const bool extras =
+        plugin && (plugin->Provides.Previous || plugin->Provides.Original || plugin->Provides.Audio);
     if (plugin) plugin->Bind(FrameInputs, target);
     if (extras) BindExtraSamplers(*plugin, slot, true);
     glActiveTexture(GL_TEXTURE0);

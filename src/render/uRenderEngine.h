@@ -25,6 +25,7 @@
 
 class TFBO;
 class TSlotFeedback;
+class TAudioTexture;
 class TShaderPlugin;
 class TBitmapFontExt;
 class TglBitmap2D;
@@ -148,6 +149,8 @@ public:
     // asks for "Original" or the first one reads a sampler besides "Texture0".
     std::array<std::unique_ptr<TSlotFeedback>, kSlotCount> Feedback;
     std::unique_ptr<TFBO> OriginalFBO;
+    // "AudioSpectrum" of FrameInputs.Audio; exists only while an active plugin asks for "audio".
+    std::unique_ptr<TAudioTexture> AudioTexture;
 
     // The description files of the last catalogue scan that failed to load or were left out because the
     // catalogue holds their name in another case, in scan order; each was also reported to the user.
@@ -189,6 +192,7 @@ private:
     // The slot memories wanted this frame, moved on for a new frame; the copy of the source when wanted.
     void PrepareFeedback();
     TFBO* PrepareOriginal();
+    void PrepareAudio();
     // Where a slot's pass draws: its own memory when it has one, else the ping-pong framebuffer.
     TFBO& TargetFor(int slot, TFBO& pingPong);
     unsigned FramebufferFormat() const;

@@ -65,8 +65,8 @@ bool ProvidesFlag(const std::vector<std::string>& lowerLines, std::string_view w
 bool ReadProvidesKeys(const TIniPairs& pairs, TShaderPlugin::TProvides& provides,
                       std::vector<std::string>& problems) {
     std::array<bool*, kProvidesKeys.size()> flags = {
-        &provides.Time,  &provides.TimeDelta, &provides.Frame,   &provides.Resolution,
-        &provides.Mouse, &provides.Previous,  &provides.Original};
+        &provides.Time,  &provides.TimeDelta, &provides.Frame,    &provides.Resolution,
+        &provides.Mouse, &provides.Previous,  &provides.Original, &provides.Audio};
     std::array<bool, kProvidesKeys.size()> decided{};
     bool ok = true;
     for (const auto& [key, value] : pairs) {
@@ -221,6 +221,11 @@ void TShaderPlugin::Bind(const TPluginFrameInputs& frame, TPassResolution resolu
         Shader->SetUniform4f("mouse", frame.Mouse[0], frame.Mouse[1], frame.Mouse[2], frame.Mouse[3]);
     if (Provides.Previous) Shader->SetUniform1i("PreviousFrame", kPreviousFrameUnit);
     if (Provides.Original) Shader->SetUniform1i("Original", kOriginalUnit);
+    if (Provides.Audio) {
+        const auto& level = frame.Audio.Level;
+        Shader->SetUniform4f("audioLevel", level[0], level[1], level[2], level[3]);
+        Shader->SetUniform1i("AudioSpectrum", kAudioSpectrumUnit);
+    }
     if (Textures) Textures->Bind(*Shader);
 }
 

@@ -44,8 +44,8 @@ inline constexpr std::array<const char*, 4> kParamSections = {"parameter_u1f", "
 
 // The opt-in keys of section "provides" besides the three above, each a whole key with the value 1 (or 0).
 // Index order is that of TShaderPlugin::TProvides.
-inline constexpr std::array<const char*, 7> kProvidesKeys = {"time",  "timedelta", "frame",   "resolution",
-                                                             "mouse", "previous",  "original"};
+inline constexpr std::array<const char*, 8> kProvidesKeys = {"time",  "timedelta", "frame",    "resolution",
+                                                             "mouse", "previous",  "original", "audio"};
 
 // The uniform value of "texWidth" and "texHeight", whatever the framebuffer or source size.
 inline constexpr float kPluginTextureEdge = float(kSourceTextureEdge);
@@ -77,7 +77,8 @@ public:
     // parameter in the order 1f, 2f, 3f, 4f. Without a Shader (Load failed or not called) both do nothing.
     void Bind();
     // The same, then the opt-in uniforms the description asks for: the clock and pointer of frame, the
-    // target's resolution, the units of "PreviousFrame" and "Original", and the look-up images on theirs
+    // target's resolution, the units of "PreviousFrame", "Original" and "AudioSpectrum", the sound's levels,
+    // and the look-up images on theirs
     // (bound here; the engine binds the other two). Unbind takes the look-up images off their units.
     void Bind(const TPluginFrameInputs& frame, TPassResolution resolution);
     void Unbind();
@@ -106,6 +107,7 @@ public:
         bool Mouse = false;
         bool Previous = false;
         bool Original = false;
+        bool Audio = false; // "audioLevel" and "AudioSpectrum"
         bool operator==(const TProvides&) const = default;
     } Provides;
     std::unique_ptr<TPluginTextures> Textures; // the "textures" section; empty without one

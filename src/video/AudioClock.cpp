@@ -36,7 +36,7 @@ int64_t FramesToNs(int64_t frames) {
 
 } // namespace
 
-TAudioClock::TAudioClock() {
+TAudioClock::TAudioClock() : FAnalyser(kAudioRate) {
     FSteadyStartNs = SteadyNs();
     FSteadyBaseNs = FSteadyStartNs;
 }
@@ -139,6 +139,17 @@ int64_t TAudioClock::NowNs() const {
     return NowLocked();
 }
 
+TAudioFeatures TAudioClock::Features() {
+    int64_t heardFrames = 0;
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        if (!FFollowsSound || FSegments.empty()) return {};
+        heardFrames = HeardWrittenNsLocked() * kAudioRate / kNsPerSecond;
+    }
+    // A restart between the two steps empties the analyser, which then answers all zero.
+    return FAnalyser.Analyse(heardFrames);
+}
+
 int64_t TAudioClock::HeardMediaNs() const {
     std::lock_guard<std::mutex> guard(FMutex);
     if (!FFollowsSound || FSegments.empty()) return -1;
@@ -183,6 +194,7 @@ void TAudioClock::MediaStarted(int64_t mediaNs, int64_t clockNs) {
         FFollowsSound = true;
         FFlush = true;
         ++FRun;
+        FAnalyser.Reset();
     }
     FWork.notify_all();
 }
@@ -267,11 +279,13 @@ bool TAudioClock::WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& o
     while (!FEnded && decoded.size() < static_cast<size_t>(frames * kAudioChannels))
         FEnded = !FDecoder->Read(decoded);
     // A stream that ends before the picture goes on as silence, so the clock keeps its pace.
-    std::vector<int16_t> chunk(static_cast<size_t>(frames * kAudioChannels), 0);
-    const size_t take = std::min(chunk.size(), decoded.size());
-    for (size_t i = 0; i < take; ++i)
-        chunk[i] = static_cast<int16_t>(decoded[i] * volume / 100);
+    std::vector<int16_t> heard(static_cast<size_t>(frames * kAudioChannels), 0);
+    const size_t take = std::min(heard.size(), decoded.size());
+    std::copy(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(take), heard.begin());
     decoded.erase(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(take));
+    std::vector<int16_t> chunk(heard.size());
+    for (size_t i = 0; i < chunk.size(); ++i)
+        chunk[i] = static_cast<int16_t>(heard[i] * volume / 100);
     const bool written = output.Write(chunk.data(), static_cast<size_t>(frames));
     const int64_t latencyNs = written ? output.LatencyNs() : -1;
     lock.lock();
@@ -284,6 +298,7 @@ bool TAudioClock::WriteChunk(std::unique_lock<std::mutex>& lock, TAudioOutput& o
         if (FSegments.size() > 8) FSegments.pop_front();
         FCatchUpFrames = FWrittenFrames;
     }
+    FAnalyser.Push(heard.data(), static_cast<size_t>(frames), kAudioChannels);
     FWrittenFrames += frames;
     const int64_t played = std::max<int64_t>(0, FramesToNs(FWrittenFrames) - std::max<int64_t>(latencyNs, 0));
     FAdvancing = played > FPlayedNs;

@@ -7,6 +7,8 @@
 // its own lock held. The sound is decoded and written by a thread of the clock's own.
 #pragma once
 
+#include "platform/AudioFeatures.h"
+#include "video/AudioAnalyser.h"
 #include "video/VideoClock.h"
 
 #include <condition_variable>
@@ -37,6 +39,9 @@ public:
     void SetMute(bool mute);
     // The stream time being heard now; -1 while the clock does not follow the sound device.
     int64_t HeardMediaNs() const;
+    // The features of the sound being heard now, muted or not, so the picture follows what plays; all zero
+    // while the clock does not follow the sound device (no sound, paused, stopped).
+    TAudioFeatures Features();
 
     int64_t NowNs() const override;
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
@@ -88,6 +93,8 @@ private:
     int64_t FCatchUpFrames = 0; // written frames up to the last skip; no new skip before it is heard
     bool FAdvancing = false;
     std::deque<TSegment> FSegments;
+    // The written sound before the volume, on the timeline of FWrittenFrames.
+    TAudioAnalyser FAnalyser;
     int64_t FSteadyBaseNs = 0; // without sound: clock time FSteadyBaseNs was steady time FSteadyStartNs
     int64_t FSteadyStartNs = 0;
     mutable int64_t FLastNowNs = 0;

@@ -66,6 +66,8 @@ public:
     void SetMute(bool mute);
     // One line for the status bar when the file's sound cannot be heard; empty otherwise.
     std::string SoundStatusText() const;
+    // What sound-reactive effects hear of the file's sound now; all zero without sound playing.
+    TAudioFeatures SoundFeatures() { return FSoundPlaying ? FSound->Features() : TAudioFeatures{}; }
 
     // A video is playing: its frames are what the OpenGL view shows.
     bool VideoPlaying() const { return FAdmission.PlayState == TPlayState::Playing && FilterGraph.HasFile(); }

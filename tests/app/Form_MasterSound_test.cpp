@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "AppVideoClips.h"
 
+#include "render/uRenderEngine.h"
 #include "support/PrivateSoundServer.h"
 
 #include <QMenu>
@@ -113,6 +114,60 @@ TEST_F(SoundTest, TheAudioMenuComesBeforeControlAndItsStepsStopAtTheEnds) {
     const TSettings stored = StoredSettings();
     EXPECT_EQ(stored.Volume, 10);
     EXPECT_TRUE(stored.Mute);
+}
+
+// Sound-reactive effects listen to the video's sound (muted or not), to an input device of the sound server
+// (here the monitor of the null sink the video plays into), or to nothing; the choice is kept.
+TEST_F(SoundTest, ListenToFeedsTheEffectsFromTheVideoAnInputDeviceOrNothing) {
+    sound_test::TPrivateSoundServer server(Temp.File("pulse"));
+    ASSERT_TRUE(server.Ready);
+    CreateAndShow();
+    Form->OpenFile(ToneClip());
+    ASSERT_TRUE(Form->Playback.HasSound());
+    auto* menu = Form->findChild<QMenu*>(QStringLiteral("Menu_ListenTo"));
+    ASSERT_NE(menu, nullptr);
+    // The menu is made anew each time it opens: an action by its name, a device by its source name.
+    const auto find = [&](const QString& key) -> QAction* {
+        emit menu->aboutToShow();
+        for (QAction* a : menu->actions())
+            if (a->objectName() == key || a->toolTip() == key) return a;
+        return nullptr;
+    };
+    ASSERT_NE(find(QStringLiteral("lumatex_null.monitor")), nullptr) << "the null sink's monitor is listed";
+    const auto mid = [&] { return Form->Engine()->FrameInputs.Audio.Level[2]; };
+    const auto bass = [&] { return Form->Engine()->FrameInputs.Audio.Level[1]; };
+    const struct {
+        const char* Key;
+        bool Mute;
+        bool Hears;
+        const char* Stored;
+    } rows[] = {{"Action_ListenVideo", false, true, "video"},
+                {"Action_ListenVideo", true, true, "video"},
+                // The monitor hears the output: silent while the video is muted.
+                {"lumatex_null.monitor", true, false, "device:lumatex_null.monitor"},
+                {"lumatex_null.monitor", false, true, "device:lumatex_null.monitor"},
+                {"Action_ListenOff", false, false, "off"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.Key) + (row.Mute ? " muted" : ""));
+        Form->Action_Mute->setChecked(!row.Mute);
+        Form->Action_Mute->trigger();
+        QAction* choice = find(QString::fromLatin1(row.Key));
+        ASSERT_NE(choice, nullptr);
+        choice->trigger();
+        EXPECT_EQ(Form->Settings.ListenTo, row.Stored);
+        EXPECT_TRUE(choice->isChecked());
+        if (row.Hears) {
+            EXPECT_TRUE(RunLoopUntil([&] { return mid() > 0.6f; }, 4000))
+                << "the 1 kHz tone, heard in the mids";
+            EXPECT_LT(bass(), mid() - 0.3f);
+        } else {
+            EXPECT_TRUE(RunLoopUntil([&] { return mid() < 0.05f; }, 4000));
+        }
+    }
+    EXPECT_EQ(Form->Engine()->FrameInputs.Audio, TAudioFeatures{}) << "off: nothing at all";
+    EXPECT_TRUE(Messages.Entries.empty());
+    Form->close();
+    EXPECT_EQ(StoredSettings().ListenTo, "off");
 }
 
 } // namespace

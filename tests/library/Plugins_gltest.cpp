@@ -95,7 +95,9 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
                                           {asks.Resolution, "resolution", GL_FLOAT_VEC2},
                                           {asks.Mouse, "mouse", GL_FLOAT_VEC4},
                                           {asks.Previous, "PreviousFrame", GL_SAMPLER_2D},
-                                          {asks.Original, "Original", GL_SAMPLER_2D}})
+                                          {asks.Original, "Original", GL_SAMPLER_2D},
+                                          {asks.Audio, "audioLevel", GL_FLOAT_VEC4},
+                                          {asks.Audio, "AudioSpectrum", GL_SAMPLER_2D}})
             if (wanted) declared[name] = type;
         if (plugin->Textures)
             for (const TPluginTextureEntry& texture : plugin->Textures->Entries) {
@@ -133,7 +135,8 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
     }
     EXPECT_EQ(scanned, BundledPluginFiles());
     EXPECT_GE(scanned.size(), 24u);
-    const std::set<std::string> groups{"Color", "Blur & Sharpen", "Distort", "Stylize", "Utility", "Motion"};
+    const std::set<std::string> groups{"Color",   "Blur & Sharpen", "Distort", "Stylize",
+                                       "Utility", "Motion",         "Sound"};
     for (const auto& [group, count] : perGroup)
         EXPECT_TRUE(groups.count(group)) << "unexpected group " << group;
     for (const std::string& group : groups)
@@ -150,6 +153,13 @@ TEST_F(LibraryPlugins, TheCatalogueHoldsEveryPluginWithACleanProgramAndUsablePar
 // either end (the user can drag them there) none produces NaN or values outside 0..1.
 TEST_F(LibraryPlugins, EveryPluginChangesThePictureSoundlyAndStaysWithinRangeWithAllBarsAtEitherEnd) {
     const TPixels copied = RenderFirstPass({}), shown = TestPixels();
+    // Loud music for the sound-reactive ones: a falling spectrum and a wave swinging wide.
+    TAudioFeatures& sound = Engine->FrameInputs.Audio;
+    sound.Level = {0.9f, 1.0f, 0.7f, 0.5f};
+    for (size_t i = 0; i < sound.Spectrum.size(); ++i) {
+        sound.Spectrum[i] = 1.0f - float(i) / float(sound.Spectrum.size());
+        sound.Waveform[i] = 0.5f + 0.45f * std::sin(float(i) * 0.05f);
+    }
     for (const std::string& ini : BundledPluginFiles()) {
         SCOPED_TRACE(ini);
         SetChain({ini});

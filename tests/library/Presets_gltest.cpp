@@ -86,6 +86,11 @@ const std::vector<TRecipe>& Recipes() {
           {"spin_kaleidoscope.ini", true, {{"spin", {0.375f, 0.6f}}}},
           {"echo.ini", true, {{"zoom", {0.5f, 0.75f}}, {"turn", {0.6f}}}},
           {"lut_grade.ini", true, {{"grade", {0.0f, 0.6f}}}}}},
+        {"Music Visualiser",
+         {{"sound_pulse.ini", true, {{"pulse", {0.5f, 0.25f}}}},
+          {"bass_colour_shift.ini", true, {{"shift", {0.4f, 0.2f}}}},
+          {"spectrum_bars.ini", true, {{"bars", {0.4f, 0.5f}}, {"colour", {1.0f, 0.6f, 0.2f, 0.75f}}}},
+          {"waveform_scope.ini", true, {{"thickness", {0.25f}}, {"colour", {0.4f, 1.0f, 0.9f, 0.8f}}}}}},
     };
     return recipes;
 }

@@ -79,7 +79,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ");
+                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -205,6 +205,23 @@ TEST(Settings, AVolumeOutOfRangeKeepsItsDefaultAndTheReadingGoesOn) {
     }
 }
 
+TEST(Settings, AListenToChoiceThatNamesNothingKeepsTheVideoSound) {
+    TTempFolder tmp;
+    const std::string path = tmp.File("settings.reg");
+    TSettings stored = Unusual(tmp);
+    // {stored, read}
+    for (const auto& [choice, wanted] : std::vector<std::array<std::string, 2>>{
+             {"off", "off"},
+             {"device:alsa_input.usb-mic.analog-stereo", "device:alsa_input.usb-mic.analog-stereo"},
+             {"device:", "video"},
+             {"Video Sound", "video"},
+             {"", "video"}}) {
+        stored.ListenTo = choice;
+        SaveSettings(stored, path);
+        EXPECT_EQ(Loaded(path).ListenTo, wanted) << choice;
+    }
+}
+
 TEST(Settings, TheFileLivesInTheUsersConfigFolder) {
     const char *home = std::getenv("HOME"), *config = std::getenv("XDG_CONFIG_HOME");
     const std::string savedHome = home ? home : "", savedConfig = config ? config : "";
@@ -265,7 +282,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 34u) << "the program's 33 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 35u) << "the program's 34 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),

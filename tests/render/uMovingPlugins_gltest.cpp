@@ -53,7 +53,7 @@ std::vector<uint8_t> PngHeaderOnly(png_uint_32 width, png_uint_32 height) {
 TEST_F(MovingPlugins, TheClockThePointerAndTheTargetSizeReachTheShader) {
     SetUniformSource(kWhite);
     SetChain({"clock.ini", "clock.ini"});
-    Engine->FrameInputs = {2.0, 0.04, 50, {}};
+    Engine->FrameInputs = {2.0, 0.04, 50, {}, {}};
     Engine->RenderFrame(false);
     EXPECT_TRUE(Near(Centre(), TRGBA{Byte(0.5), Byte(0.4), Byte(0.5), 255}, 1)) << Centre();
 
@@ -75,7 +75,7 @@ TEST_F(MovingPlugins, TheClockThePointerAndTheTargetSizeReachTheShader) {
     Engine->FrameInputs = {};
     Engine->RenderFrame(false);
     const TPicture still = Window();
-    Engine->FrameInputs = {9.0, 1.0, 7, {1, 1, 1, 1}};
+    Engine->FrameInputs = {9.0, 1.0, 7, {1, 1, 1, 1}, {}};
     Engine->RenderFrame(false);
     EXPECT_TRUE(Window() == still);
 }

@@ -42,9 +42,11 @@ TEST(PluginProvidesKeys, NewKeysAreWholeKeysWithTheValueOneOrZero) {
         P Expected;
     } cases[] = {
         {"", true, {}},
-        {"time=1\ntimedelta=1\nframe=1\nresolution=1\nmouse=1\nprevious=1\noriginal=1\n",
+        {"time=1\ntimedelta=1\nframe=1\nresolution=1\nmouse=1\nprevious=1\noriginal=1\naudio=1\n",
          true,
-         {true, true, true, true, true, true, true}},
+         {true, true, true, true, true, true, true, true}},
+        {"Audio=1\naudiolevel=0\n", true, {.Audio = true}},
+        {"myaudio=1\naudio=2\n", false, {}},
         {"TIME = 1\nPrevious=1\n", true, {.Time = true, .Previous = true}},
         {"time=0\n", true, {}},
         // Whole keys only: the old words' substring rule does not reach them.

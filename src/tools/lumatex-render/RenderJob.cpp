@@ -23,6 +23,7 @@
 #include "render/uRenderEngine.h"
 #include "render/uShaderPlugin.h"
 #include "video/ClipFrameReader.h"
+#include "video/ClipSound.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -192,6 +193,8 @@ public:
         } catch (const ELumatex& e) {
             Fail(kExitInput, e.what());
         }
+        // A clip without sound, or with a stream that cannot be decoded, renders with silence.
+        Sound.Open(path);
         // The main window's size check for the OpenGL view.
         const TVideoFormat& format = Reader.Format();
         if (!VideoSizeSupported(NpotSupported, true, format.Width, format.Height)) {
@@ -209,11 +212,13 @@ public:
     }
     int64_t FrameDurationNs() const { return Reader.FrameDurationNs(); }
     // The clock plugins see for the frame Read gave out last.
-    TPluginFrameInputs Inputs(int64_t index) const {
+    // The sound is that of the window ending at the frame's time.
+    TPluginFrameInputs Inputs(int64_t index) {
         TPluginFrameInputs inputs;
         inputs.Time = double(Reader.FrameTimeNs()) / 1e9;
         inputs.TimeDelta = double(Reader.FrameDurationNs()) / 1e9;
         inputs.Frame = index;
+        inputs.Audio = Sound.At(Reader.FrameTimeNs());
         return inputs;
     }
     TClipSource ClipSource() {
@@ -227,6 +232,7 @@ public:
 
 private:
     TClipFrameReader Reader;
+    TClipSound Sound;
 };
 
 void CheckInputFile(const TCommandLine& commandLine) {

@@ -447,7 +447,9 @@ Options
   --time SECONDS    what plugins asking for "time" see when INPUT is a picture (default 0); for a video
                     they see each frame's presentation time, "frame" its index and "timeDelta" one frame
                     interval (a picture's is 1/25 s). Frames are rendered in order, so a plugin's
-                    "PreviousFrame" is its output of the frame before in the same run (black for the first)
+                    "PreviousFrame" is its output of the frame before in the same run (black for the first).
+                    Plugins asking for "audio" hear the clip's own sound up to each frame's time (a picture:
+                    silence)
   --codec NAME      for a video OUTPUT: the FFmpeg encoder (default libx264 for .mp4, .mkv and .mov,
                     libvpx-vp9 for .webm, mpeg4 for .avi)
   --crf N           for a video OUTPUT: constant quality, 0 (best) .. 51 for H.264, .. 63 for VP9
