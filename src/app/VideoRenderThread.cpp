@@ -12,6 +12,7 @@
 #include "presets/uPresets.h"
 #include "render/uRenderEngine.h"
 #include "video/ClipFrameReader.h"
+#include "video/ClipSound.h"
 
 #include <cstdio>
 #include <exception>
@@ -69,6 +70,10 @@ void TVideoRenderThread::Render() {
     source.FrameTimeNs = [&reader] { return reader.FrameTimeNs(); };
     source.FrameDurationNs = reader.FrameDurationNs();
     source.EstimatedFrames = reader.EstimatedFrames();
+    // Sound-reactive plugins hear the clip's sound at each frame's time, as lumatex-render gives it.
+    TClipSound sound;
+    sound.Open(r.Input);
+    source.SoundAt = [&sound](int64_t timeNs) { return sound.At(timeNs); };
     TClipRenderJob job;
     job.Output = r.Output;
     job.AudioSource = r.Input;

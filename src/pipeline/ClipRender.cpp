@@ -65,6 +65,7 @@ void TClipRender::RenderFrame(TBitmap& frame, int64_t index, const TBeforeFrame&
     inputs.Time = double(timeNs) / 1e9;
     inputs.TimeDelta = double(Source.FrameDurationNs) / 1e9;
     inputs.Frame = index;
+    if (Source.SoundAt) inputs.Audio = Source.SoundAt(timeNs);
     WaitForPace(inputs.Time);
     Engine.FrameInputs = inputs;
     if (beforeFrame) beforeFrame(inputs.Time);

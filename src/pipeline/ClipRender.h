@@ -9,9 +9,11 @@
 #include "pipeline/MediaFiles.h"
 #include "pipeline/VideoEncoder.h"
 
+#include "platform/AudioFeatures.h"
 #include <atomic>
 #include <cstdint>
 #include <functional>
+
 #include <memory>
 #include <string>
 
@@ -27,6 +29,8 @@ struct TClipSource {
     std::function<int64_t()> FrameTimeNs;
     int64_t FrameDurationNs = 0;
     int64_t EstimatedFrames = -1; // from the stream's duration; -1 when it names none
+    // What sound-reactive plugins hear at a frame's media time; unset: silence.
+    std::function<TAudioFeatures(int64_t timeNs)> SoundAt;
 };
 
 struct TClipRenderJob {

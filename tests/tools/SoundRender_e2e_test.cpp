@@ -88,3 +88,28 @@ TEST(SoundRender, TheEffectsFollowSilenceAndNoiseAndRepeatExactly) {
             EXPECT_EQ(ReadTextFile(file("a", frame)), ReadTextFile(file("b", frame))) << "frame " << frame;
     }
 }
+
+// A video file gets the same sound at each frame as the frame files do (the clip render's own loop).
+TEST(SoundRender, AVideoFileOfASoundReactiveChainFollowsTheSound) {
+    TTempFolder tmp;
+    const std::string clip = MakeNoiseClip(tmp);
+    ASSERT_FALSE(clip.empty());
+    const std::string root = LUMATEX_BIN_DIR;
+    const std::string preset = WritePreset(tmp, "sound_pulse.ini");
+    for (const auto& [name, extra] : {std::pair<std::string, bool>{"plain", false}, {"pulse", true}}) {
+        std::vector<std::string> args = {"--root", root, "--codec", "ffv1", clip, tmp.File(name + ".mkv")};
+        if (extra) args.insert(args.begin(), {"--preset", preset});
+        const TChildRun run = RunRender(args, tmp);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        for (int frame : {12, 40}) {
+            const TChildRun cut = RunChild("ffmpeg",
+                                           {"-v", "error", "-y", "-i", tmp.File(name + ".mkv"), "-vf",
+                                            "select=eq(n\\," + std::to_string(frame) + ")", "-frames:v", "1",
+                                            tmp.File(name + std::to_string(frame) + ".bmp")},
+                                           tmp);
+            ASSERT_EQ(cut.Status, 0) << cut.Err;
+        }
+    }
+    EXPECT_LE(MeanDifference(tmp.File("pulse12.bmp"), tmp.File("plain12.bmp")), 0.5);
+    EXPECT_GE(MeanDifference(tmp.File("pulse40.bmp"), tmp.File("plain40.bmp")), 8.0);
+}

@@ -227,6 +227,7 @@ public:
         source.FrameTimeNs = [this] { return Reader.FrameTimeNs(); };
         source.FrameDurationNs = Reader.FrameDurationNs();
         source.EstimatedFrames = Reader.EstimatedFrames();
+        source.SoundAt = [this](int64_t timeNs) { return Sound.At(timeNs); };
         return source;
     }
 
