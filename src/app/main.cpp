@@ -125,5 +125,8 @@ int main(int argc, char** argv) {
 
     if (!line.Source.empty())
         QTimer::singleShot(0, &master, [&master, source = line.Source] { master.OpenAddress(source); });
+    // After the source: the output takes its size and rate from the first frame.
+    if (!line.Output.empty())
+        QTimer::singleShot(0, &master, [&master, target = line.Output] { master.StartSending(target); });
     return app.exec();
 }

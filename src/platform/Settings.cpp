@@ -21,7 +21,7 @@ struct TSettingsValue {
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
 // Values added later come after the first 27: an older file then stops the reading only at them.
-const std::array<TSettingsValue, 33> kSettingsValues{{
+const std::array<TSettingsValue, 34> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -55,6 +55,7 @@ const std::array<TSettingsValue, 33> kSettingsValues{{
     {"WatchPluginFiles", &TSettings::WatchPluginFiles},
     {"Volume", &TSettings::Volume},
     {"Mute", &TSettings::Mute},
+    {"SendTargets", &TSettings::SendTargets},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {

@@ -44,6 +44,7 @@ struct TSettings {
     bool WatchPluginFiles = true; // the View menu's "Watch Plugin Files": edited plugins reload
     int32_t Volume = 100;         // the Audio menu's volume of a video's sound, 0..100
     bool Mute = false;            // the Audio menu's "Mute"
+    std::string SendTargets;      // "Send Output To...": the recent targets, newest first, parted by "|"
 
     bool operator==(const TSettings&) const = default;
 };
