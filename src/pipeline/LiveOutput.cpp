@@ -6,6 +6,7 @@
 #include "render/uRenderEngine.h"
 
 #include <algorithm>
+#include <chrono>
 
 TLiveOutput::TLiveOutput(std::string target) : FTarget(std::move(target)) {}
 
@@ -37,12 +38,16 @@ bool TLiveOutput::FrameDue(int64_t nowNs) {
 
 void TLiveOutput::AfterFrame(int64_t nowNs) {
     if (!FFramebuffer) return;
+    const auto start = std::chrono::steady_clock::now();
     if (FrameDue(nowNs)) {
         if (FFramebuffer->StartRead()) FPendingNs.pop_front();
         FPendingNs.push_back((FNextIndex - 1) * FFrameNs);
         ++FStarted;
     }
     HandOverFinished();
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+    FLongestNs = std::max<int64_t>(FLongestNs, spent.count());
 }
 
 void TLiveOutput::HandOverFinished() {

@@ -46,6 +46,8 @@ public:
 
     TSendStatus Status() const { return FSender.Status(); }
     int64_t ReadsStarted() const { return FStarted; }
+    // The longest AfterFrame so far: what the sending costs the drawing thread in one frame at most.
+    int64_t LongestAfterFrameNs() const { return FLongestNs; }
 
 private:
     bool FrameDue(int64_t nowNs);
@@ -61,4 +63,5 @@ private:
     std::deque<int64_t> FPendingNs; // media time of each read-back in the ring, oldest first
     TBitmap FSpare;                 // the store the next read-back is copied into
     int64_t FStarted = 0;
+    int64_t FLongestNs = 0;
 };

@@ -78,8 +78,9 @@ bool IsV4L2DevicePath(const std::string& path) {
 std::string V4L2CapsProblem(uint32_t capabilities) {
     if (!(capabilities & V4L2_CAP_VIDEO_OUTPUT)) {
         if (capabilities & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE))
-            return "a capture device (a camera), not a video output; a loopback device comes from "
-                   "v4l2loopback";
+            // With exclusive_caps=1 a loopback device that another program writes to shows as a camera.
+            return "a capture device (a camera, or a loopback device another program writes to), not a "
+                   "video output";
         return "not a video output device";
     }
     if (!(capabilities & V4L2_CAP_READWRITE)) return "the device takes no frames by write()";
