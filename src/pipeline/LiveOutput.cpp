@@ -47,7 +47,8 @@ void TLiveOutput::AfterFrame(int64_t nowNs) {
     HandOverFinished();
     const auto spent =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-    FLongestNs = std::max<int64_t>(FLongestNs, spent.count());
+    constexpr size_t kCostsKept = 25 * 3600;
+    if (FCostsNs.size() < kCostsKept) FCostsNs.push_back(spent.count());
 }
 
 void TLiveOutput::HandOverFinished() {

@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TOutputTarget;
 class TRenderEngine;
@@ -46,8 +47,10 @@ public:
 
     TSendStatus Status() const { return FSender.Status(); }
     int64_t ReadsStarted() const { return FStarted; }
-    // The longest AfterFrame so far: what the sending costs the drawing thread in one frame at most.
-    int64_t LongestAfterFrameNs() const { return FLongestNs; }
+    // What AfterFrame took in each frame since the start or the last ClearCosts: what the sending costs
+    // the drawing thread (the first hour of frames at most).
+    const std::vector<int64_t>& AfterFrameCostsNs() const { return FCostsNs; }
+    void ClearCosts() { FCostsNs.clear(); }
 
 private:
     bool FrameDue(int64_t nowNs);
@@ -63,5 +66,5 @@ private:
     std::deque<int64_t> FPendingNs; // media time of each read-back in the ring, oldest first
     TBitmap FSpare;                 // the store the next read-back is copied into
     int64_t FStarted = 0;
-    int64_t FLongestNs = 0;
+    std::vector<int64_t> FCostsNs;
 };
