@@ -1,6 +1,6 @@
 // The live output's worker and its targets: raw YUV4MPEG written and parsed back, addresses nobody
-// answers, and the V4L2 paths refused before any device is reached. No V4L2 loopback device exists here:
-// what a real one does with the format and the frames is not run by these tests.
+// answers, a receiver that goes away, and the V4L2 paths refused before any device is reached. No V4L2
+// loopback device exists here: what a real one does with the format and the frames is not run by these tests.
 #include "pipeline/LiveSender.h"
 #include "pipeline/V4L2Writer.h"
 #include "platform/Bitmap.h"
@@ -11,9 +11,11 @@
 #include <linux/videodev2.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -99,6 +101,42 @@ TEST(LiveSender, AnAddressNobodyAnswersFailsWithinTheLimitNamingItAndAStopEndsAW
     waiting.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
     EXPECT_NE(waiting.Status().State, TSendState::Failed) << waiting.Status().Error;
+}
+
+TEST(LiveSender, AReceiverThatGoesAwayMidStreamEndsTheSendingWithOneMessage) {
+    const std::string port = std::to_string(FreePort(SOCK_DGRAM));
+    const pid_t receiver = ::fork();
+    if (receiver == 0) {
+        const std::string url = "srt://127.0.0.1:" + port + "?mode=listener";
+        ::execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "error", "-i", url.c_str(), "-f", "null", "-",
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(receiver, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // listening before the caller comes
+    TLiveSender sender;
+    sender.Start("srt://127.0.0.1:" + port + "?mode=caller", {64, 48}, 40'000'000);
+    int64_t mediaNs = 0;
+    auto pushUntil = [&](auto done, int timeoutMs) {
+        return WaitFor(
+            [&] {
+                sender.Push(TBitmap(64, 48, 32), mediaNs += 40'000'000);
+                return done();
+            },
+            timeoutMs);
+    };
+    const bool sending = pushUntil([&] { return sender.Status().Written >= 10; }, 8000);
+    ::kill(receiver, SIGTERM);
+    ::waitpid(receiver, nullptr, 0);
+    ASSERT_TRUE(sending) << sender.Status().Error;
+    ASSERT_TRUE(pushUntil([&] { return sender.Status().State == TSendState::Failed; }, 15000));
+    const TSendStatus failed = sender.Status();
+    EXPECT_EQ(failed.Error.rfind("cannot send to srt://127.0.0.1:" + port, 0), 0u) << failed.Error;
+    // Nothing more is taken, and the failure stays as it was told.
+    sender.Push(TBitmap(64, 48, 32), mediaNs + 40'000'000);
+    sender.Stop();
+    EXPECT_EQ(sender.Status().Written, failed.Written);
+    EXPECT_EQ(sender.Status().Error, failed.Error);
 }
 
 TEST(LiveSender, TargetsThatCannotTakeTheOutputAreRefusedNamingThem) {
