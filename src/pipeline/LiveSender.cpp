@@ -108,7 +108,7 @@ struct TLiveSender::TState {
         OpenDeadlineNs = NowNs() + kOpenLimitNs;
         if (IsV4L2DevicePath(Target)) {
             Device = std::make_unique<TV4L2Writer>();
-            Device->Open(Target, Size);
+            Device->Open(Target, Size, FrameDurationNs);
         } else {
             TVideoEncodeOptions options;
             options.LowLatency = IsOutputAddress(Target);

@@ -144,6 +144,16 @@ struct TV4L2Writer::TState {
         return true;
     }
 
+    // Only what readers are told: a device that does not take it still takes the frames.
+    void SetFrameTime(int64_t frameDurationNs) {
+        v4l2_streamparm parm{};
+        parm.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+        parm.parm.output.timeperframe.numerator =
+            uint32_t(std::min<int64_t>(frameDurationNs / 1000, UINT32_MAX));
+        parm.parm.output.timeperframe.denominator = 1000000;
+        Ioctl(Fd, VIDIOC_S_PARM, &parm);
+    }
+
     void PrepareConversion() {
         const AVPixelFormat target = AvFormatOf(FourCC);
         Scaler = sws_getContext(Source.Width, Source.Height, AV_PIX_FMT_BGRA, Width, Height, target,
@@ -174,7 +184,7 @@ struct TV4L2Writer::TState {
 TV4L2Writer::TV4L2Writer() = default;
 TV4L2Writer::~TV4L2Writer() = default;
 
-void TV4L2Writer::Open(const std::string& path, TPixelSize size) {
+void TV4L2Writer::Open(const std::string& path, TPixelSize size, int64_t frameDurationNs) {
     auto state = std::make_unique<TState>();
     state->Path = path;
     std::string problem;
@@ -189,6 +199,7 @@ void TV4L2Writer::Open(const std::string& path, TPixelSize size) {
         state->Raise("the device takes neither YUYV nor I420 at " + std::to_string(state->Width) + "x" +
                      std::to_string(state->Height));
     state->PrepareConversion();
+    if (frameDurationNs > 0) state->SetFrameTime(frameDurationNs);
     S = std::move(state);
 }
 

@@ -30,8 +30,9 @@ public:
     TV4L2Writer(const TV4L2Writer&) = delete;
     TV4L2Writer& operator=(const TV4L2Writer&) = delete;
 
-    // Opens path and sets its format at size (made even for the chroma); raises ELumatex naming path.
-    void Open(const std::string& path, TPixelSize size);
+    // Opens path and sets its format at size (made even for the chroma) and, when given, the frame time the
+    // readers are told; raises ELumatex naming path.
+    void Open(const std::string& path, TPixelSize size, int64_t frameDurationNs = 0);
     // A 32-bit blue, green, red, alpha picture of the open size, bottom row first; raises ELumatex when the
     // device stops taking frames.
     void WriteFrame(const TBitmap& picture);
