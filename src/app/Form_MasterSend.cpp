@@ -27,8 +27,12 @@ int64_t SteadyNowNs() {
 }
 
 QString SendingText(const TLiveOutput& output) {
-    QString text = QStringLiteral("  Sending to %1").arg(QString::fromStdString(output.Target()));
+    const QString target = QString::fromStdString(output.Target());
     const TPixelSize size = output.Size();
+    // An address that has not answered yet (SRT, RTMP) is not being sent to.
+    if (size.Width != 0 && output.Status().State == TSendState::Opening)
+        return QStringLiteral("  Connecting to %1...").arg(target);
+    const QString text = QStringLiteral("  Sending to %1").arg(target);
     if (size.Width == 0) return text;
     const double rate = 1e9 / double(output.FrameDurationNs());
     return text + QStringLiteral(" (%1x%2, %3 fps)")
