@@ -109,3 +109,18 @@ TEST_F(SendOutputTest, TheOutputMenuSendsIntoAY4mFileKeptAmongTheRecentTargets) 
     EXPECT_FALSE(Form->Action_SendOutput->isChecked());
     EXPECT_EQ(Form->PlayState(), TPlayState::Playing);
 }
+
+TEST_F(SendOutputTest, AnAddressNobodyAnswersIsToldOnceWhileTheViewDrawsOn) {
+    const std::string url = "srt://127.0.0.1:" + std::to_string(FreeUdpPort()) + "?mode=caller";
+    ASSERT_TRUE(Form->StartSending(url));
+    const uint64_t frames = Frames();
+    ASSERT_TRUE(RunLoopUntil([&] { return Form->LiveOutput() == nullptr; }, 10000));
+    EXPECT_GE(Frames(), frames + 25) << "the window never waited for the address";
+    ASSERT_EQ(Messages.Entries.size(), 1u);
+    EXPECT_EQ(Messages.Entries.front().Text.rfind("cannot send to " + url, 0), 0u)
+        << Messages.Entries.front().Text;
+    EXPECT_FALSE(Form->Action_SendOutput->isChecked());
+    EXPECT_TRUE(Form->SendStatusText().isEmpty());
+    RunLoopFor(300);
+    EXPECT_EQ(Messages.Entries.size(), 1u) << "told once";
+}
