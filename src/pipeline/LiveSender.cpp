@@ -13,6 +13,12 @@
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr size_t kSpareCount = TLiveSender::kQueueDepth + 2;
@@ -64,6 +70,7 @@ struct TLiveSender::TState {
     std::unique_ptr<TV4L2Writer> Device;
 
     void Run() {
+        YieldToTheDrawingThread();
         if (!Attempt([this] { OpenTarget(); })) return;
         SetState(TSendState::Sending);
         for (;;) {
@@ -97,6 +104,16 @@ struct TLiveSender::TState {
             if (Status.State == TSendState::Failed) Status.Error = e.what();
             return false;
         }
+    }
+
+    // Woken by each picture, the worker would otherwise take the core from the thread that handed it over
+    // (the GUI's, in the middle of its frame) for the whole encoding. A batch thread is never preferred on
+    // waking, and a little nicer: it encodes in the time the drawing leaves. Best effort, no privilege
+    // needed.
+    static void YieldToTheDrawingThread() {
+        sched_param none{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 5);
     }
 
     void SetState(TSendState state) {
