@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "pipeline/LiveSender.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -84,6 +86,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             }
             if (value.empty()) return Usage("--preset needs a preset name or a .prs file");
             line.Preset = value;
+        } else if (argument == "--output") {
+            if (i + 1 >= arguments.size() || !IsLiveTarget(arguments[i + 1]))
+                return Usage(
+                    "--output needs an address (udp://, srt://, rtmp://, rtsp://), a .y4m file, - or "
+                    "/dev/videoN");
+            line.Output = arguments[++i];
         } else {
             return Usage("unknown option: " + argument);
         }
@@ -108,6 +116,9 @@ Options:
   --fullscreen[=N]  open the output window at start: full screen on screen N (counted from 1), by
                     default the last screen (the View menu's Output Window, F11)
   --loop            play the video in a loop (the View menu's Loop)
+  --output TARGET   send the processed picture live from the start (the Output menu's Send Output To...):
+                    an address udp://, srt://, rtmp:// or rtsp:// (H.264 at low latency), a .y4m file or -
+                    (raw YUV4MPEG to standard output), or a V4L2 loopback device /dev/videoN
   --osc PORT        listen for OSC messages on UDP port PORT for this run (0: off; the Control menu's
                     OSC Port... keeps one for every run)
   --osc-bind ADDR   the address the OSC port listens on (default 127.0.0.1: this machine only)

@@ -19,6 +19,7 @@ struct TCommandLine {
     bool SideBySide = false; // the windows beside each other at this start (the stored placement otherwise)
     int FullScreen = -1;     // --fullscreen[=N]: the output window at start on screen N (from 1; 0: the last)
     std::string Source;      // empty: start without a source
+    std::string Output;      // --output: the live output's target from the start; empty: none
     std::string Error;       // for UsageError: what was wrong, one line
 };
 

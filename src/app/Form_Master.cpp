@@ -9,6 +9,7 @@
 #include "app/ViewGLScope.h"
 #include "gl/GLCheck.h"
 #include "gl/GLFlags.h"
+#include "pipeline/LiveOutput.h"
 #include "pipeline/RenderSetup.h"
 #include "platform/Files.h"
 #include "platform/MessageSink.h"
@@ -33,6 +34,7 @@ TForm_Master::TForm_Master(QWidget* parent) : QMainWindow(parent) {
     RunOpenDialog = ExecFileDialog;
     CreateActions();
     CreateComponents();
+    SyncSendActions();
     ConnectVideo();
 }
 
@@ -44,6 +46,7 @@ TForm_Master::~TForm_Master() {
     delete FControl;
     FControl = nullptr;
     SetOutputWindow(false);
+    StopSending();
     if (FRenderSetup) FRenderSetup->Destroy();
     ReleaseGLContext();
 }

@@ -53,6 +53,7 @@ class TRenderSetup;
 class TSourceOpener;
 class TForm_OpenCamera;
 class TOutputWindow;
+class TLiveOutput;
 
 inline constexpr const char* kMainCaption = "Lumatex";
 inline constexpr const char* kRenderFailedText = "Could not render GLFrame. Please check the used plugins!";
@@ -200,6 +201,15 @@ public:
     // False when it could not be opened (told in a message).
     bool SetOutputWindow(bool on, int screen = 0);
     TOutputWindow* OutputWindow() const { return FOutputWindow.get(); }
+    // Form_MasterSend.cpp: the live output to another program. StartSending refuses, in a message, a
+    // target that cannot take it (then false); a target that fails later is told once and the sending
+    // stops. "Send Output To..." asks for the target among the recent ones (tests replace the question).
+    bool StartSending(const std::string& target);
+    void StopSending();
+    void Action_SendOutputExecute();
+    std::function<QString(const std::vector<std::string>& recent)> RunSendDialog;
+    TLiveOutput* LiveOutput() const { return FLiveOutput.get(); }
+    QString SendStatusText() const; // empty while nothing is sent
     TIdleRenderer* IdleRenderer() const { return FIdleRenderer; }
     QWidget* GLContainer() const { return FGLContainer; }
     QString StatusText(int panel) const;
@@ -267,6 +277,8 @@ public:
     QAction* Action_hp = nullptr;
     QAction* Action_Help = nullptr;
     QAction* Action_RenderVideo = nullptr;
+    QAction* Action_SendOutput = nullptr;
+    QAction* Action_StopSending = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -352,4 +364,12 @@ private:
     QMenu* Menu_ListenTo = nullptr;
     std::unique_ptr<TAudioCapture> FCapture; // while an input device is listened to
     std::string FCaptureStatusShown;
+    std::string FSoundStatusShown;            // the sound's status text told for the open video
+    std::unique_ptr<TLiveOutput> FLiveOutput; // while sending
+    QTimer* FSendTimer = nullptr;             // watches the sender while sending
+    QLabel* FSendStatus = nullptr;            // what is sent where, in the status bar
+    void SendBeforeFrame();
+    void SendAfterFrame();
+    void SendStatusTimer();
+    void SyncSendActions();
 };

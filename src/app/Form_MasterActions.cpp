@@ -38,7 +38,8 @@ struct TMenuRow {
 };
 constexpr TMenuRow kMenus[] = {{"File", "&File", "Menu_File"},          {"OpenGL", "&OpenGL", "Menu_OpenGL"},
                                {"View", "&View", "Menu_View"},          {"Audio", "&Audio", "Menu_Audio"},
-                               {"Control", "&Control", "Menu_Control"}, {"Help", "&Help", "Menu_Help"}};
+                               {"Control", "&Control", "Menu_Control"}, {"Output", "O&utput", "Menu_Output"},
+                               {"Help", "&Help", "Menu_Help"}};
 
 } // namespace
 
@@ -113,6 +114,10 @@ const TForm_Master::TActionRow TForm_Master::kActionTable[] = {
      [](TForm_Master&, bool) { OpenURL(HomepageURL()); }},
     {&TForm_Master::Action_Help, "Action_Help", "&About", "Help", kNoKey, false, true, false,
      [](TForm_Master& w, bool) { if (w.OnAbout) w.OnAbout(); }},
+    {&TForm_Master::Action_SendOutput, "Action_SendOutput", "&Send Output To...", "Output", kNoKey, true,
+     false, false, [](TForm_Master& w, bool) { w.Action_SendOutputExecute(); }},
+    {&TForm_Master::Action_StopSending, "Action_StopSending", "S&top Sending", "Output", kNoKey, false, false,
+     false, [](TForm_Master& w, bool) { w.StopSending(); }},
 };
 // clang-format on
 

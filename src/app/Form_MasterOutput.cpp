@@ -1,4 +1,4 @@
-// The main window's outputs: the full-screen output window.
+// The main window's outputs: the full-screen output window, and the frame hooks of the live output.
 #include "app/Form_Master.h"
 
 #include "app/OutputWindow.h"
@@ -44,8 +44,11 @@ void TForm_Master::OutputBeforeFrame() {
     TRenderEngine* engine = Engine();
     if (FOutputWindow && engine)
         FOutputWindow->BeforeFrame(*engine, VideoWidth, VideoHeight, Settings.ForceAspectRatio);
+    SendBeforeFrame();
 }
 
 void TForm_Master::OutputAfterFrame() {
+    // The read-back starts before the output window's swap, which may wait for the screen.
+    SendAfterFrame();
     if (FOutputWindow) FOutputWindow->AfterFrame(*FGLView);
 }

@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -78,6 +79,9 @@ int main(int argc, char** argv) {
     const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (const int answer = AnswerWithoutWindow(line); answer >= 0) return answer;
 
+    // A reader of --output - that goes away (ffplay closed) must end the sending, not the program: the
+    // write then fails with EPIPE and is told like any other failing target.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kMainCaption));
     QApplication::setOrganizationName(QStringLiteral("Quorvale"));
@@ -130,5 +134,8 @@ int main(int argc, char** argv) {
 
     if (!line.Source.empty())
         QTimer::singleShot(0, &master, [&master, source = line.Source] { master.OpenAddress(source); });
+    // After the source: the output takes its size and rate from the first frame.
+    if (!line.Output.empty())
+        QTimer::singleShot(0, &master, [&master, target = line.Output] { master.StartSending(target); });
     return app.exec();
 }

@@ -110,6 +110,12 @@ struct TVideoEncoder::TState {
     int64_t Frames = 0;
     TAudioCarrier Audio;
     bool Sound = false;
+    std::function<bool()> Interrupt;
+
+    static int Interrupted(void* opaque) {
+        const auto* state = static_cast<const TState*>(opaque);
+        return state->Interrupt && state->Interrupt() ? 1 : 0;
+    }
 
     ~TState() {
         if (Out) {
@@ -141,6 +147,8 @@ struct TVideoEncoder::TState {
                      int64_t frameDurationNs, const TVideoEncodeOptions& options) {
         const int made = avformat_alloc_output_context2(&Out, nullptr, formatName, name.c_str());
         if (made < 0 || !Out) Raise("no muxer for this name", made);
+        Interrupt = options.Interrupt;
+        if (Interrupt) Out->interrupt_callback = AVIOInterruptCB{&TState::Interrupted, this};
         const std::string codecName = options.Codec.empty() ? DefaultVideoCodec(Target) : options.Codec;
         const AVCodec* codec = avcodec_find_encoder_by_name(codecName.c_str());
         if (!codec) Raise("FFmpeg has no encoder named '" + codecName + "'", 0);
@@ -221,7 +229,8 @@ struct TVideoEncoder::TState {
             AVDictionary* io = nullptr;
             // A live address that nobody answers must not hold the render: five seconds at most.
             av_dict_set(&io, "rw_timeout", "5000000", 0);
-            const int r = avio_open2(&Out->pb, address.c_str(), AVIO_FLAG_WRITE, nullptr, &io);
+            const int r = avio_open2(&Out->pb, address.c_str(), AVIO_FLAG_WRITE,
+                                     Interrupt ? &Out->interrupt_callback : nullptr, &io);
             av_dict_free(&io);
             if (r < 0) Raise("cannot open it", r);
         }

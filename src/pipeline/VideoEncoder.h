@@ -10,6 +10,7 @@
 #include "pipeline/MediaFiles.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,9 @@ struct TVideoEncodeOptions {
     int Crf = -1;            // constant quality, -1: the encoder's default (or a bit rate)
     int64_t BitRate = 0;     // bits per second, 0: none
     bool LowLatency = false; // for live sending: the fastest settings, no frames held back
+    // For live sending from another thread: answers true to give up a wait on the network (opening an
+    // address nobody answers, a write that does not get through); called from inside FFmpeg. Empty: never.
+    std::function<bool()> Interrupt;
 };
 
 // ".mp4", ".mkv", ".mov", ".webm" or ".avi", in any case.

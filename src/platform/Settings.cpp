@@ -21,7 +21,7 @@ struct TSettingsValue {
 
 // The order in which values are read and written: a missing value stops the reading, so the order matters.
 // Values added later come after the first 27: an older file then stops the reading only at them.
-const std::array<TSettingsValue, 34> kSettingsValues{{
+const std::array<TSettingsValue, 35> kSettingsValues{{
     {"RenderGLWindow", &TSettings::RenderGLWindow},
     {"RenderHUD", &TSettings::RenderHUD},
     {"ForceAspectRatio", &TSettings::ForceAspectRatio},
@@ -56,6 +56,7 @@ const std::array<TSettingsValue, 34> kSettingsValues{{
     {"Volume", &TSettings::Volume},
     {"Mute", &TSettings::Mute},
     {"ListenTo", &TSettings::ListenTo},
+    {"SendTargets", &TSettings::SendTargets},
 }};
 
 bool Accepted(int32_t TSettings::*field, int32_t value) {

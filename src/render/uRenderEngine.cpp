@@ -338,6 +338,7 @@ void TRenderEngine::RenderFrame(bool showHUD) {
     PassToWindow(last, FinalPassSlot);
     // The same last pass once more for an output window: the chain itself runs once per frame.
     if (OutputTarget) DrawLastPassInto(last, *OutputTarget);
+    if (SendTarget) DrawLastPassInto(last, *SendTarget);
     if (showHUD) DrawHUD();
     Surface.SwapBuffers();
 }

@@ -111,6 +111,9 @@ public:
     // While set, every RenderFrame also draws its last pass into this framebuffer at its whole size, for an
     // output window to show; set by whoever owns the framebuffer, reset before it goes.
     TFBO* OutputTarget = nullptr;
+    // The same for a live sender, whose framebuffer is read back after the frame; independent of the
+    // output window's, so that each keeps its own size.
+    TFBO* SendTarget = nullptr;
 
     // Fields, in their documented order. Surface stands for the window handle and its device and rendering
     // contexts.

@@ -109,6 +109,30 @@ TEST(CommandLine, FullScreenTakesAScreenCountedFromOneOrTheLast) {
     }
 }
 
+TEST(CommandLine, OutputTakesAnAddressAY4mFileStandardOutputOrAV4L2Device) {
+    const std::string refused =
+        "--output needs an address (udp://, srt://, rtmp://, rtsp://), a .y4m file, - or /dev/videoN";
+    struct TCase {
+        std::vector<std::string> Args;
+        std::string Output, Source, Error;
+    } cases[] = {
+        {{"--output", "udp://127.0.0.1:5000", "clip.avi"}, "udp://127.0.0.1:5000", "clip.avi", ""},
+        {{"--output", "-", "clip.avi"}, "-", "clip.avi", ""},
+        {{"--output", "out.Y4M"}, "out.Y4M", "", ""},
+        {{"--output", "/dev/video10"}, "/dev/video10", "", ""},
+        {{"--output", "out.mp4"}, "", "", refused},
+        {{"--output", "udp://"}, "", "", refused},
+        {{"--output"}, "", "", refused},
+    };
+    for (const TCase& c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Args);
+        const std::string trace = c.Args.size() > 1 ? c.Args[1] : "(none)";
+        EXPECT_EQ(line.Error, c.Error) << trace;
+        EXPECT_EQ(line.Output, c.Output) << trace;
+        EXPECT_EQ(line.Source, c.Source) << trace;
+    }
+}
+
 TEST(CommandLine, APresetIsAFileWhenItEndsInPrsAndANameInThePresetsFolderOtherwise) {
     EXPECT_EQ(PresetFileFor("Edges", "/opt/lumatex/"), "/opt/lumatex/presets/Edges.prs");
     EXPECT_EQ(PresetFileFor("../mine.PRS", "/opt/lumatex/"), "../mine.PRS");

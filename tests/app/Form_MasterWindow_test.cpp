@@ -70,6 +70,8 @@ TEST_F(WindowTest, MenusCarryEveryActionWithCaptionShortcutCheckAndEnabledRule) 
         {"Action_ShowGL", "&View", "&OpenGL", QKeySequence(Qt::Key_F3), true, false},
         {"Action_hp", "&Help", "&Quorvale-Homepage", QKeySequence(), false, true},
         {"Action_Help", "&Help", "&About", QKeySequence(), false, true},
+        {"Action_SendOutput", "O&utput", "&Send Output To...", QKeySequence(), true, true},
+        {"Action_StopSending", "O&utput", "S&top Sending", QKeySequence(), false, false}, // while sending
     };
     for (const TActionRow& row : rows) {
         SCOPED_TRACE(row.Name);

@@ -27,6 +27,8 @@ TSettings Unusual(const TTempFolder& tmp, const std::string& fileName = "clip.av
     s.JpegQuality = 85;
     s.OscPort = 9000;
     s.Volume = 30;
+    s.ListenTo = "off";
+    s.SendTargets = "udp://127.0.0.1:5000|out.y4m";
     // Placements on monitors left of and above the primary one, and the extremes of the type.
     s.main_left = s.spc_left = -1920;
     s.main_top = s.presets_top = INT32_MIN;
@@ -79,7 +81,7 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
                      "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
                      "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
                      "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo ");
+                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo SendTargets ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
@@ -146,6 +148,8 @@ TEST(Settings, AMissingOrMistypedValueStopsTheReadingThere) {
     expected.WatchPluginFiles = defaults.WatchPluginFiles;
     expected.Volume = defaults.Volume;
     expected.Mute = defaults.Mute;
+    expected.ListenTo = defaults.ListenTo;
+    expected.SendTargets = defaults.SendTargets;
     EXPECT_EQ(Loaded(path), expected);
 }
 
@@ -170,6 +174,8 @@ TEST(Settings, AFileWrittenBeforeLoopExistedReadsAllItsValuesAndLoopStaysOff) {
         if (beforeSound) expected.WatchPluginFiles = true;
         if (n != "\"Mute\"") expected.Volume = 100;
         expected.Mute = false;
+        expected.ListenTo = "video";
+        expected.SendTargets.clear();
         EXPECT_EQ(Loaded(path), expected) << name;
     }
 }
@@ -282,7 +288,7 @@ TEST(Settings, ASaveKeepsTheValuesAndKeysOfTheFileThatAreNotTheProgramsOwn) {
     EXPECT_EQ(reg.ReadString("PluginFolder"), "/srv/fx") << "a value of the key the program does not own";
     EXPECT_NE(saved.find("\n@=\"unnamed\"\n"), std::string::npos);
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "the program's own value takes its type again";
-    EXPECT_EQ(reg.Values().size(), 35u) << "the program's 34 values and the one it does not own";
+    EXPECT_EQ(reg.Values().size(), 36u) << "the program's 35 values and the one it does not own";
     EXPECT_EQ(Loaded(path), settings);
     EXPECT_EQ(TRegistryFile::FromFile("HKEY_CURRENT_USER\\Software\\Quorvale\\Lumatex\\V2\\settings", path)
                   .ReadDword("FBOSize"),
