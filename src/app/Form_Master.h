@@ -364,7 +364,6 @@ private:
     QMenu* Menu_ListenTo = nullptr;
     std::unique_ptr<TAudioCapture> FCapture; // while an input device is listened to
     std::string FCaptureStatusShown;
-    std::string FSoundStatusShown;            // the sound's status text told for the open video
     std::unique_ptr<TLiveOutput> FLiveOutput; // while sending
     QTimer* FSendTimer = nullptr;             // watches the sender while sending
     QLabel* FSendStatus = nullptr;            // what is sent where, in the status bar
