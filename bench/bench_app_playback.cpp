@@ -12,6 +12,7 @@
 //    mpv playing the same clip through 8 inverting user-shader passes (`--vo=gpu --gpu-sw`) for as long
 //    (target at most 0.7).
 // Needs an X display (make bench starts a private Xvfb). Writes its settings into a temporary folder.
+#include "ThreadCpu.h"
 #include "app/Form_Master.h"
 #include "app/IdleRenderer.h"
 #include "app/QtGLSurface.h"
@@ -73,19 +74,7 @@ void RunLoop(double seconds) {
     loop.exec();
 }
 
-// The time the process's thread with this name has run, exactly (schedstat, not the sampled ticks of stat);
-// -1 when there is none.
-double NamedThreadCpuSeconds(const std::string& name) {
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        std::string comm;
-        std::getline(std::ifstream(task.path() / "comm"), comm);
-        if (comm != name) continue;
-        unsigned long long ns = 0;
-        std::ifstream(task.path() / "schedstat") >> ns;
-        return double(ns) / 1e9;
-    }
-    return -1.0;
-}
+using bench_cpu::NamedThreadCpuSeconds;
 
 double ProcessCpuSeconds() {
     rusage usage{};

@@ -7,6 +7,7 @@
 //  - the CPU of the sound path (decoding, resampling, the analysis and the device writes: the sound thread)
 //    per second of playback.
 // Needs pulseaudio, pacat, parec and ffmpeg.
+#include "ThreadCpu.h"
 #include "support/PrivateSoundServer.h"
 #include "video/AudioClock.h"
 #include "video/FilterGraph.h"
@@ -32,18 +33,7 @@ constexpr int kFramesPerSecond = 25;
 
 using Clock = std::chrono::steady_clock;
 
-// The time the process's thread with this name has run (schedstat); -1 when there is none.
-double NamedThreadCpuSeconds(const std::string& name) {
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        std::string comm;
-        std::getline(std::ifstream(task.path() / "comm"), comm);
-        if (comm != name) continue;
-        unsigned long long ns = 0;
-        std::ifstream(task.path() / "schedstat") >> ns;
-        return double(ns) / 1e9;
-    }
-    return -1.0;
-}
+using bench_cpu::NamedThreadCpuSeconds;
 
 struct TSpread {
     double Median = 0, P99 = 0, Max = 0;
