@@ -50,7 +50,7 @@ struct TSettings {
     bool Mute = false;            // the Audio menu's "Mute"
     // The Audio menu's "Listen To": kListenToVideo, kListenToOff, or kListenToDevice + a source name.
     std::string ListenTo = "video";
-    std::string SendTargets;      // "Send Output To...": the recent targets, newest first, parted by "|"
+    std::string SendTargets; // "Send Output To...": the recent targets, newest first, parted by "|"
 
     bool operator==(const TSettings&) const = default;
 };

@@ -77,11 +77,13 @@ TEST(Settings, FirstRunKeepsTheDefaultsAndSaveCreatesTheFileWithAllValuesInOrder
     std::string names;
     for (const TRegValue& value : reg.Values())
         names += value.Name + " ";
-    EXPECT_EQ(names, "RenderGLWindow RenderHUD ForceAspectRatio Show_VideoRenderer Show_GLRenderer "
-                     "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
-                     "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
-                     "presets_left presets_top presets_width presets_height presets_maximized LastFile "
-                     "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo SendTargets ");
+    EXPECT_EQ(
+        names,
+        "RenderGLWindow RenderHUD ForceAspectRatio Show_VideoRenderer Show_GLRenderer "
+        "Show_ShaderPluginChain FBOSize Save_Size_X Save_Size_Y Save_ViewPort Save_ForceAspect "
+        "JpegQuality main_left main_top main_width main_height main_maximized spc_left spc_top "
+        "presets_left presets_top presets_width presets_height presets_maximized LastFile "
+        "LastPath GroupPlugins Loop OscPort FBOFloat WatchPluginFiles Volume Mute ListenTo SendTargets ");
     EXPECT_EQ(reg.ReadDword("RenderHUD"), 1) << "bools are DWORDs";
     EXPECT_EQ(Loaded(path), settings);
 }
