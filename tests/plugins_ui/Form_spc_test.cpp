@@ -54,6 +54,9 @@ protected:
     // which shows the chain window as the settings say.
     void Start() {
         ASSERT_TRUE(Create());
+        // These tests put plugins into the catalogue by hand and move the program folder under the engine;
+        // the plugin watcher would take that for edited files and reload the catalogue under the panel.
+        Form->Settings.WatchPluginFiles = false; // applied when the window is shown
         Window = std::make_unique<TForm_spc>(*Form->Chain(), Form->Settings, Form.get());
         AttachChainWindow(*Form, *Window);
         Form->show();

@@ -44,6 +44,8 @@ protected:
     // and shaders beside it.
     void Start() {
         ASSERT_TRUE(Create());
+        // The program folder moves under the engine below; the plugin watcher would take it for edits.
+        Form->Settings.WatchPluginFiles = false; // applied when the window is shown
         ChainWindow = std::make_unique<TForm_spc>(*Form->Chain(), Form->Settings, Form.get());
         AttachChainWindow(*Form, *ChainWindow);
         Presets = std::make_unique<TForm_presets>(*Form->Chain(), Form->Settings, Form.get());
