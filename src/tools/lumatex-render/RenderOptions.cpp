@@ -441,7 +441,7 @@ Options
                     the size of the source frame after loading)
   --force-aspect    after rendering, scale the picture down to the largest size of the frame's aspect ratio
                     that fits WxH (the export window's "Force Aspect Ratio")
-  --frames SPEC     video frames to render: N, A-B (inclusive) or all (default 0); frame 0 is the first
+  --frames WHICH    video frames to render: N, A-B (inclusive) or all (default 0); frame 0 is the first
                     decoded frame in presentation order; ignored for images
   --jpeg-quality Q  1..100 (default 100)
   --time SECONDS    what plugins asking for "time" see when INPUT is a picture (default 0); for a video
