@@ -39,12 +39,14 @@ test-asan: deps
 	# enough for the sound to skip (as designed) and leave nothing to measure.
 	bash scripts/run-ctest.sh build-asan -E 'AudioClockTest\.ClickAndFlashArriveTogether'
 
-# The whole video library's tests (streaming thread, hand-off, graph) under ThreadSanitizer.
+# The whole video library's tests (streaming thread, hand-off, graph) and the platform's (the frame pipeline of
+# batch renders) under ThreadSanitizer.
 test-tsan: deps
 	cmake --preset tsan -DLUMATEX_WERROR=$(WERROR)
-	cmake --build build-tsan -j $(JOBS) --target test_video
+	cmake --build build-tsan -j $(JOBS) --target test_video test_platform
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_video \
 	  --gtest_filter=-AudioClockTest.ClickAndFlashArriveTogether
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_platform
 
 test-fuzz: deps
 	cmake --preset fuzz

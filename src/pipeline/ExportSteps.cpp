@@ -98,9 +98,10 @@ void FinishExport(TBitmap& picture, const std::string& target, TOutputFormat for
             throw ELumatex(FormatText("cannot scale the picture to %dx%d", size.Width, size.Height));
     }
     WriteThroughScratch(target, format, [&](TStream& file) {
-        WriteBytes(file,
-                   format == TOutputFormat::Jpeg ? EncodeJpeg(picture, jpegQuality) : EncodeBmp(picture),
-                   target);
+        if (format == TOutputFormat::Jpeg)
+            WriteBytes(file, EncodeJpeg(picture, jpegQuality), target);
+        else if (!WriteBmp(picture, file))
+            RaiseWriteError(target);
     });
 }
 

@@ -367,6 +367,14 @@ std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
     return out;
 }
 
+bool WriteBmp(const TBitmap& bitmap, TStream& stream) {
+    const size_t imageBytes = bitmap.DataSize();
+    CheckBmpImageBytes(imageBytes);
+    const TBmpHeaders headers = BmpHeaders(bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel());
+    return stream.Write(headers.data(), headers.size()) == headers.size() &&
+           (imageBytes == 0 || stream.Write(bitmap.Data(), imageBytes) == imageBytes);
+}
+
 TBmpRowWriter::TBmpRowWriter(TStream& stream, int width, int height, int bitsPerPixel)
     : Stream(stream), Width(width), Height(height), BitsPerPixel(bitsPerPixel) {
     if (bitsPerPixel != 24 && bitsPerPixel != 32) throw ELumatex("Only 24 and 32 bits a pixel are written");
@@ -394,8 +402,6 @@ bool TBmpRowWriter::WriteRow(const uint8_t* pixels) {
 }
 
 void SaveBmpFile(const TBitmap& bitmap, const std::string& fileName) {
-    const std::vector<uint8_t> bytes = EncodeBmp(bitmap);
     TFileStream file(fileName, TFileStream::TMode::Create);
-    if (file.Write(bytes.data(), bytes.size()) != bytes.size())
-        throw ELumatex(FormatText("Write error in \"%s\"", fileName.c_str()));
+    if (!WriteBmp(bitmap, file)) throw ELumatex(FormatText("Write error in \"%s\"", fileName.c_str()));
 }

@@ -36,6 +36,9 @@ TBmpHeaders BmpHeaders(int width, int height, int bitsPerPixel);
 // The file image of a 24- or 32-bit bitmap: 14-byte file header, 40-byte information header, no palette,
 // rows bottom-up padded to 4 bytes (32-bit rows keep their fourth byte).
 std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap);
+// EncodeBmp's file image written into a stream straight from the bitmap's store, without a copy of the
+// picture; false after a short write.
+[[nodiscard]] bool WriteBmp(const TBitmap& bitmap, TStream& stream);
 // EncodeBmp's file image written row by row into a stream, for a picture that is never whole in memory:
 // the headers at construction, then the rows bottom row first. Both answer false after a short write.
 class TBmpRowWriter {

@@ -16,6 +16,7 @@
 #include "platform/DataFolders.h"
 #include "platform/ELumatex.h"
 #include "platform/Files.h"
+#include "platform/FramePipeline.h"
 #include "platform/IniFile.h"
 #include "presets/PresetFolders.h"
 #include "presets/uPresets.h"
@@ -31,6 +32,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -142,9 +144,8 @@ struct THeadlessJob {
     TChainModulators Modulators;
     TTempo Tempo;
     // The frames of a video are drawn into one framebuffer of the output size, made with the first frame
-    // and kept, and read back into one picture: nothing but the frame itself changes between frames.
+    // and kept: nothing but the frame itself changes between frames.
     std::optional<TOutputTarget> Output;
-    TBitmap Picture;
 
     void CreateContext() {
         if (!Context.Create(64, 64)) Fail(kExitRender, "no headless OpenGL context: " + Context.LastError());
@@ -304,31 +305,126 @@ bool KeepsOutputTarget(TPixelSize size) {
     return int64_t(size.Width) * size.Height <= kKeptTargetPixels;
 }
 
-// One video frame through the chain into setup.Picture (32-bit, bottom row first) at size.
-void RenderPicture(THeadlessJob& setup, const TBitmap& frame, TPixelSize size,
-                   const TPluginFrameInputs& inputs) {
-    TRenderEngine& engine = setup.Engine();
-    engine.FrameInputs = inputs;
-    EvaluateModulatorsAt(engine.Slots, setup.Modulators, setup.Tempo, inputs.Time);
-    engine.UploadVideoFrame(frame);
-    if (!setup.Output) setup.Output.emplace();
-    setup.Output->Resize(size.Width, size.Height);
-    setup.Output->Render(engine);
-    setup.Output->ReadNow(setup.Picture);
-}
+// A frame decoded ahead of the drawing, and a picture drawn, waiting for its file.
+struct TDecodedFrame {
+    int64_t Index = 0;
+    TBitmap Frame;
+    TPluginFrameInputs Inputs;
+};
+struct TDrawnPicture {
+    int64_t Index = 0;
+    TBitmap Picture;
+    TPixelSize FrameSize;
+};
 
-// A frame of a video into its file through the kept framebuffer: the same file RenderOneFrame writes.
-void RenderVideoFrame(THeadlessJob& setup, const TCommandLine& commandLine, TBitmap& frame, TPixelSize size,
-                      int64_t index, const TPluginFrameInputs& inputs) {
-    const TRenderOptions& o = commandLine.Options;
-    const TExportTarget target = ExportTargetFor(commandLine.OutputPattern->Format(index));
-    try {
-        RenderPicture(setup, frame, size, inputs);
-        FinishExport(setup.Picture, target.Path, target.Format, o.ForceAspect,
-                     {frame.Width(), frame.Height()}, o.JpegQuality);
-    } catch (const ELumatex& e) {
-        Fail(kExitRender, e.what());
+// A run of video frames into their files through the kept framebuffer, the same files RenderOneFrame
+// writes. The next frames are decoded on one thread and the files written on another while this one draws,
+// and each picture is read back one frame late, through the output's pixel-pack buffers: the driver then
+// draws one frame while the next is handed to it, instead of idling while a frame is decoded or written.
+class TFrameRun {
+public:
+    TFrameRun(THeadlessJob& setup, const TCommandLine& commandLine, TVideoFrames& video, TPixelSize size)
+        : Setup(setup), CommandLine(commandLine), Video(video), Size(size),
+          Pipeline([this](TDecodedFrame& f) { return ReadNext(f); },
+                   [this](TDrawnPicture& p) { WritePicture(p); }) {}
+
+    // first: frame o.Frames.First, already read. Answers false when the stream ends before --frames' end.
+    bool Run(TDecodedFrame& first, TProgressBar& progress) {
+        TDecodedFrame frame = std::move(first);
+        int64_t done = 0;
+        do {
+            Draw(frame);
+            if (InFlight.size() > 1) TakeOldest();
+            progress.Update(++done);
+        } while (NextFrame(frame));
+        FinishWrites();
+        return !EndedEarly;
     }
+    int64_t LastIndex() const { return Last; }
+
+private:
+    void FinishWrites() {
+        while (!InFlight.empty())
+            TakeOldest();
+        Pipeline.Finish();
+    }
+    bool NextFrame(TDecodedFrame& frame) {
+        try {
+            return Pipeline.Next(frame);
+        } catch (const TJobError&) {
+            // A frame that cannot be decoded ends the run as it would one frame at a time: with the files
+            // of the frames before it written.
+            FinishWrites();
+            throw;
+        }
+    }
+
+    bool ReadNext(TDecodedFrame& f) {
+        const TRenderOptions& o = CommandLine.Options;
+        const int64_t index = Last + 1;
+        if (!o.Frames.All && index > o.Frames.Last) return false;
+        if (!Video.Read(index, f.Frame)) {
+            EndedEarly = !o.Frames.All;
+            return false;
+        }
+        f.Index = Last = index;
+        f.Inputs = Video.Inputs(index);
+        return true;
+    }
+
+    void Draw(const TDecodedFrame& f) {
+        TRenderEngine& engine = Setup.Engine();
+        try {
+            engine.FrameInputs = f.Inputs;
+            EvaluateModulatorsAt(engine.Slots, Setup.Modulators, Setup.Tempo, f.Inputs.Time);
+            engine.UploadVideoFrame(f.Frame);
+            if (!Setup.Output) Setup.Output.emplace();
+            Setup.Output->Resize(Size.Width, Size.Height);
+            Setup.Output->Render(engine);
+            Setup.Output->StartRead();
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+        InFlight.push_back({f.Index, {f.Frame.Width(), f.Frame.Height()}});
+    }
+
+    void TakeOldest() {
+        const auto [index, frameSize] = InFlight.front();
+        InFlight.pop_front();
+        if (!Setup.Output->TakeRead(Spare.Picture, true))
+            Fail(kExitRender, FormatText("frame %lld could not be read back from the driver",
+                                         static_cast<long long>(index)));
+        Spare.Index = index;
+        Spare.FrameSize = frameSize;
+        Pipeline.Write(Spare);
+    }
+
+    void WritePicture(TDrawnPicture& p) {
+        const TRenderOptions& o = CommandLine.Options;
+        const TExportTarget target = ExportTargetFor(CommandLine.OutputPattern->Format(p.Index));
+        try {
+            FinishExport(p.Picture, target.Path, target.Format, o.ForceAspect, p.FrameSize, o.JpegQuality);
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+    }
+
+    THeadlessJob& Setup;
+    const TCommandLine& CommandLine;
+    TVideoFrames& Video;
+    const TPixelSize Size;
+    // Reader thread only, until the run's end.
+    int64_t Last = CommandLine.Options.Frames.First;
+    bool EndedEarly = false;
+    // Drawn, not yet read back: index and the source frame's size.
+    std::deque<std::pair<int64_t, TPixelSize>> InFlight;
+    TDrawnPicture Spare;
+    TFramePipeline<TDecodedFrame, TDrawnPicture> Pipeline; // last: its threads use the members above
+};
+
+[[noreturn]] void FailEndedEarly(int64_t lastIndex) {
+    Fail(kExitInput, FormatText("the video ends after frame %lld; frames up to it were written",
+                                static_cast<long long>(lastIndex)));
 }
 
 // A picture has no frame rate: it is shown as one frame of a 25 fps clock at --time.
@@ -464,21 +560,25 @@ int RenderToFiles(const TCommandLine& commandLine, TCliMessageSink&) {
         const bool several = o.Frames.Several();
         const int64_t total = o.Frames.All ? -1 : o.Frames.Last - o.Frames.First + 1;
         TProgressBar progress(stderr, several && TProgressBar::IsTerminal(stderr), total);
+        if (several && KeepsOutputTarget(size)) {
+            TDecodedFrame first{o.Frames.First, std::move(frame), video->Inputs(o.Frames.First)};
+            TFrameRun run(setup, commandLine, *video, size);
+            const bool complete = run.Run(first, progress);
+            progress.Finish();
+            if (!complete) FailEndedEarly(run.LastIndex());
+            return kExitSuccess;
+        }
         int64_t index = o.Frames.First;
         int64_t done = 0;
         for (;;) {
-            if (several && KeepsOutputTarget(size))
-                RenderVideoFrame(setup, commandLine, frame, size, index, video->Inputs(index));
-            else
-                RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
+            RenderOneFrame(setup, commandLine, std::move(frame), size, index, video->Inputs(index));
             progress.Update(++done);
             if (!o.Frames.All && index >= o.Frames.Last) break;
             ++index;
             if (!video->Read(index, frame)) {
                 progress.Finish();
                 if (o.Frames.All) break;
-                Fail(kExitInput, FormatText("the video ends after frame %lld; frames up to it were written",
-                                            static_cast<long long>(index - 1)));
+                FailEndedEarly(index - 1);
             }
         }
         return kExitSuccess;
