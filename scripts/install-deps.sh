@@ -25,6 +25,9 @@ PACKAGES=(
   qt6-base-dev fonts-wine
   # tests and benchmarks: reference decoders/encoders and a display for UI tests
   libgtest-dev libgmock-dev libbenchmark-dev imagemagick ffmpeg xvfb xauth
+  # the output window on a second monitor: Xvfb never lists a monitor added with xrandr, the X.Org server
+  # with its dummy driver does (scripts/with-two-monitors.sh)
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # finding the main window for the README's screenshot (scripts/screenshot.sh)
   xdotool
   # the Debian package (CPack: dpkg-shlibdeps needs file and dpkg-dev) and its checks: lintian, the desktop

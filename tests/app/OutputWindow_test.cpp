@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include <cstdlib>
+
 namespace {
 
 TEST(OutputWindowScreens, TheScreenAskedForOrTheLastOne) {
@@ -106,6 +108,49 @@ TEST_F(OutputWindowTest, CoversTheLastScreenWithTheProcessedPictureInBlackBars) 
     EXPECT_EQ(Form->OutputWindow()->screen(), QGuiApplication::screens().front());
     ASSERT_TRUE(RunLoopUntil([&] { return Form->OutputWindow()->FramesShown() >= 2; }));
     Form.reset();
+    EXPECT_EQ(Messages.Entries.size(), 0u);
+}
+
+// Run by scripts/with-two-monitors.sh, which names the second monitor it made: the output window takes it,
+// leaves the main window's screen alone, closes when that monitor is taken away, and takes it again when it
+// is back. On a display of one screen there is nothing to unplug.
+TEST_F(OutputWindowTest, OnASecondMonitorItClosesWhenThatMonitorGoesAndTakesItAgainWhenItIsBack) {
+    const char* monitor = std::getenv("LUMATEX_SECOND_MONITOR");
+    const char* spec = std::getenv("LUMATEX_SECOND_MONITOR_SPEC");
+    if (!monitor || !spec) GTEST_SKIP() << "needs the two monitors of scripts/with-two-monitors.sh";
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    CreateAndShow();
+    const std::string path = Temp.File("blocks.bmp");
+    SaveBmpFile(BlockPicture(320, 240), path);
+    OpenAndSettle(path);
+    QScreen* first = QGuiApplication::screens().front();
+    QScreen* second = QGuiApplication::screens().back();
+    ASSERT_EQ(second->geometry(), QRect(1024, 0, 800, 600));
+
+    ASSERT_TRUE(Form->SetOutputWindow(true));
+    TOutputWindow* output = Form->OutputWindow();
+    ASSERT_TRUE(RunLoopUntil([&] { return output->isExposed() && output->FramesShown() >= 5; }));
+    EXPECT_EQ(output->screen(), second);
+    EXPECT_EQ(output->geometry(), second->geometry());
+    EXPECT_TRUE(first->geometry().contains(Form->geometry().center())) << "the main window stays uncovered";
+
+    const auto xrandr = [](const std::string& args) { return std::system(("xrandr " + args).c_str()); };
+    ASSERT_EQ(xrandr(std::string("--delmonitor ") + monitor), 0);
+    ASSERT_TRUE(RunLoopUntil([&] { return Form->OutputWindow() == nullptr; }, 5000))
+        << "closed with its screen";
+    EXPECT_FALSE(Form->Action_OutputWindow->isChecked());
+    const uint64_t frames = Frames();
+    EXPECT_TRUE(RunLoopUntil([&] { return Frames() >= frames + 3; })) << "the program goes on";
+
+    ASSERT_EQ(xrandr(std::string("--setmonitor ") + monitor + " " + spec + " none"), 0);
+    ASSERT_TRUE(RunLoopUntil([] { return QGuiApplication::screens().size() == 2; }, 5000));
+    Form->Action_OutputWindow->trigger();
+    output = Form->OutputWindow();
+    ASSERT_NE(output, nullptr);
+    ASSERT_TRUE(RunLoopUntil([&] { return output->isExposed() && output->FramesShown() >= 2; }));
+    EXPECT_EQ(output->screen(), QGuiApplication::screens().back());
+    EXPECT_EQ(output->geometry(), QRect(1024, 0, 800, 600));
+    EXPECT_TRUE(Form->SetOutputWindow(false));
     EXPECT_EQ(Messages.Entries.size(), 0u);
 }
 
