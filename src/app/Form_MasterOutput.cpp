@@ -10,6 +10,8 @@
 #include <QAction>
 
 inline constexpr const char* kOutputWindowFailedText = "The output window could not be opened.";
+inline constexpr const char* kOutputScreenGoneText =
+    "The output window was closed: its screen is gone. View > Output Window (F11) opens it again.";
 
 bool TForm_Master::SetOutputWindow(bool on, int screen) {
     if (Action_OutputWindow) Action_OutputWindow->setChecked(on);
@@ -31,9 +33,15 @@ bool TForm_Master::SetOutputWindow(bool on, int screen) {
         return false;
     }
     // Queued: the request may come from inside the window's own event handling.
-    window->OnCloseRequested = [this] {
+    window->OnCloseRequested = [this](bool screenGone) {
         QMetaObject::invokeMethod(
-            this, [this] { SetOutputWindow(false); }, Qt::QueuedConnection);
+            this,
+            [this, screenGone] {
+                SetOutputWindow(false);
+                if (screenGone)
+                    ShowMessage(kOutputScreenGoneText, kMessageCaption, TMessageIcon::Information);
+            },
+            Qt::QueuedConnection);
     };
     // Its first picture comes with the next frame.
     FOutputWindow = std::move(window);

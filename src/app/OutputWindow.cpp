@@ -88,7 +88,7 @@ void TOutputWindow::ScreensChanged(bool mineGone) {
         [this, mineGone] {
             // The only screen left is the main window's: covering it would hide the program.
             if (mineGone && QGuiApplication::screens().size() <= 1) {
-                if (OnCloseRequested) OnCloseRequested();
+                if (OnCloseRequested) OnCloseRequested(true);
                 return;
             }
             // Else the screen asked for, or the last one, which may be one that just appeared.
@@ -122,7 +122,7 @@ void TOutputWindow::Detach(TRenderEngine* engine) {
 
 void TOutputWindow::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Escape || event->key() == Qt::Key_F11) && OnCloseRequested) {
-        OnCloseRequested();
+        OnCloseRequested(false);
         return;
     }
     QWindow::keyPressEvent(event);

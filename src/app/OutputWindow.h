@@ -48,8 +48,8 @@ public:
 
     uint64_t FramesShown() const { return FShown; }
 
-    // The window asks to be closed: Escape or F11 on it, or its screen gone with only one left.
-    std::function<void()> OnCloseRequested;
+    // The window asks to be closed: Escape or F11 on it, or its screen gone with only one left (screenGone).
+    std::function<void(bool screenGone)> OnCloseRequested;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
