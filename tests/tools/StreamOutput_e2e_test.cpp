@@ -1,5 +1,6 @@
 // lumatex-render's window-free outputs: YUV4MPEG into a file and into a pipe, parsed here, and H.264 sent
-// over UDP to ffmpeg listening on the loopback; addresses nobody answers end with a message, not a hang.
+// over UDP, RTSP and RTMP to ffmpeg listening on the loopback; addresses nobody answers end with a message,
+// not a hang.
 #include "platform/BmpFile.h"
 #include "platform/Files.h"
 #include "tools/CliChildRun.h"
@@ -8,7 +9,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -42,6 +45,28 @@ TY4m ParseY4m(const std::vector<uint8_t>& bytes) {
     }
     EXPECT_EQ(at, bytes.size()) << "no bytes after the last picture";
     return y4m;
+}
+
+// Until a socket listens on TCP port (from the kernel's table, so that no test connection is made to a
+// server that takes one client only), for up to 10 s; UDP: a second, the time ffmpeg takes to start.
+void WaitForListener(const std::string& address, int port) {
+    if (address.rfind("udp:", 0) == 0) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        return;
+    }
+    char hexPort[8];
+    std::snprintf(hexPort, sizeof hexPort, ":%04X", port);
+    for (int i = 0; i < 100; ++i) {
+        std::ifstream table("/proc/net/tcp");
+        std::string line;
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            if (state == "0A" && local.size() > 5 && local.substr(local.size() - 5) == hexPort) return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 } // namespace
@@ -82,27 +107,54 @@ TEST(StreamOutput, Y4mIntoAFileAndThroughAPipeHoldsTheRenderedFrames) {
     EXPECT_LT(worst, 40.0) << "the luma of the rendered picture, within the conversion's range handling";
 }
 
-TEST(StreamOutput, UdpReadBackByFfmpegOnTheLoopback) {
+TEST(StreamOutput, UdpRtspAndRtmpAreReadBackByFfmpegOnTheLoopback) {
     TTempFolder tmp;
     const std::string clip = MakeTestClip(tmp, "clip.avi", 96, 64, 25, 2.0, false);
     ASSERT_FALSE(clip.empty());
-    const std::string address = "udp://127.0.0.1:" + std::to_string(24000 + getpid() % 2000);
-    TChildRun received;
-    std::thread listener([&] {
-        received = RunChild("ffmpeg",
-                            {"-v", "error", "-y", "-i", address + "?timeout=5000000", "-frames:v", "15", "-c",
-                             "copy", tmp.File("received.ts")},
-                            tmp);
-    });
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const TChildRun sent = RunRender({clip, address}, tmp);
-    listener.join();
-    EXPECT_EQ(sent.Status, 0) << sent.Err;
-    ASSERT_EQ(received.Status, 0) << received.Err;
-    // The stream's line comes first; the program's follows.
-    EXPECT_EQ(ProbeStreams(tmp.File("received.ts"), "codec_name,width,height,nb_read_frames", tmp, true)
-                  .find("h264,96,64,15\n"),
-              0u);
+    const int port = 24000 + getpid() % 2000;
+    struct TCase {
+        std::string Address;
+        int Port;
+        std::vector<std::string> Receiver; // ffmpeg's options before -i ADDRESS
+        std::string InputSuffix;           // after the address, for -i only
+        std::string File;
+        int Frames; // read back; UDP: the first ones, the listeners: the whole clip
+    };
+    const TCase cases[] = {
+        {"udp://127.0.0.1:" + std::to_string(port), port, {}, "?timeout=5000000", "received.ts", 15},
+        // ffmpeg as the server a sender announces its stream to, and as an RTMP server.
+        {"rtsp://127.0.0.1:" + std::to_string(port + 2000) + "/live",
+         port + 2000,
+         {"-rtsp_flags", "listen", "-timeout", "10"},
+         "",
+         "received-rtsp.ts",
+         50},
+        {"rtmp://127.0.0.1:" + std::to_string(port + 4000) + "/live/x",
+         port + 4000,
+         {"-listen", "1"},
+         "",
+         "received.flv",
+         50},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Address);
+        std::vector<std::string> args{"-v", "error", "-y"};
+        args.insert(args.end(), c.Receiver.begin(), c.Receiver.end());
+        args.insert(args.end(), {"-i", c.Address + c.InputSuffix});
+        if (c.Frames == 15) args.insert(args.end(), {"-frames:v", "15"});
+        args.insert(args.end(), {"-c", "copy", tmp.File(c.File)});
+        TChildRun received;
+        std::thread listener([&] { received = RunChild("ffmpeg", args, tmp); });
+        WaitForListener(c.Address, c.Port);
+        const TChildRun sent = RunRender({clip, c.Address}, tmp);
+        listener.join();
+        EXPECT_EQ(sent.Status, 0) << sent.Err;
+        ASSERT_EQ(received.Status, 0) << received.Err;
+        // The stream's line comes first; the program's follows.
+        EXPECT_EQ(ProbeStreams(tmp.File(c.File), "codec_name,width,height,nb_read_frames", tmp, true)
+                      .find("h264,96,64," + std::to_string(c.Frames) + "\n"),
+                  0u);
+    }
 }
 
 TEST(StreamOutput, AddressesNobodyAnswersEndWithAMessage) {
