@@ -2,8 +2,6 @@
 
 #include "pipeline/LiveSender.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 namespace {
@@ -11,16 +9,6 @@ namespace {
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
-}
-
-std::string LowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
 }
 
 TCommandLine Usage(const std::string& error) {
@@ -138,11 +126,6 @@ Exit status: 0 success; 1 no display to show the window on, or the program could
 
 std::string CommandLineVersion() {
     return std::string("lumatex ") + LUMATEX_VERSION + "\n";
-}
-
-std::string PresetFileFor(const std::string& preset, const std::string& programFolder) {
-    if (LowerExtension(preset) == ".prs") return preset;
-    return programFolder + "presets/" + preset + ".prs";
 }
 
 std::string PresetNotFoundText(const std::string& path) {

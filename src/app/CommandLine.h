@@ -26,9 +26,6 @@ struct TCommandLine {
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments); // without the program name
 std::string CommandLineHelp();
 std::string CommandLineVersion();
-// The preset file --preset names: a path ending in .prs as given, any other text as a name in the program
-// folder's presets/ folder.
-std::string PresetFileFor(const std::string& preset, const std::string& programFolder);
 // What the program tells when that file does not exist, in the renderer's words.
 std::string PresetNotFoundText(const std::string& path);
 // True when a window system is there to show windows on (X11 or Wayland, or a platform Qt is told to use).

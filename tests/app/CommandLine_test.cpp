@@ -133,12 +133,6 @@ TEST(CommandLine, OutputTakesAnAddressAY4mFileStandardOutputOrAV4L2Device) {
     }
 }
 
-TEST(CommandLine, APresetIsAFileWhenItEndsInPrsAndANameInThePresetsFolderOtherwise) {
-    EXPECT_EQ(PresetFileFor("Edges", "/opt/lumatex/"), "/opt/lumatex/presets/Edges.prs");
-    EXPECT_EQ(PresetFileFor("../mine.PRS", "/opt/lumatex/"), "../mine.PRS");
-    EXPECT_EQ(PresetFileFor("v1.2", "/opt/lumatex/"), "/opt/lumatex/presets/v1.2.prs");
-}
-
 TEST(CommandLine, SideBySidePutsTheChainWindowRightOfTheMainWindowOnTheScreen) {
     EXPECT_TRUE(ParseCommandLine({"--side-by-side", "clip.avi"}).SideBySide);
     EXPECT_FALSE(ParseCommandLine({"clip.avi"}).SideBySide);
