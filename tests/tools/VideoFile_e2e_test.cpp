@@ -187,3 +187,44 @@ TEST(VideoFile, ARenderStoppedHalfWayLeavesNothing) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
     EXPECT_EQ(FilesIn(tmp), before);
 }
+
+// A small file system of its own (tmpfs, mounted by root) that fills while the frames go in: the message
+// names what could not be written, the exit status is the render's, and no scratch file or half file is left;
+// of a run of single pictures the ones written before stay whole.
+TEST(VideoFile, ADiskThatFillsMidRenderLeavesNoHalfFile) {
+    TTempFolder tmp;
+    const std::string clip = MakeTestClip(tmp, "clip.avi", 320, 240, 25, 4.0, false);
+    ASSERT_FALSE(clip.empty());
+    struct TCase {
+        const char* Output;
+        const char* Size; // the file system's, below what the render needs (mp4 about 100 KiB)
+        const char* Says;
+        size_t FilesLeft;
+    };
+    const TCase cases[] = {
+        {"out.mp4", "64k", "cannot write ", 0},
+        {"out.y4m", "512k", "cannot write ", 0},
+        {"f%03d.bmp", "512k", "Write error in \"", 1}, // 300 KiB a picture: the first fits
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Output);
+        TTempFolder disk;
+        const std::string mount =
+            "mount -t tmpfs -o size=" + std::string(c.Size) + " tmpfs '" + disk.Path() + "'";
+        if (std::system((mount + " 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+        const TChildRun run =
+            RunRender({"--root", Root(), "--frames", "all", clip, disk.File(c.Output)}, tmp);
+        const std::vector<std::string> left = FilesIn(disk);
+        EXPECT_EQ(std::system(("umount '" + disk.Path() + "'").c_str()), 0);
+        EXPECT_EQ(run.Status, 4) << run.Err;
+        EXPECT_NE(
+            run.Err.find(c.Says + disk.File(std::string(c.Output) == "f%03d.bmp" ? "f001.bmp" : c.Output)),
+            std::string::npos)
+            << run.Err;
+        EXPECT_NE(run.Err.find("No space left on device"), std::string::npos) << run.Err;
+        ASSERT_EQ(left.size(), c.FilesLeft) << (left.empty() ? "" : left[0]);
+        if (c.FilesLeft) {
+            EXPECT_EQ(left[0], "f000.bmp");
+        }
+    }
+}
