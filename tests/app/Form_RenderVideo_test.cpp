@@ -141,6 +141,25 @@ TEST_F(RenderVideoTest, CancelledAndRefusedRendersLeaveNoFile) {
     RunLoopFor(500);
     EXPECT_GT(Form->VideoFramesUploaded(), uploaded);
 
+    // A disk that fills half way (a small tmpfs, where root may mount one): told once, naming the target,
+    // nothing left on it, and the program plays on.
+    const std::string full = Temp.File("full");
+    std::filesystem::create_directory(full);
+    if (std::system(("mount -t tmpfs -o size=16k tmpfs '" + full + "' 2>/dev/null").c_str()) == 0) {
+        ASSERT_TRUE(RenderInto(full + "/x.mp4"));
+        const bool ended = RunLoopUntil([&] { return !Window->Rendering(); }, 120000);
+        const std::vector<std::string> left = FilesIn(full);
+        EXPECT_EQ(std::system(("umount '" + full + "'").c_str()), 0);
+        ASSERT_TRUE(ended);
+        EXPECT_TRUE(left.empty()) << left.front();
+        ASSERT_EQ(Messages.Entries.size(), 1u);
+        EXPECT_NE(Messages.Entries[0].Text.find("cannot write " + full + "/x.mp4"), std::string::npos)
+            << Messages.Entries[0].Text;
+        const uint64_t playing = Form->VideoFramesUploaded();
+        RunLoopFor(500);
+        EXPECT_GT(Form->VideoFramesUploaded(), playing);
+    }
+
     struct TCase {
         std::string Target;
         std::string Says;
