@@ -5,7 +5,7 @@
 # Xvfb's RandR takes `xrandr --setmonitor` without error but never lists the monitor, so Qt sees one screen
 # there. The X.Org server with its dummy video driver lists it: the first monitor is the dummy output at
 # 1024x768, the second ($LUMATEX_SECOND_MONITOR, 800x600 to its right) a RandR monitor, which the command
-# may take away and give back with xrandr --delmonitor / --setmonitor "$LUMATEX_SECOND_MONITOR_SPEC" none.
+# may take away and give back with xrandr --delmonitor / --setmonitor "$LUMATEX_SECOND_MONITOR_GEOMETRY" none.
 set -euo pipefail
 command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] ||
   { echo "with-two-monitors: the X.Org server or its dummy driver is missing (scripts/install-deps.sh)" >&2; exit 1; }
@@ -56,10 +56,10 @@ done
 [ -s "$work/display" ] || { cat "$work/log" >&2 || true; echo "with-two-monitors: Xorg did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 export LUMATEX_SECOND_MONITOR=SECOND
-export LUMATEX_SECOND_MONITOR_SPEC="800/211x600/158+1024+0"
+export LUMATEX_SECOND_MONITOR_GEOMETRY="800/211x600/158+1024+0"
 xrandr --output DUMMY0 --mode 1024x768
 xrandr --fb 1824x768
-xrandr --setmonitor "$LUMATEX_SECOND_MONITOR" "$LUMATEX_SECOND_MONITOR_SPEC" none
+xrandr --setmonitor "$LUMATEX_SECOND_MONITOR" "$LUMATEX_SECOND_MONITOR_GEOMETRY" none
 [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] ||
   { xrandr --listmonitors >&2; echo "with-two-monitors: the second monitor was not added" >&2; exit 1; }
 # Not exec: the trap must stop the server once the command has ended.

@@ -116,8 +116,8 @@ TEST_F(OutputWindowTest, CoversTheLastScreenWithTheProcessedPictureInBlackBars) 
 // is back. On a display of one screen there is nothing to unplug.
 TEST_F(OutputWindowTest, OnASecondMonitorItClosesWhenThatMonitorGoesAndTakesItAgainWhenItIsBack) {
     const char* monitor = std::getenv("LUMATEX_SECOND_MONITOR");
-    const char* spec = std::getenv("LUMATEX_SECOND_MONITOR_SPEC");
-    if (!monitor || !spec) GTEST_SKIP() << "needs the two monitors of scripts/with-two-monitors.sh";
+    const char* geometry = std::getenv("LUMATEX_SECOND_MONITOR_GEOMETRY");
+    if (!monitor || !geometry) GTEST_SKIP() << "needs the two monitors of scripts/with-two-monitors.sh";
     ASSERT_EQ(QGuiApplication::screens().size(), 2);
     CreateAndShow();
     const std::string path = Temp.File("blocks.bmp");
@@ -144,7 +144,7 @@ TEST_F(OutputWindowTest, OnASecondMonitorItClosesWhenThatMonitorGoesAndTakesItAg
     const uint64_t frames = Frames();
     EXPECT_TRUE(RunLoopUntil([&] { return Frames() >= frames + 3; })) << "the program goes on";
 
-    ASSERT_EQ(xrandr(std::string("--setmonitor ") + monitor + " " + spec + " none"), 0);
+    ASSERT_EQ(xrandr(std::string("--setmonitor ") + monitor + " " + geometry + " none"), 0);
     ASSERT_TRUE(RunLoopUntil([] { return QGuiApplication::screens().size() == 2; }, 5000));
     Form->Action_OutputWindow->trigger();
     output = Form->OutputWindow();
