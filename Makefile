@@ -46,7 +46,10 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS) --target test_video test_platform
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_video \
 	  --gtest_filter=-AudioClockTest.ClickAndFlashArriveTogether
-	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_platform
+	# Only the platform's threaded parts. The scratch-file test's forked child ends itself by raising its
+	# signal again from the handler; ThreadSanitizer, which defers signals, once left it in pause() for ever.
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/scripts/tsan.supp" build-tsan/bin/test_platform \
+	  --gtest_filter='FramePipeline.*:ThreadMessageSink.*'
 
 test-fuzz: deps
 	cmake --preset fuzz
