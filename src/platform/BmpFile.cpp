@@ -357,22 +357,19 @@ TBmpHeaders BmpHeaders(int width, int height, int bitsPerPixel) {
     return out;
 }
 
-std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
-    const size_t imageBytes = bitmap.DataSize();
-    CheckBmpImageBytes(imageBytes);
-    std::vector<uint8_t> out(kBmpHeadersSize + imageBytes, 0);
-    const TBmpHeaders headers = BmpHeaders(bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel());
-    std::copy(headers.begin(), headers.end(), out.begin());
-    if (imageBytes != 0) std::memcpy(out.data() + kBmpHeadersSize, bitmap.Data(), imageBytes);
-    return out;
-}
-
 bool WriteBmp(const TBitmap& bitmap, TStream& stream) {
     const size_t imageBytes = bitmap.DataSize();
     CheckBmpImageBytes(imageBytes);
     const TBmpHeaders headers = BmpHeaders(bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel());
     return stream.Write(headers.data(), headers.size()) == headers.size() &&
            (imageBytes == 0 || stream.Write(bitmap.Data(), imageBytes) == imageBytes);
+}
+
+std::vector<uint8_t> EncodeBmp(const TBitmap& bitmap) {
+    TMemoryStream file;
+    file.Bytes.reserve(kBmpHeadersSize + bitmap.DataSize());
+    [[maybe_unused]] const bool written = WriteBmp(bitmap, file); // memory takes every byte
+    return std::move(file.Bytes);
 }
 
 TBmpRowWriter::TBmpRowWriter(TStream& stream, int width, int height, int bitsPerPixel)

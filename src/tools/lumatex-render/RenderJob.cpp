@@ -326,7 +326,14 @@ public:
     TFrameRun(THeadlessJob& setup, const TCommandLine& commandLine, TVideoFrames& video, TPixelSize size)
         : Setup(setup), CommandLine(commandLine), Video(video), Size(size),
           Pipeline([this](TDecodedFrame& f) { return ReadNext(f); },
-                   [this](TDrawnPicture& p) { WritePicture(p); }) {}
+                   [this](TDrawnPicture& p) { WritePicture(p); }) {
+        if (!Setup.Output) Setup.Output.emplace();
+        try {
+            Setup.Output->Resize(Size.Width, Size.Height);
+        } catch (const ELumatex& e) {
+            Fail(kExitRender, e.what());
+        }
+    }
 
     // first: frame o.Frames.First, already read. Answers false when the stream ends before --frames' end.
     bool Run(TDecodedFrame& first, TProgressBar& progress) {
@@ -378,8 +385,6 @@ private:
             engine.FrameInputs = f.Inputs;
             EvaluateModulatorsAt(engine.Slots, Setup.Modulators, Setup.Tempo, f.Inputs.Time);
             engine.UploadVideoFrame(f.Frame);
-            if (!Setup.Output) Setup.Output.emplace();
-            Setup.Output->Resize(Size.Width, Size.Height);
             Setup.Output->Render(engine);
             Setup.Output->StartRead();
         } catch (const ELumatex& e) {
