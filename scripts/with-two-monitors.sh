@@ -9,17 +9,8 @@
 set -euo pipefail
 command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] ||
   { echo "with-two-monitors: the X.Org server or its dummy driver is missing (scripts/install-deps.sh)" >&2; exit 1; }
-work="$(mktemp -d)"
-xorg_pid=""
-cleanup() {
-  if [ -n "$xorg_pid" ]; then
-    kill "$xorg_pid" 2>/dev/null || true
-    wait "$xorg_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cat >"$work/xorg.conf" <<'EOF'
+source "$(dirname "$0")/x-server.sh"
+cat >"$x_work/xorg.conf" <<'EOF'
 Section "Device"
     Identifier "dummy"
     Driver "dummy"
@@ -44,17 +35,8 @@ Section "ServerFlags"
     Option "AutoAddDevices" "false"
 EndSection
 EOF
-# -configdir: no snippets from the system's xorg.conf.d; -displayfd: a display number nobody else holds.
-Xorg -displayfd 3 -config "$work/xorg.conf" -configdir "$work" -logfile "$work/log" -noreset -nolisten tcp \
-  3>"$work/display" >/dev/null 2>&1 </dev/null &
-xorg_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xorg_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { cat "$work/log" >&2 || true; echo "with-two-monitors: Xorg did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# -configdir: no snippets from the system's xorg.conf.d.
+start_x_server Xorg -config "$x_work/xorg.conf" -configdir "$x_work" -logfile "$x_work/log" -noreset
 export LUMATEX_SECOND_MONITOR=SECOND
 export LUMATEX_SECOND_MONITOR_GEOMETRY="800/211x600/158+1024+0"
 xrandr --output DUMMY0 --mode 1024x768
